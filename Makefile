@@ -1,0 +1,64 @@
+# Thin wrapper over CMake. `make test` and `make demo` work on a fresh
+# Debian 12 machine: both install what is missing first.
+JOBS    ?= $(shell nproc)
+BUILD   ?= build
+CMAKE   ?= cmake
+CTEST   ?= ctest --output-on-failure -j $(JOBS)
+
+RELEASE_DIR := $(BUILD)/release
+ASAN_DIR    := $(BUILD)/asan
+TSAN_DIR    := $(BUILD)/tsan
+BENCH_DIR   := $(BUILD)/bench
+FUZZ_DIR    := $(BUILD)/fuzz
+
+.PHONY: all deps build test test-release asan tsan consumer demo bench fuzz clean
+
+all: build
+
+deps:
+	@./scripts/install-deps.sh
+
+$(RELEASE_DIR)/CMakeCache.txt: | deps
+	$(CMAKE) -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release
+
+build: deps $(RELEASE_DIR)/CMakeCache.txt
+	$(CMAKE) --build $(RELEASE_DIR) -j $(JOBS)
+
+test-release: build
+	cd $(RELEASE_DIR) && $(CTEST)
+
+asan: deps
+	$(CMAKE) -S . -B $(ASAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DEB_SANITIZE=address
+	$(CMAKE) --build $(ASAN_DIR) -j $(JOBS)
+	cd $(ASAN_DIR) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 $(CTEST)
+
+tsan: deps
+	$(CMAKE) -S . -B $(TSAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DEB_SANITIZE=thread
+	$(CMAKE) --build $(TSAN_DIR) -j $(JOBS)
+	cd $(TSAN_DIR) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 $(CTEST)
+
+# Installs the release build into a temporary prefix and builds the example
+# consumer against it, through CMake and through pkg-config.
+consumer: build
+	./scripts/check-consumer.sh $(RELEASE_DIR)
+
+test: test-release consumer asan tsan
+	@echo "make test: all runs passed"
+
+demo: build
+	$(RELEASE_DIR)/tools/extent-browse/extent-browse demo
+
+bench: deps
+	$(CMAKE) -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DEB_BUILD_BENCH=ON -DEB_BUILD_TESTS=OFF
+	$(CMAKE) --build $(BENCH_DIR) -j $(JOBS)
+	./scripts/run-benchmarks.sh $(BENCH_DIR)
+
+fuzz: deps
+	CXX=clang++ $(CMAKE) -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DEB_BUILD_FUZZ=ON \
+	  -DEB_BUILD_TESTS=OFF -DEB_BUILD_TOOLS=OFF
+	$(CMAKE) --build $(FUZZ_DIR) -j $(JOBS)
+	./scripts/run-fuzzers.sh $(FUZZ_DIR)
+
+clean:
+	rm -rf $(BUILD)
