@@ -1,0 +1,270 @@
+#include "CNMessageBase.h"
+
+#include <cstdio>
+#include <utility>
+
+// One field of a message. Only the member that matches `kind` carries the
+// value; the others stay empty. Children are owned, so copying a field
+// copies the whole subtree.
+struct CNMessageBase::Field {
+  enum Kind { kInt64, kString, kIntList, kObject, kObjectList };
+
+  Field(int tag, Kind kind) : tag(tag), kind(kind) {}
+  Field(const Field& other)
+      : tag(other.tag),
+        kind(other.kind),
+        int64Value(other.int64Value),
+        stringValue(other.stringValue),
+        intList(other.intList),
+        object(other.object ? new CNMessageBase(*other.object) : nullptr),
+        objectList(other.objectList) {}
+  Field& operator=(const Field&) = delete;
+
+  int tag;
+  Kind kind;
+  long long int64Value = 0;
+  std::string stringValue;
+  std::vector<int> intList;
+  std::unique_ptr<CNMessageBase> object;
+  std::vector<CNMessageBase> objectList;
+};
+
+CNMessageBase::CNMessageBase(int family, int number) : tagId_{family, number} {}
+
+CNMessageBase::CNMessageBase(const CNMessageBase& other) : tagId_(other.tagId_) {
+  for (const auto& entry : other.fields_) {
+    fields_.emplace(entry.first, std::make_unique<Field>(*entry.second));
+  }
+}
+
+CNMessageBase::CNMessageBase(CNMessageBase&& other) noexcept
+    : tagId_(other.tagId_), fields_(std::move(other.fields_)) {
+  other.fields_.clear();
+}
+
+CNMessageBase& CNMessageBase::operator=(const CNMessageBase& other) {
+  if (this != &other) {
+    // Build the copy first: `other` may be one of our own children.
+    CNMessageBase copy(other);
+    *this = std::move(copy);
+  }
+  return *this;
+}
+
+CNMessageBase& CNMessageBase::operator=(CNMessageBase&& other) noexcept {
+  if (this != &other) {
+    // Keep our old fields alive until the end: `other` may live inside them.
+    std::map<int, std::unique_ptr<Field>> old;
+    old.swap(fields_);
+    tagId_ = other.tagId_;
+    fields_ = std::move(other.fields_);
+    other.fields_.clear();
+  }
+  return *this;
+}
+
+CNMessageBase::~CNMessageBase() = default;
+
+CNMessageBase::Field* CNMessageBase::findByTag(int tag) {
+  for (auto& entry : fields_) {
+    if (entry.second->tag == tag) return entry.second.get();
+  }
+  return nullptr;
+}
+
+const CNMessageBase::Field* CNMessageBase::findByTag(int tag) const {
+  for (const auto& entry : fields_) {
+    if (entry.second->tag == tag) return entry.second.get();
+  }
+  return nullptr;
+}
+
+// A fresh, empty field under `index`, replacing whatever was there. Its kind
+// is set by the caller.
+CNMessageBase::Field& CNMessageBase::fieldAt(int index, int tag) {
+  std::unique_ptr<Field>& slot = fields_[index];
+  slot = std::make_unique<Field>(tag, Field::kInt64);
+  return *slot;
+}
+
+void CNMessageBase::setint64(int index, int tag, long long value) {
+  Field& field = fieldAt(index, tag);
+  field.kind = Field::kInt64;
+  field.int64Value = value;
+}
+
+void CNMessageBase::setstring(int index, int tag, const std::string& value) {
+  Field& field = fieldAt(index, tag);
+  field.kind = Field::kString;
+  field.stringValue = value;
+}
+
+void CNMessageBase::setlistint(int index, int tag, const std::vector<int>* values) {
+  if (values == nullptr) {
+    fields_.erase(index);
+    return;
+  }
+  std::vector<int> copy(*values);
+  Field& field = fieldAt(index, tag);
+  field.kind = Field::kIntList;
+  field.intList = std::move(copy);
+}
+
+void CNMessageBase::setlistobject(int index, int tag, const std::vector<CNMessageBase>* values) {
+  if (values == nullptr) {
+    fields_.erase(index);
+    return;
+  }
+  // Copied before the slot is replaced, in case `values` is our own list.
+  std::vector<CNMessageBase> copy(*values);
+  Field& field = fieldAt(index, tag);
+  field.kind = Field::kObjectList;
+  field.objectList = std::move(copy);
+}
+
+void CNMessageBase::setObjectAccessor(const void* child, int index, int tag) {
+  if (child == nullptr) {
+    fields_.erase(index);
+    return;
+  }
+  auto copy = std::make_unique<CNMessageBase>(*static_cast<const CNMessageBase*>(child));
+  Field& field = fieldAt(index, tag);
+  field.kind = Field::kObject;
+  field.object = std::move(copy);
+}
+
+CNMessageBase* CNMessageBase::getObjectAccessor(bool createIfAbsent, bool /*ownedByParent*/,
+                                                int index, int tag, int family, int number) {
+  auto found = fields_.find(index);
+  if (found != fields_.end() && found->second->kind == Field::kObject) {
+    return found->second->object.get();
+  }
+  if (!createIfAbsent) return nullptr;
+  Field& field = fieldAt(index, tag);
+  field.kind = Field::kObject;
+  field.object = std::make_unique<CNMessageBase>(family, number);
+  return field.object.get();
+}
+
+std::vector<CNMessageBase>* CNMessageBase::getlistobject(int index, int tag, bool createIfAbsent) {
+  auto found = fields_.find(index);
+  if (found != fields_.end() && found->second->kind == Field::kObjectList) {
+    return &found->second->objectList;
+  }
+  if (!createIfAbsent) return nullptr;
+  Field& field = fieldAt(index, tag);
+  field.kind = Field::kObjectList;
+  return &field.objectList;
+}
+
+// Values are looked up by wire tag; the index only says where a field is
+// stored. A field of another kind reads as absent.
+std::string CNMessageBase::getstring(int /*index*/, int tag) const {
+  const Field* field = findByTag(tag);
+  return field != nullptr && field->kind == Field::kString ? field->stringValue : std::string();
+}
+
+long long CNMessageBase::getint64(int tag) const {
+  const Field* field = findByTag(tag);
+  return field != nullptr && field->kind == Field::kInt64 ? field->int64Value : 0;
+}
+
+std::vector<int> CNMessageBase::getlistint(int /*index*/, int tag) const {
+  const Field* field = findByTag(tag);
+  return field != nullptr && field->kind == Field::kIntList ? field->intList : std::vector<int>();
+}
+
+bool CNMessageBase::isSet(int index) const { return fields_.count(index) != 0; }
+
+bool CNMessageBase::hasTag(int tag) const { return findByTag(tag) != nullptr; }
+
+const CNMessageBase* CNMessageBase::findObject(int tag) const {
+  const Field* field = findByTag(tag);
+  return field != nullptr && field->kind == Field::kObject ? field->object.get() : nullptr;
+}
+
+const std::vector<CNMessageBase>* CNMessageBase::findList(int tag) const {
+  const Field* field = findByTag(tag);
+  return field != nullptr && field->kind == Field::kObjectList ? &field->objectList : nullptr;
+}
+
+std::vector<int> CNMessageBase::tags() const {
+  std::vector<int> result;
+  result.reserve(fields_.size());
+  for (const auto& entry : fields_) result.push_back(entry.second->tag);
+  return result;
+}
+
+namespace {
+
+// Quoted, with anything outside printable ASCII as \xNN: item paths carry a
+// 0x12 separator that would otherwise vanish from a log line.
+void AppendQuoted(std::string& out, const std::string& text) {
+  out += '"';
+  for (unsigned char c : text) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c < 0x20 || c >= 0x7f) {
+      char escaped[5];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+      out += escaped;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  out += '"';
+}
+
+}  // namespace
+
+void CNMessageBase::serialize(std::string& out, bool withIndices) const {
+  out += MessageClassName(tagId_);
+  out += '{';
+  bool first = true;
+  for (const auto& entry : fields_) {
+    const Field& field = *entry.second;
+    if (!first) out += ' ';
+    first = false;
+    out += std::to_string(field.tag);
+    if (withIndices) {
+      out += '/';
+      out += std::to_string(entry.first);
+    }
+    out += ':';
+    switch (field.kind) {
+      case Field::kInt64:
+        out += std::to_string(field.int64Value);
+        break;
+      case Field::kString:
+        AppendQuoted(out, field.stringValue);
+        break;
+      case Field::kIntList:
+        out += '[';
+        for (std::size_t i = 0; i < field.intList.size(); ++i) {
+          if (i != 0) out += ' ';
+          out += std::to_string(field.intList[i]);
+        }
+        out += ']';
+        break;
+      case Field::kObject:
+        field.object->serialize(out, withIndices);
+        break;
+      case Field::kObjectList:
+        out += '[';
+        for (std::size_t i = 0; i < field.objectList.size(); ++i) {
+          if (i != 0) out += ' ';
+          field.objectList[i].serialize(out, withIndices);
+        }
+        out += ']';
+        break;
+    }
+  }
+  out += '}';
+}
+
+std::string CNMessageBase::toString() const {
+  std::string out;
+  serialize(out, false);
+  return out;
+}
