@@ -1,0 +1,8 @@
+// Marks the names the shared library exports. Everything else is built with
+// hidden visibility and stays internal to the library.
+#ifndef EXTENTBROWSE_EXPORT_H
+#define EXTENTBROWSE_EXPORT_H
+
+#define EB_EXPORT __attribute__((visibility("default")))
+
+#endif  // EXTENTBROWSE_EXPORT_H

@@ -1,0 +1,144 @@
+// ExtentBrowseImpl: the browser behind the ExtentBrowse facade. It serves one
+// browse path of one backup: it owns the extent map, the extent name
+// converter, the response object the browse service calls back, and the
+// synchronisation that admits one browse at a time.
+//
+// Locks: browseSemaphore (count 1) admits one browse, the enumeration's full
+// browse, or the destructor. volumeCtxt.extentMapLock guards the extent map
+// and the converter's browsed ranges; an open enumeration holds it from
+// OpenEnum to CloseEnum. The semaphore is always taken before the map lock,
+// never while holding it. Browse responses may arrive on the browse service's
+// threads, but only while a request is being sent.
+#ifndef EXTENTBROWSE_EXTENTBROWSEIMPL_H
+#define EXTENTBROWSE_EXTENTBROWSEIMPL_H
+
+#include <atomic>
+#include <ios>
+#include <iosfwd>
+#include <string>
+
+#include <boost/shared_ptr.hpp>
+
+#include "extentbrowse/Export.h"
+#include "extentbrowse/ExtentBrowseTypes.h"
+#include "extentbrowse/SCParams.h"
+#include "extentbrowse/VolumeCtxt.h"
+#include "extentbrowse/ZelSync.h"
+
+class BrowseRequestHandler;
+class CNMessageBase;
+class EBExtentNameConverter;
+class IdxBrowseClient;
+class TdfsIdxBrowseClientResp;
+namespace databrowse {
+class BrowseResponse;
+}
+
+class EB_EXPORT ExtentBrowseImpl {
+ public:
+  ExtentBrowseImpl(SCParams& scParams, const std::string& browsePath, std::iostream* cacheStream,
+                   ExtentBrowseMode mode, unsigned long long pageSize, int extentNameLength,
+                   bool browseOptionFlag, unsigned int copyPrecedence, const std::string& maName);
+  // Waits for a browse running on another thread to finish.
+  ~ExtentBrowseImpl();
+  ExtentBrowseImpl(const ExtentBrowseImpl&) = delete;
+  ExtentBrowseImpl& operator=(const ExtentBrowseImpl&) = delete;
+
+  // Lookup and emptiness; see ExtentBrowse.
+  ExtentBrowseResult GetAFInfo(unsigned long long extentNumber, unsigned long long& afileId,
+                               unsigned long long& afileValue);
+  ExtentBrowseResult GetAFInfo(unsigned long long extentNumber, unsigned long long& afileId,
+                               unsigned long long& afileValue, unsigned long long rangeStart);
+  bool IsExtentEmpty(unsigned long extentNumber);
+
+  // Enumeration; see ExtentBrowse.
+  void* OpenEnum();
+  bool EnumExtent(void* handle, unsigned long long& extentNumber, bool& isEmpty);
+  void CloseEnum(void* handle);
+
+  int GetLatestErrorInfo(std::string& text);
+  void SetBackupSetGuid(const std::string& guid);
+
+  // Writes the extent map as an extent-info block to `stream`, or to the
+  // stream given at construction when `stream` is null, starting where the
+  // block read at construction began. Returns false when there is no usable
+  // stream or the block could not be written. Holds the map lock throughout.
+  bool SaveExtentInfo(std::iostream* stream);
+
+  // Browses the page that begins at `pageName` on the calling thread, then
+  // records the browsed range. False only when the browser is being
+  // destroyed and nothing was browsed; the outcome of a browse that ran is
+  // left in volumeCtxt.browseFailed.
+  bool StartBrowse(const std::string& pageName, unsigned int pagingOffset,
+                   unsigned long long rangeStart);
+  // Completion of one browse; false when `status` is EB_BROWSE_FAILED.
+  bool OnBrowseCompletionCallBack(const std::string& pageName, ExtentBrowseResult status);
+
+  // Sends one page request and returns once every response was processed:
+  // 0 on success, -1 when the browse client failed to initialise, otherwise
+  // the browse client's failure. A `rangeStart` other than all ones asks for
+  // an extent range instead (BrowseFSExtent). Call with browseSemaphore held.
+  int Browse(const std::string& startExtentName, unsigned int copyPrecedence,
+             unsigned int pageSize, unsigned long long pagingOffset,
+             unsigned long long rangeStart, const std::string& maName);
+  int BrowseFSExtent(const std::string& startExtentName, unsigned int copyPrecedence,
+                     unsigned int pageSize, unsigned long long pagingOffset,
+                     unsigned long long rangeStart, const std::string& maName);
+
+  // Called by the response object for every response of a browse, on the
+  // browse service's thread.
+  bool IdxBrowseClientProcessRespCallback(CNMessageBase* message);
+  bool IdxBrowseClientProcessRespCallback(databrowse::BrowseResponse* response);
+
+  void setStartExtentNotFound(bool value);
+  void resetReturnedStartExtent();
+
+  // The browser's converter, for naming diagnostics. Owned by the browser.
+  // Reading a name may switch the converter's naming scheme, as a browse
+  // would.
+  EBExtentNameConverter* GetExtentNameConverter() const { return converter; }
+
+ private:
+  void LoadExtentInfo();
+  // The body of the typed response callback, reached by both callbacks
+  // without treating a message as a class it may not be.
+  bool ProcessBrowseResponse(CNMessageBase* response);
+  // A response-level failure: sticky for the browser, and for the browse in
+  // progress so that it records no range.
+  void MarkResponseFailure();
+
+  EBExtentNameConverter* converter;
+  int extentNameLength;
+  bool enumerationDone;
+  ExtentMap::iterator enumCursor;
+  boost::shared_ptr<IdxBrowseClient> idxBrowseClient;
+  boost::shared_ptr<IdxBrowseClient> fsIdxBrowseClient;
+  boost::shared_ptr<BrowseRequestHandler> browseRequestHandler;
+  SCParams scParams;
+  std::string backupSetGuid;
+  ExtentBrowseMode mode;
+  unsigned long long pageSize;
+  VolumeCtxt volumeCtxt;
+  bool cacheComplete;
+  std::iostream* cacheStream;
+  std::streampos cacheStartPos;
+  int latestErrorCode;
+  std::string latestErrorText;
+  bool browseOptionFlag;
+  std::atomic<bool> startExtentNotFound;  // written on the service's thread
+  std::atomic<bool> ownerRemoved;         // written by the destructor
+  ZelSemaphore browseSemaphore;
+  unsigned int copyPrecedence;
+  std::string maName;
+  TdfsIdxBrowseClientResp* browseResp;
+  std::string returnedStartExtent;
+  // Per browse, cleared when a browse starts: a response of the browse
+  // failed; a response of the browse carried items.
+  std::atomic<bool> responseFailedInBrowse;
+  std::atomic<bool> itemsReceivedInBrowse;
+};
+
+// Browse requests sent by all browsers of the process.
+extern EB_EXPORT std::atomic<unsigned long long> numBrowseRequests;
+
+#endif  // EXTENTBROWSE_EXTENTBROWSEIMPL_H

@@ -1,0 +1,81 @@
+// Construction, destruction and the small accessors of the browser.
+#include <iostream>
+#include <memory>
+
+#include "IdxBrowseClient.h"
+#include "browser/TdfsIdxBrowseClientResp.h"
+#include "common/EBLog.h"
+#include "extentbrowse/EBExtentNameConverter.h"
+#include "extentbrowse/EBPerfCounters.h"
+#include "extentbrowse/ExtentBrowseImpl.h"
+#include "naming/NewExtentNameConverter.h"
+
+ExtentBrowseImpl::ExtentBrowseImpl(SCParams& scParams, const std::string& browsePath,
+                                   std::iostream* cacheStream, ExtentBrowseMode mode,
+                                   unsigned long long pageSize, int extentNameLength,
+                                   bool browseOptionFlag, unsigned int copyPrecedence,
+                                   const std::string& maName)
+    : converter(nullptr),
+      extentNameLength(extentNameLength),
+      enumerationDone(false),
+      enumCursor(),
+      scParams(scParams),
+      mode(mode),
+      pageSize(pageSize),
+      volumeCtxt(browsePath),
+      cacheComplete(false),
+      cacheStream(cacheStream),
+      cacheStartPos(0),
+      latestErrorCode(0),
+      browseOptionFlag(browseOptionFlag),
+      startExtentNotFound(false),
+      ownerRemoved(false),
+      browseSemaphore(1),
+      copyPrecedence(copyPrecedence),
+      maName(maName),
+      browseResp(nullptr),
+      responseFailedInBrowse(false),
+      itemsReceivedInBrowse(false) {
+  // An enumeration cursor that points nowhere until the first OpenEnum.
+  enumCursor = volumeCtxt.extentMap.end();
+
+  InitializeEBPerfCounters();
+
+  // Both are owned by the browser only once both exist, so that a failure
+  // while making the second frees the first.
+  std::unique_ptr<TdfsIdxBrowseClientResp> response(new TdfsIdxBrowseClientResp(this));
+  std::unique_ptr<EBExtentNameConverter> chosen(
+      NewExtentNameConverter(scParams.appType, extentNameLength));
+  browseResp = response.release();
+  converter = chosen.release();
+
+  if (cacheStream != nullptr && cacheStream->good()) LoadExtentInfo();
+
+  // Only the records of a complete cache block survive construction.
+  if (!cacheComplete) {
+    CSecWrapper guard(volumeCtxt.extentMapLock);
+    volumeCtxt.extentMap.clear();
+  }
+}
+
+ExtentBrowseImpl::~ExtentBrowseImpl() {
+  EB_LOG(4, "ExtentBrowseImpl destructor going to wait for any browse thread to complete.");
+  ownerRemoved = true;
+  browseSemaphore.wait();
+  delete browseResp;
+  browseResp = nullptr;
+  EB_LOG(4, "ExtentBrowseImpl destructor completed");
+  browseSemaphore.release(1);
+  delete converter;
+}
+
+int ExtentBrowseImpl::GetLatestErrorInfo(std::string& text) {
+  text = latestErrorText;
+  return latestErrorCode;
+}
+
+void ExtentBrowseImpl::SetBackupSetGuid(const std::string& guid) { backupSetGuid = guid; }
+
+void ExtentBrowseImpl::setStartExtentNotFound(bool value) { startExtentNotFound = value; }
+
+void ExtentBrowseImpl::resetReturnedStartExtent() { returnedStartExtent.clear(); }

@@ -1,0 +1,94 @@
+#include "browser/RequestMessages.h"
+
+#include "IdxBrowseClient.h"
+
+namespace requestmessages {
+
+databrowse::BrowseTimeRange MakeTimeRange(const SCParams& params) {
+  databrowse::BrowseTimeRange timeRange;
+  timeRange.setint64(1, 1, Low32Signed(params.totime));
+  timeRange.setint64(2, 2, Low32Signed(params.fromtime));
+  return timeRange;
+}
+
+void SetEntityIds(ZelEntities::GenericEntity& entity, const SCParams& params) {
+  entity.setint64(17, 47, Low32Signed(static_cast<long long>(params.sourceClientId)));
+  entity.setint64(5, 11, params.AppId);
+  entity.setint64(8, 20, Low32Signed(static_cast<long long>(params.bkpSetId)));
+}
+
+void SetBrowseHost(databrowse::BrowseRequest& request, const std::string& maName,
+                   bool ownedByParent) {
+  if (maName.empty()) return;
+  CNMessageBase* host = request.getObjectAccessor(true, ownedByParent, 9, 9,
+                                                  ZelEntities::MaEntity::kFamily,
+                                                  ZelEntities::MaEntity::kNumber);
+  host->setstring(1, 1, maName);
+}
+
+databrowse::BrowsePaging MakePaging(unsigned long long pagingOffset, unsigned int pageSize,
+                                    const std::string* startName) {
+  databrowse::BrowsePaging paging;
+  paging.setint64(1, 1, 0);
+  paging.setint64(2, 2, Low32Unsigned(pagingOffset));
+  paging.setint64(3, 3, static_cast<long long>(pageSize));
+  if (startName != nullptr) paging.setstring(4, 4, *startName);
+  return paging;
+}
+
+databrowse::Query MakeQuery(const databrowse::BrowsePaging& paging,
+                            const databrowse::SortParam* sort) {
+  databrowse::Query query;
+  query.setint64(1, 1, 0);
+  query.setstring(2, 2, "0");
+  CNMessageBase* options = query.getObjectAccessor(true, true, 5, 8, databrowse::QueryOptions::kFamily,
+                                                   databrowse::QueryOptions::kNumber);
+  options->setObjectAccessor(&paging, 2, 2);
+  if (sort != nullptr) options->setObjectAccessor(sort, 3, 3);
+  query.setint64(9, 12, 1);
+  return query;
+}
+
+CNMessageBase& PagingOf(CNMessageBase& query) {
+  CNMessageBase* options = query.getObjectAccessor(true, true, 5, 8, databrowse::QueryOptions::kFamily,
+                                                   databrowse::QueryOptions::kNumber);
+  return *options->getObjectAccessor(true, true, 2, 2, databrowse::BrowsePaging::kFamily,
+                                     databrowse::BrowsePaging::kNumber);
+}
+
+databrowse::BrowsePath MakeExtentRangePath(const std::string& path, unsigned long long rangeStart,
+                                           unsigned long long count) {
+  databrowse::ExtentRange range;
+  range.setint64(1, 1, static_cast<long long>(rangeStart));
+  range.setint64(2, 2, static_cast<long long>(count));
+  databrowse::BrowsePathParameters parameters;
+  parameters.getlistobject(3, 6, true)->push_back(range);
+  databrowse::BrowsePath browsePath;
+  browsePath.setstring(1, 1, path);
+  browsePath.setObjectAccessor(&parameters, 2, 5);
+  return browsePath;
+}
+
+std::string BrowseHostClientName(Indexing::BrowseReq& request) {
+  const std::string hostString = request.getstring(84, 138);
+  std::string hostName;
+  std::string clientName;
+  int port = 0;
+  int flags = 0;
+  DemangleHostName(hostString.c_str(), hostName, clientName, port, flags);
+  return clientName;
+}
+
+void PointQueriesAtPage(Indexing::BrowseReq& request, const std::string& startName,
+                        unsigned long long pagingOffset) {
+  std::vector<CNMessageBase>* queries = request.getlistobject(82, 136, false);
+  if (queries == nullptr) return;
+  for (CNMessageBase& query : *queries) {
+    if (query.getint64(1) != 0) continue;
+    CNMessageBase& paging = PagingOf(query);
+    paging.setstring(4, 4, startName);
+    paging.setint64(2, 2, Low32Unsigned(pagingOffset));
+  }
+}
+
+}  // namespace requestmessages

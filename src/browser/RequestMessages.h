@@ -1,0 +1,75 @@
+// Pieces of the browse requests that both request forms build the same way.
+// Internal to the library; none of them logs.
+#ifndef EXTENTBROWSE_SRC_BROWSER_REQUESTMESSAGES_H
+#define EXTENTBROWSE_SRC_BROWSER_REQUESTMESSAGES_H
+
+#include <string>
+#include <vector>
+
+#include "BrowseMessages.h"
+#include "extentbrowse/SCParams.h"
+
+namespace requestmessages {
+
+// All ones: a lookup without an explicit extent range.
+constexpr unsigned long long kNoRangeStart = 0xFFFFFFFFFFFFFFFFull;
+
+constexpr int kVirtualServerAppType = 106;
+constexpr int kExchangeAppType = 53;
+constexpr int kSqlAppType = 81;
+
+inline bool IsDatabaseAppType(int appType) {
+  return appType == kExchangeAppType || appType == kSqlAppType;
+}
+
+// The low 32 bits of a value, read as unsigned.
+inline long long Low32Unsigned(unsigned long long value) {
+  return static_cast<long long>(static_cast<unsigned int>(value));
+}
+
+// The low 32 bits of a value, read as signed and widened with its sign.
+inline long long Low32Signed(long long value) {
+  return static_cast<long long>(static_cast<int>(value));
+}
+
+databrowse::BrowseTimeRange MakeTimeRange(const SCParams& params);
+
+// The entity whose backup is browsed, named by its numeric ids.
+void SetEntityIds(ZelEntities::GenericEntity& entity, const SCParams& params);
+
+// Names the browse host of a request; nothing is attached for an empty name.
+void SetBrowseHost(databrowse::BrowseRequest& request, const std::string& maName,
+                   bool ownedByParent);
+
+// A paging of `pageSize` items after `pagingOffset`, starting at
+// `startName` unless that is null.
+databrowse::BrowsePaging MakePaging(unsigned long long pagingOffset, unsigned int pageSize,
+                                    const std::string* startName);
+
+// A data query (type 0) around `paging`, with an optional sort order.
+databrowse::Query MakeQuery(const databrowse::BrowsePaging& paging,
+                            const databrowse::SortParam* sort);
+
+// The paging of a query, created when absent.
+CNMessageBase& PagingOf(CNMessageBase& query);
+
+// A browse path carrying one extent range (start, count).
+databrowse::BrowsePath MakeExtentRangePath(const std::string& path, unsigned long long rangeStart,
+                                           unsigned long long count);
+
+template <typename Message>
+std::vector<CNMessageBase> ListOf(const Message& message) {
+  return std::vector<CNMessageBase>(1, message);
+}
+
+// The client name of the browse host a V1 request names.
+std::string BrowseHostClientName(Indexing::BrowseReq& request);
+
+// Points the data queries of a V1 request at a page, for an in-process
+// browse that sends the request as it is.
+void PointQueriesAtPage(Indexing::BrowseReq& request, const std::string& startName,
+                        unsigned long long pagingOffset);
+
+}  // namespace requestmessages
+
+#endif  // EXTENTBROWSE_SRC_BROWSER_REQUESTMESSAGES_H

@@ -1,0 +1,6 @@
+#include "extentbrowse/VolumeCtxt.h"
+
+VolumeCtxt::VolumeCtxt(const std::string& browsePath)
+    : browsePath(browsePath), completionEvent(false) {
+  completionEvent.reset();
+}

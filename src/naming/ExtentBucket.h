@@ -1,0 +1,48 @@
+// ExtentBucket: one browsed range, of extent numbers or of extent names.
+#ifndef EXTENTBROWSE_SRC_NAMING_EXTENTBUCKET_H
+#define EXTENTBROWSE_SRC_NAMING_EXTENTBUCKET_H
+
+#include <string>
+#include <utility>
+
+#include "extentbrowse/Export.h"
+
+// Declared here for the name buckets; defined with the rest of the name
+// order (NameOrder.h).
+EB_EXPORT bool operator<(const std::string& a, const std::string& b);
+EB_EXPORT bool operator<=(const std::string& a, const std::string& b);
+
+// Extent N counts as browsed by a bucket when first <= N < last, or when
+// first = last = N.
+//
+// The order takes both ends: a is before b only when a starts before b and
+// ends no later. Buckets that nest or enclose each other are therefore
+// equivalent, and an ordered set keeps only the first of them.
+template <typename T>
+class ExtentBucket {
+ public:
+  ExtentBucket(T first, T last) : first(std::move(first)), last(std::move(last)) {}
+
+  bool operator<(const ExtentBucket& other) const {
+    return Less(first, other.first) && LessOrEqual(last, other.last);
+  }
+
+  T first;
+  T last;
+
+ private:
+  static bool Less(const T& a, const T& b) { return a < b; }
+  static bool LessOrEqual(const T& a, const T& b) { return a <= b; }
+};
+
+// Names compare as text, through the library's own string order.
+template <>
+inline bool ExtentBucket<std::string>::Less(const std::string& a, const std::string& b) {
+  return ::operator<(a, b);
+}
+template <>
+inline bool ExtentBucket<std::string>::LessOrEqual(const std::string& a, const std::string& b) {
+  return ::operator<=(a, b);
+}
+
+#endif  // EXTENTBROWSE_SRC_NAMING_EXTENTBUCKET_H

@@ -1,0 +1,11 @@
+// Choosing the converter for an item by its application type.
+#ifndef EXTENTBROWSE_SRC_NAMING_NEWEXTENTNAMECONVERTER_H
+#define EXTENTBROWSE_SRC_NAMING_NEWEXTENTNAMECONVERTER_H
+
+#include "extentbrowse/EBExtentNameConverter.h"
+
+// 106: virtual server; 53 or 81: database; anything else: file system. The
+// caller owns the result and deletes it through the base.
+EBExtentNameConverter* NewExtentNameConverter(int appType, int extentNameLength);
+
+#endif  // EXTENTBROWSE_SRC_NAMING_NEWEXTENTNAMECONVERTER_H
