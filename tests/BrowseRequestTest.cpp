@@ -1,0 +1,327 @@
+// The requests the browser sends, checked tag by tag on what the index
+// service received: the name-paged request and the extent-range request.
+#include <gtest/gtest.h>
+
+#include "extentbrowse/EBPerfCounters.h"
+#include "extentbrowse/ExtentBrowse.h"
+#include "support/BrowserFixtures.h"
+
+namespace {
+
+using namespace ebtest;
+
+constexpr unsigned long long kAllOnes = 0xFFFFFFFFFFFFFFFFull;
+
+const CNMessageBase& Child(const CNMessageBase& message, int tag) {
+  const CNMessageBase* child = message.findObject(tag);
+  if (child == nullptr) {
+    ADD_FAILURE() << "no object under tag " << tag << " in " << message.toString();
+    static const CNMessageBase empty(0, 0);
+    return empty;
+  }
+  return *child;
+}
+
+const CNMessageBase& OnlyElement(const CNMessageBase& message, int tag) {
+  const std::vector<CNMessageBase>* list = message.findList(tag);
+  if (list == nullptr || list->size() != 1) {
+    ADD_FAILURE() << "tag " << tag << " is not a one-element list in " << message.toString();
+    static const CNMessageBase empty(0, 0);
+    return empty;
+  }
+  return list->front();
+}
+
+const CNMessageBase& PagingOfQuery(const CNMessageBase& query) { return Child(Child(query, 8), 2); }
+
+class BrowseRequestTest : public IndexTest {
+ protected:
+  BrowseRequestTest() {
+    AddItem("/vol/file.bin", 0, 30);
+    AddItem("/vm/disk0", 0, 30);
+  }
+
+  std::unique_ptr<ExtentBrowseImpl> Browser(int appType, const std::string& path,
+                                            const std::string& maName = "") {
+    SCParams params = MakeParams(appType);
+    params.totime = 0x1FFFFFFFFLL;  // low 32 bits, signed: -1
+    return std::unique_ptr<ExtentBrowseImpl>(new ExtentBrowseImpl(
+        params, path, nullptr, EB_MODE_DEFAULT, 25, 13, true, 3, maName));
+  }
+  ebindex::RecordedInitialize LastInitialize() {
+    const auto calls = index().initializeCalls();
+    EXPECT_FALSE(calls.empty());
+    return calls.empty() ? ebindex::RecordedInitialize() : calls.back();
+  }
+  ebindex::RecordedBrowse LastBrowse() {
+    const auto calls = index().browseCalls();
+    EXPECT_FALSE(calls.empty());
+    return calls.empty() ? ebindex::RecordedBrowse() : calls.back();
+  }
+};
+
+TEST_F(BrowseRequestTest, TheFirstNamePagedRequestCarriesEveryField) {
+  auto browser = Browser(0, "/vol/file.bin/", "ma1");
+  const unsigned long long before = numBrowseRequests;
+  ASSERT_EQ(browser->Browse("NAME5", 3, 25, 7, kAllOnes, "ma1"), 0);
+  EXPECT_EQ(numBrowseRequests, before + 1);
+
+  const ebindex::RecordedInitialize init = LastInitialize();
+  const CNMessageBase& request = init.request;
+  EXPECT_EQ(init.timeoutSeconds, 2000);
+  EXPECT_TRUE(init.callbackGiven);
+  EXPECT_EQ(request.tags(), (std::vector<int>{1, 3, 4, 6, 7, 8, 9, 11, 12}));
+  EXPECT_EQ(request.getint64(1), 0);
+  EXPECT_EQ(Child(request, 6).getint64(1), -1);
+  EXPECT_EQ(Child(request, 6).getint64(2), 1600000000);
+  EXPECT_EQ(Child(request, 9).getstring(1, 1), "ma1");
+  const CNMessageBase& entity = Child(request, 3);
+  EXPECT_EQ(entity.tags(), (std::vector<int>{11, 20, 38, 47}));
+  EXPECT_EQ(entity.getint64(47), 7);
+  EXPECT_EQ(entity.getint64(11), 13);
+  EXPECT_EQ(entity.getint64(20), 11);
+  EXPECT_EQ(entity.getint64(38), 0);
+  EXPECT_EQ(Child(request, 11).getint64(1), 3);
+  EXPECT_EQ(Child(request, 8).getint64(1), 2);
+  const CNMessageBase& options = Child(request, 7);
+  EXPECT_EQ(options.tags(), (std::vector<int>{2, 3, 11, 12, 21}));
+  EXPECT_EQ(options.getint64(2), 1);
+  EXPECT_EQ(options.getint64(12), 1);
+  EXPECT_EQ(options.getint64(11), 1);
+  EXPECT_EQ(options.getint64(21), 1);
+  EXPECT_EQ(options.getint64(3), 0);
+  // One trailing separator is dropped from the message's path.
+  EXPECT_EQ(OnlyElement(request, 4).getstring(1, 1), "/vol/file.bin");
+
+  const CNMessageBase& query = OnlyElement(request, 12);
+  EXPECT_EQ(query.getint64(1), 0);
+  EXPECT_EQ(query.getstring(2, 2), "0");
+  EXPECT_EQ(query.getint64(12), 1);
+  EXPECT_FALSE(Child(query, 8).hasTag(3)) << "the name sort order is prepared, not attached";
+  const CNMessageBase& paging = PagingOfQuery(query);
+  EXPECT_EQ(paging.getint64(1), 0);
+  EXPECT_EQ(paging.getint64(2), 7);
+  EXPECT_EQ(paging.getint64(3), 25);
+  EXPECT_EQ(paging.getstring(4, 4), "NAME5");
+
+  const ebindex::RecordedBrowse sent = LastBrowse();
+  ASSERT_TRUE(sent.hadWrapper);
+  EXPECT_EQ(sent.wrapper.path, "/vol/file.bin/");  // the wrapper keeps it
+  EXPECT_EQ(sent.wrapper.pagingOffset, 7);
+  ASSERT_EQ(sent.wrapper.queries.size(), 1u);
+  EXPECT_EQ(PagingOfQuery(sent.wrapper.queries[0]).getstring(4, 4), "NAME5");
+  EXPECT_TRUE(log.contains("copyPrecedence set to 3"));
+  EXPECT_TRUE(log.contains("VsExtentBrowse is marked."));
+  EXPECT_EQ(log.countPrefix("My BrowseReq ["), 1u);
+}
+
+TEST_F(BrowseRequestTest, ApplicationTypesShapeOptionsModeAndPath) {
+  struct Case {
+    int appType;
+    bool virtualServerOptions;
+    long long mode;
+    std::string path;
+  };
+  const Case cases[] = {
+      {106, true, 4, "\\vm\\disk0"}, {53, false, 2, "/vm/disk0"},
+      {81, false, 2, "/vm/disk0"},   {52, true, 2, "/vm/disk0"},
+  };
+  for (const Case& c : cases) {
+    index().clearRecords();
+    log.clear();
+    auto browser = Browser(c.appType, "/vm/disk0");
+    browser->Browse(Base32Name(0), 0, 10, 0, kAllOnes, "");
+    const ebindex::RecordedInitialize init = LastInitialize();
+    const CNMessageBase& request = init.request;
+    EXPECT_EQ(Child(request, 7).hasTag(21), c.virtualServerOptions) << c.appType;
+    EXPECT_EQ(Child(request, 7).hasTag(3), c.virtualServerOptions) << c.appType;
+    EXPECT_EQ(log.contains("VsExtentBrowse is marked."), c.virtualServerOptions) << c.appType;
+    EXPECT_EQ(Child(request, 8).getint64(1), c.mode) << c.appType;
+    EXPECT_EQ(OnlyElement(request, 4).getstring(1, 1), c.path) << c.appType;
+    EXPECT_FALSE(request.hasTag(9)) << "no browse host was named";
+  }
+}
+
+TEST_F(BrowseRequestTest, ABackupSetGuidNamesTheEntityAlone) {
+  auto browser = Browser(0, "/vol/file.bin");
+  browser->SetBackupSetGuid("guid-1");
+  browser->Browse("", 0, 10, 0, kAllOnes, "");
+  const ebindex::RecordedInitialize init = LastInitialize();
+  const CNMessageBase& entity = Child(init.request, 3);
+  EXPECT_EQ(entity.tags(), (std::vector<int>{25, 38}));
+  EXPECT_EQ(entity.getstring(10, 25), "guid-1");
+}
+
+TEST_F(BrowseRequestTest, SeparatorsOfShortPathsAreDroppedOnlyOnce) {
+  for (const auto& pathAndMessage : std::vector<std::pair<std::string, std::string>>{
+           {"/", ""}, {"/a//", "/a/"}, {"/a", "/a"}}) {
+    index().clearRecords();
+    auto browser = Browser(0, pathAndMessage.first);
+    browser->Browse("", 0, 10, 0, kAllOnes, "");
+    const ebindex::RecordedInitialize init = LastInitialize();
+    EXPECT_EQ(OnlyElement(init.request, 4).getstring(1, 1), pathAndMessage.second);
+    EXPECT_EQ(LastBrowse().wrapper.path, pathAndMessage.first);
+  }
+}
+
+TEST_F(BrowseRequestTest, ALaterPageReusesTheClientAndSendsOnlyThePaging) {
+  auto browser = Browser(106, "/vm/disk0", "ma1");
+  ASSERT_EQ(browser->Browse(Base32Name(0), 3, 10, 0, kAllOnes, "ma1"), 0);
+  log.clear();
+  // An enumeration after lookups keeps the lookups' request and browse host.
+  ASSERT_EQ(browser->Browse("", 3, 0xFFFFFFFFu, 0, kAllOnes, ""), 0);
+  EXPECT_EQ(index().initializeCalls().size(), 1u);
+  EXPECT_TRUE(log.contains("Reusing IdxBrowseClient"));
+  EXPECT_EQ(log.countPrefix("My BrowseReq ["), 0u);
+  const ebindex::RecordedBrowse sent = LastBrowse();
+  EXPECT_EQ(Child(sent.request, 9).getstring(1, 1), "ma1");
+  ASSERT_EQ(sent.wrapper.queries.size(), 1u);
+  const CNMessageBase& paging = PagingOfQuery(sent.wrapper.queries[0]);
+  EXPECT_EQ(paging.getint64(2), 0);
+  EXPECT_EQ(paging.getint64(3), 4294967295ll);
+  EXPECT_EQ(paging.getstring(4, 4), "");
+  EXPECT_EQ(sent.clientId, index().browseCalls().front().clientId);
+}
+
+TEST_F(BrowseRequestTest, AFailedInitialisationCountsTheRequestButStartsNoCounter) {
+  index().failInitialize(1);
+  auto browser = Browser(0, "/vol/file.bin");
+  const unsigned long long before = numBrowseRequests;
+  const auto browseBefore = gEbPerfCounter->snapshot()[0];
+  EXPECT_EQ(browser->Browse("", 0, 10, 0, kAllOnes, ""), -1);
+  EXPECT_EQ(numBrowseRequests, before + 1);
+  EXPECT_TRUE(log.contains("IdxBrowseClient initialization failed."));
+  EXPECT_EQ(gEbPerfCounter->snapshot()[0].running, browseBefore.running);
+  EXPECT_TRUE(index().browseCalls().empty());
+
+  EXPECT_EQ(browser->Browse("", 0, 10, 0, kAllOnes, ""), 0);
+  EXPECT_EQ(index().initializeCalls().size(), 2u);
+  EXPECT_EQ(index().browseCalls().size(), 1u);
+}
+
+TEST_F(BrowseRequestTest, SqlItemsOnV2SendTheStartExtentAsTheClientsPagingOffset) {
+  auto browser = Browser(81, "/vol/file.bin");
+  ASSERT_EQ(browser->Browse(Base32Name(3), 0, 10, 0, kAllOnes, ""), 0);
+  ASSERT_EQ(browser->Browse(Base32Name(12), 0, 10, 5, kAllOnes, ""), 0);
+  const ebindex::RecordedBrowse sent = LastBrowse();
+  EXPECT_FALSE(sent.hadWrapper);
+  const CNMessageBase& paging = PagingOfQuery(OnlyElement(sent.request, 12));
+  EXPECT_EQ(paging.getint64(2), 12);
+  EXPECT_EQ(paging.getstring(4, 4), Base32Name(3)) << "the held start name stays";
+}
+
+TEST_F(BrowseRequestTest, V1RequestsGoToTheirBrowseHost) {
+  index().setProtocol(ebindex::Protocol::V1);
+  index().setHostClientName("ma1", "client-of-ma1");
+  SetLocalClientName("this-client");
+  auto browser = Browser(0, "/vol/file.bin", "ma1");
+  ASSERT_EQ(browser->Browse(Base32Name(2), 0, 10, 0, kAllOnes, "ma1"), 0);
+  const ebindex::RecordedBrowse remote = LastBrowse();
+  EXPECT_TRUE(remote.v1);
+  EXPECT_FALSE(remote.direct);
+  EXPECT_TRUE(remote.hadWrapper);
+  EXPECT_TRUE(log.contains("maName [client-of-ma1]. gEBLocalClientName [this-client]"));
+  EXPECT_FALSE(log.contains("Using direct call to browse extents."));
+  SetLocalClientName("");
+}
+
+TEST_F(BrowseRequestTest, V1RequestsToThisClientAreBrowsedInProcess) {
+  index().setProtocol(ebindex::Protocol::V1);
+  index().setHostClientName("localhost", "me");
+  SetLocalClientName("me");
+  auto browser = Browser(0, "/vol/file.bin");
+  ASSERT_EQ(browser->Browse(Base32Name(2), 0, 10, 4, kAllOnes, ""), 0);
+  index().failBrowse(9, false);
+  EXPECT_EQ(browser->Browse(Base32Name(20), 0, 10, 6, kAllOnes, ""), 0)
+      << "the in-process result is not the handler's";
+  SetLocalClientName("");
+
+  const auto calls = index().browseCalls();
+  ASSERT_EQ(calls.size(), 2u);
+  EXPECT_TRUE(calls[1].direct);
+  EXPECT_TRUE(calls[1].v1);
+  const CNMessageBase& paging = PagingOfQuery(OnlyElement(calls[1].request, 136));
+  EXPECT_EQ(paging.getstring(4, 4), Base32Name(20));
+  EXPECT_EQ(paging.getint64(2), 6);
+  EXPECT_EQ(log.count("Using direct call to browse extents."), 2u);
+  EXPECT_EQ(log.count("Allocating BR handler as the one passed in is NULL"), 1u);
+}
+
+TEST_F(BrowseRequestTest, AnExplicitRangeStartTakesTheExtentRangeRequest) {
+  auto browser = Browser(0, "/vol/file.bin/", "ma1");
+  browser->SetBackupSetGuid("guid-1");  // never sent by this form
+  const unsigned long long before = numBrowseRequests;
+  ASSERT_EQ(browser->Browse("ignored", 3, 10, 2, 0, "ma1"), 0);
+  EXPECT_EQ(numBrowseRequests, before);
+
+  const ebindex::RecordedInitialize init = LastInitialize();
+    const CNMessageBase& request = init.request;
+  EXPECT_EQ(request.tags(), (std::vector<int>{1, 3, 4, 6, 7, 8, 9, 11, 12, 26}));
+  EXPECT_EQ(request.getint64(1), 1);
+  EXPECT_EQ(request.getint64(26), 1);
+  EXPECT_EQ(Child(request, 9).getstring(1, 1), "ma1");
+  EXPECT_EQ(Child(request, 7).tags(), (std::vector<int>{1, 2, 11, 12, 51, 60}));
+  EXPECT_EQ(Child(request, 3).tags(), (std::vector<int>{11, 20, 38, 47}));
+  EXPECT_EQ(Child(request, 11).tags(), (std::vector<int>{1}));
+  EXPECT_EQ(Child(request, 8).getint64(1), 3);
+  const CNMessageBase& path = OnlyElement(request, 4);
+  EXPECT_EQ(path.getstring(1, 1), "/vol/file.bin/");
+  const CNMessageBase& range = OnlyElement(Child(path, 5), 6);
+  EXPECT_EQ(range.getint64(1), 0);
+  EXPECT_EQ(range.getint64(2), 25) << "the browser's page size";
+  const CNMessageBase& query = OnlyElement(request, 12);
+  const CNMessageBase& paging = PagingOfQuery(query);
+  EXPECT_EQ(paging.tags(), (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(paging.getint64(2), 2);
+  EXPECT_EQ(paging.getint64(3), 10);
+  const CNMessageBase& sort = Child(Child(query, 8), 3);
+  EXPECT_EQ(sort.getint64(2), 1);
+  EXPECT_EQ(sort.getlistint(1, 1), std::vector<int>{134});
+  EXPECT_FALSE(LastBrowse().hadWrapper);
+  EXPECT_FALSE(log.contains("VsExtentBrowse is marked."));
+}
+
+TEST_F(BrowseRequestTest, OnlyExchangeItemsAskForTheDatabaseView) {
+  for (int appType : {53, 81, 106, 0}) {
+    index().clearRecords();
+    auto browser = Browser(appType, "/vm/disk0");
+    browser->Browse("", 0, 10, 0, 100, "");
+    const ebindex::RecordedInitialize init = LastInitialize();
+    const CNMessageBase& request = init.request;
+    const bool exchange = appType == 53;
+    EXPECT_EQ(Child(request, 7).hasTag(62), exchange) << appType;
+    EXPECT_EQ(Child(request, 7).hasTag(49), exchange) << appType;
+    EXPECT_EQ(Child(request, 11).getstring(2, 2), exchange ? "EDBVIEW" : "") << appType;
+    EXPECT_FALSE(Child(request, 7).hasTag(21)) << appType;
+    EXPECT_EQ(Child(request, 8).getint64(1), 3) << appType;
+    EXPECT_EQ(OnlyElement(request, 4).getstring(1, 1),
+              appType == 106 ? "\\vm\\disk0" : "/vm/disk0");
+  }
+}
+
+TEST_F(BrowseRequestTest, ALaterRangeReplacesOnlyThePathsOfItsOwnClient) {
+  auto browser = Browser(0, "/vol/file.bin");
+  ASSERT_EQ(browser->Browse("", 0, 10, 0, 0, ""), 0);       // range client
+  ASSERT_EQ(browser->Browse("", 0, 10, 0, kAllOnes, ""), 0);  // name client
+  log.clear();
+  ASSERT_EQ(browser->Browse("", 0, 10, 0, 40, ""), 0);      // range client again
+  ASSERT_EQ(browser->Browse("", 0, 10, 0, kAllOnes, ""), 0);  // name client again
+
+  EXPECT_EQ(index().initializeCalls().size(), 2u);
+  const auto calls = index().browseCalls();
+  ASSERT_EQ(calls.size(), 4u);
+  EXPECT_EQ(calls[0].clientId, calls[2].clientId);
+  EXPECT_EQ(calls[1].clientId, calls[3].clientId);
+  EXPECT_NE(calls[0].clientId, calls[1].clientId);
+
+  const auto setPaths = index().setPathsCalls();
+  ASSERT_EQ(setPaths.size(), 1u);
+  ASSERT_EQ(setPaths[0].paths.size(), 1u);
+  EXPECT_EQ(OnlyElement(Child(setPaths[0].paths[0], 5), 6).getint64(1), 40);
+  EXPECT_EQ(OnlyElement(Child(OnlyElement(calls[2].request, 4), 5), 6).getint64(1), 40);
+  EXPECT_EQ(log.count("Reusing IdxBrowseClient"), 2u);
+  EXPECT_EQ(log.countPrefix("My BrowseReq before["), 1u);
+  EXPECT_EQ(log.countPrefix("My BrowseReq after ["), 1u);
+}
+
+}  // namespace

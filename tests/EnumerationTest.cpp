@@ -1,0 +1,140 @@
+// Listing every extent of an item: one full browse, then the map in order.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <sstream>
+#include <thread>
+
+#include "support/BrowserFixtures.h"
+
+namespace {
+
+using namespace ebtest;
+using namespace std::chrono_literals;
+
+typedef std::vector<std::pair<unsigned long long, bool>> Listing;
+
+class EnumerationTest : public IndexTest {
+ protected:
+  // Opens, lists and closes; `opened` tells whether OpenEnum gave a handle.
+  Listing List(ExtentBrowseImpl& browser, bool* opened = nullptr) {
+    Listing listing;
+    void* handle = browser.OpenEnum();
+    if (opened != nullptr) *opened = handle != nullptr;
+    if (handle == nullptr) return listing;
+    unsigned long long extent = 0;
+    bool empty = false;
+    while (browser.EnumExtent(handle, extent, empty)) listing.emplace_back(extent, empty);
+    EXPECT_FALSE(browser.EnumExtent(handle, extent, empty)) << "stays at the end";
+    browser.CloseEnum(handle);
+    return listing;
+  }
+};
+
+TEST_F(EnumerationTest, ListsEveryExtentOnceInAscendingOrderWithItsFlag) {
+  AddItem("/f", 5, 20);
+  AddItem("/f", 100, 3);
+  auto browser = MakeBrowser(0, "/f", 10);
+  const Listing listing = List(*browser);
+  ASSERT_EQ(listing.size(), 23u);
+  for (std::size_t i = 0; i < listing.size(); ++i) {
+    const unsigned long long expected = i < 20 ? 5 + i : 100 + (i - 20);
+    EXPECT_EQ(listing[i].first, expected);
+    EXPECT_EQ(listing[i].second, expected % 7 == 0);
+    EXPECT_EQ(listing[i].second, browser->IsExtentEmpty(expected));
+  }
+  EXPECT_TRUE(log.contains("Enumerating all the extents"));
+  EXPECT_TRUE(log.contains("Finished enumerating all the extents"));
+
+  // One request for everything, through no browse host, recording no range.
+  ASSERT_EQ(BrowseCount(), 1u);
+  const ebindex::RecordedBrowse sent = index().browseCalls()[0];
+  const CNMessageBase& paging = *sent.wrapper.queries[0].findObject(8)->findObject(2);
+  EXPECT_EQ(paging.getint64(3), 4294967295ll);
+  EXPECT_EQ(paging.getstring(4, 4), "");
+  EXPECT_FALSE(index().initializeCalls()[0].request.hasTag(9));
+  EXPECT_TRUE(RecordedRanges(log).empty());
+}
+
+TEST_F(EnumerationTest, LaterEnumerationsListTheMapWithoutBrowsingAgain) {
+  AddItem("/f", 0, 5);
+  auto browser = MakeBrowser(0, "/f");
+  EXPECT_EQ(List(*browser).size(), 5u);
+
+  // An extent that appears in the index later arrives through a lookup.
+  AddItem("/f", 40, 1);
+  unsigned long long id = 0, value = 0;
+  ASSERT_EQ(browser->GetAFInfo(40, id, value), EB_EXTENT_FOUND);
+  const std::size_t browses = BrowseCount();
+  const Listing second = List(*browser);
+  EXPECT_EQ(BrowseCount(), browses);
+  ASSERT_EQ(second.size(), 6u);
+  EXPECT_EQ(second.front().first, 0u);
+  EXPECT_EQ(second.back().first, 40u);
+}
+
+TEST_F(EnumerationTest, AnEmptyItemListsNothing) {
+  AddItem("/f", 0, 0);
+  auto browser = MakeBrowser(0, "/f");
+  bool opened = false;
+  EXPECT_TRUE(List(*browser, &opened).empty());
+  EXPECT_TRUE(opened);
+}
+
+TEST_F(EnumerationTest, ASeededBrowserStillMakesTheFullBrowse) {
+  AddItem("/f", 0, 3);
+  std::stringstream cache("START_EXTENT_INFO\n1 5 6\nEND_EXTENT_INFO\n");
+  auto browser = MakeBrowser(0, "/f", 100, "", &cache);
+  EXPECT_EQ(List(*browser).size(), 3u);
+  EXPECT_EQ(BrowseCount(), 1u);
+}
+
+TEST_F(EnumerationTest, AFailedFullBrowseOpensNothingAndIsTriedAgain) {
+  AddItem("/f", 0, 3);
+  auto browser = MakeBrowser(0, "/f");
+  index().failBrowse(2, true, 1);
+  bool opened = true;
+  EXPECT_TRUE(List(*browser, &opened).empty());
+  EXPECT_FALSE(opened);
+  EXPECT_TRUE(log.contains("Browse() failed. [/f]"));
+  // The map lock is not held after a failed open.
+  auto other = std::async(std::launch::async, [&] { return browser->IsExtentEmpty(1); });
+  EXPECT_EQ(other.wait_for(5s), std::future_status::ready);
+
+  EXPECT_EQ(List(*browser, &opened).size(), 3u);
+  EXPECT_TRUE(opened);
+  EXPECT_EQ(BrowseCount(), 2u);
+}
+
+TEST_F(EnumerationTest, AFullBrowseWhoseResponsesFailedIsNotTakenAsComplete) {
+  AddItem("/f", 0, 3);
+  auto browser = MakeBrowser(0, "/f");
+  using Kind = ebindex::ScriptedResponse;
+  index().scriptResponses({Kind::Of(Kind::kPage), Kind::Of(Kind::kNoBrowseResult)}, 1);
+  bool opened = true;
+  List(*browser, &opened);
+  EXPECT_FALSE(opened);
+  EXPECT_EQ(List(*browser, &opened).size(), 3u);
+  EXPECT_TRUE(opened);
+}
+
+TEST_F(EnumerationTest, AnOpenEnumerationHoldsOffOtherThreadsUntilClosed) {
+  AddItem("/f", 0, 3);
+  auto browser = MakeBrowser(0, "/f");
+  void* handle = browser->OpenEnum();
+  ASSERT_NE(handle, nullptr);
+  std::atomic<bool> answered{false};
+  std::thread other([&] {
+    browser->IsExtentEmpty(0);
+    answered = true;
+  });
+  std::this_thread::sleep_for(50ms);
+  EXPECT_FALSE(answered.load());
+  browser->CloseEnum(handle);
+  other.join();
+  EXPECT_TRUE(answered.load());
+}
+
+}  // namespace

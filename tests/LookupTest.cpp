@@ -1,0 +1,256 @@
+// Lookups end to end against the index service: file-system, virtual-server
+// and database items, name-paged and extent-range, and the failure paths.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "extentbrowse/EBExtentNameConverter.h"
+#include "extentbrowse/ExtentBrowse.h"
+#include "support/BrowserFixtures.h"
+
+namespace {
+
+using namespace ebtest;
+
+std::string OldVirtualServerName(unsigned long long extent) {
+  return "Extent" + std::to_string(extent);
+}
+
+std::string OldDatabaseName(unsigned long long extent) {
+  char name[32];
+  std::snprintf(name, sizeof name, "Ext_%08llx", extent);
+  return name;
+}
+
+class LookupTest : public IndexTest {
+ protected:
+  ExtentBrowseResult Lookup(ExtentBrowseImpl& browser, unsigned long long extent,
+                            unsigned long long rangeStart = 0xFFFFFFFFFFFFFFFFull) {
+    afileId = afileValue = 77;
+    return browser.GetAFInfo(extent, afileId, afileValue, rangeStart);
+  }
+  void ExpectFound(ExtentBrowseImpl& browser, unsigned long long extent) {
+    EXPECT_EQ(Lookup(browser, extent), EB_EXTENT_FOUND) << extent;
+    // Archive file ids travel as signed 32-bit values.
+    EXPECT_EQ(afileId, static_cast<unsigned long long>(static_cast<int>(1000 + extent)));
+    EXPECT_EQ(afileValue, 2000 + extent);
+  }
+  void ExpectNotFound(ExtentBrowseImpl& browser, unsigned long long extent) {
+    EXPECT_EQ(Lookup(browser, extent), EB_EXTENT_NOT_FOUND) << extent;
+    EXPECT_EQ(afileId, 77u) << "outputs untouched";
+    EXPECT_EQ(afileValue, 77u);
+  }
+  std::string LastStartName() {
+    const ebindex::RecordedBrowse last = index().browseCalls().back();
+    const CNMessageBase& query = last.hadWrapper ? last.wrapper.queries.front()
+                                 : last.v1       ? last.request.findList(136)->front()
+                                                 : last.request.findList(12)->front();
+    return query.findObject(8)->findObject(2)->getstring(4, 4);
+  }
+
+  unsigned long long afileId = 0;
+  unsigned long long afileValue = 0;
+};
+
+TEST_F(LookupTest, AFileSystemItemIsBrowsedAPageAtATime) {
+  AddItem("/f", 0, 250);
+  auto browser = MakeBrowser(0, "/f", 100);
+
+  ExpectFound(*browser, 0);
+  EXPECT_EQ(BrowseCount(), 1u);
+  EXPECT_EQ(RecordedRanges(log), (std::vector<std::pair<unsigned long long, unsigned long long>>{
+                                     {0, 99}}));
+  ExpectFound(*browser, 50);
+  ExpectFound(*browser, 99);  // the range's last extent is in the map
+  EXPECT_EQ(BrowseCount(), 1u);
+  EXPECT_TRUE(browser->IsExtentEmpty(49));
+  EXPECT_FALSE(browser->IsExtentEmpty(50));
+
+  ExpectFound(*browser, 120);  // the page starts at the extent looked up
+  EXPECT_EQ(BrowseCount(), 2u);
+  EXPECT_EQ(LastStartName(), Base32Name(120));
+
+  // Past the end the index has nothing: the range is the extent alone.
+  ExpectNotFound(*browser, 300);
+  EXPECT_EQ(BrowseCount(), 3u);
+  EXPECT_EQ(RecordedRanges(log).back(), std::make_pair(300ull, 300ull));
+  ExpectNotFound(*browser, 300);
+  EXPECT_EQ(BrowseCount(), 3u);
+  ExpectNotFound(*browser, 301);
+  EXPECT_EQ(BrowseCount(), 4u);
+}
+
+TEST_F(LookupTest, HolesInsideABrowsedRangeAreAnsweredWithoutBrowsing) {
+  AddItem("/f", 0, 10);
+  AddItem("/f", 20, 10);
+  auto browser = MakeBrowser(0, "/f", 15);
+  ExpectFound(*browser, 0);
+  EXPECT_EQ(RecordedRanges(log).back(), std::make_pair(0ull, 24ull));
+  ExpectNotFound(*browser, 15);
+  ExpectFound(*browser, 24);
+  EXPECT_EQ(BrowseCount(), 1u);
+  EXPECT_FALSE(browser->IsExtentEmpty(15));
+}
+
+TEST_F(LookupTest, ThreeArgumentLookupUsesTheNamePagedRequest) {
+  AddItem("/f", 0, 5);
+  auto browser = MakeBrowser(0, "/f");
+  unsigned long long id = 0, value = 0;
+  EXPECT_EQ(browser->GetAFInfo(3, id, value), EB_EXTENT_FOUND);
+  EXPECT_EQ(id, 1003u);
+  EXPECT_EQ(index().browseCalls().back().request.findObject(8)->getint64(1), 2);
+}
+
+TEST_F(LookupTest, AnExplicitRangeStartBrowsesByExtentNumber) {
+  AddItem("/f", 0, 300);
+  auto browser = MakeBrowser(0, "/f", 100);
+  EXPECT_EQ(Lookup(*browser, 150, 120), EB_EXTENT_FOUND);
+  EXPECT_EQ(afileId, 1150u);
+  // The range asked for is [120, 220); its last item ends the browsed range.
+  EXPECT_EQ(RecordedRanges(log).back(), std::make_pair(150ull, 219ull));
+  ExpectFound(*browser, 219);
+  EXPECT_EQ(BrowseCount(), 1u);
+  EXPECT_EQ(Lookup(*browser, 250, 240), EB_EXTENT_FOUND);
+  EXPECT_EQ(index().initializeCalls().size(), 1u) << "the range client is reused";
+  EXPECT_EQ(index().setPathsCalls().size(), 1u);
+}
+
+TEST_F(LookupTest, AVirtualServerItemInTheNewScheme) {
+  AddItem("/vm/disk0", 0, 100);
+  auto browser = MakeBrowser(106, "/vm/disk0", 10);
+  ExpectFound(*browser, 5);
+  EXPECT_EQ(LastStartName(), Base32Name(5));
+  EXPECT_EQ(RecordedRanges(log).back(), std::make_pair(5ull, 14ull));
+  ExpectNotFound(*browser, 1000);
+  // The index reported nothing from 1000 on: everything up to the new
+  // scheme's last extent counts as browsed.
+  EXPECT_EQ(RecordedRanges(log).back(), std::make_pair(1000ull, 4294967295ull));
+  ExpectNotFound(*browser, 5000);
+  EXPECT_EQ(BrowseCount(), 2u);
+}
+
+TEST_F(LookupTest, AVirtualServerItemInTheOldSchemeSwitchesAndKeepsTextOrder) {
+  AddItem("/vm/disk0", 0, 100, OldVirtualServerName);
+  auto browser = MakeBrowser(106, "/vm/disk0", 10);
+  ExpectFound(*browser, 5);
+  // The request names its start in base32; the index translates it.
+  EXPECT_EQ(LastStartName(), Base32Name(5));
+  EXPECT_FALSE(browser->GetExtentNameConverter()->isNewNamingScheme());
+  // Extent5, Extent50 ... Extent58: ten names in text order.
+  EXPECT_EQ(RecordedRanges(log).back(), std::make_pair(5ull, 58ull));
+  ExpectFound(*browser, 55);
+  // Extent500 sorts between Extent5 and Extent58: browsed, though absent.
+  ExpectNotFound(*browser, 500);
+  EXPECT_EQ(BrowseCount(), 1u);
+  // Extent6 sorts after Extent58: it needs a browse of its own, still
+  // requested by its base32 name.
+  ExpectFound(*browser, 6);
+  EXPECT_EQ(BrowseCount(), 2u);
+  EXPECT_EQ(LastStartName(), Base32Name(6));
+  // Past the end in the old scheme the range ends at 999999999.
+  ExpectNotFound(*browser, 99999);
+  EXPECT_EQ(RecordedRanges(log).back(), std::make_pair(99999ull, 999999999ull));
+}
+
+TEST_F(LookupTest, ADatabaseItemWithOldNamesFindsExtentsBeyond32Bits) {
+  AddItem("/db/file.mdf", 0, 20, OldDatabaseName);
+  AddItem("/db/file.mdf", 4294967296ull, 2, OldDatabaseName);
+  for (int appType : {53, 81}) {
+    index().clearRecords();
+    auto browser = MakeBrowser(appType, "/db/file.mdf", 10);
+    ExpectFound(*browser, 4294967296ull);
+    EXPECT_FALSE(MapOf(*browser).empty());
+    EXPECT_EQ(std::get<0>(MapOf(*browser).front()), 4294967296ull) << "not stored as 2^28";
+    ExpectFound(*browser, 4294967297ull);
+    if (appType == 53) {
+      // Now in the old scheme: the next page is asked for by its hex name.
+      ExpectFound(*browser, 3);
+      EXPECT_EQ(LastStartName(), "Ext_00000003");
+    }
+  }
+}
+
+TEST_F(LookupTest, ARequestFailureFailsEveryLaterBrowsingLookup) {
+  AddItem("/f", 0, 300);
+  auto browser = MakeBrowser(0, "/f", 100);
+  index().failBrowse(1, false, 1);
+  EXPECT_EQ(Lookup(*browser, 10), EB_BROWSE_FAILED);
+  EXPECT_TRUE(log.contains("Browse() failed. [/f]"));
+  EXPECT_TRUE(RecordedRanges(log).empty());
+
+  // A new client browses, and the lookup still reports the earlier failure.
+  EXPECT_EQ(Lookup(*browser, 10), EB_BROWSE_FAILED);
+  EXPECT_EQ(index().initializeCalls().size(), 2u);
+  ExpectFound(*browser, 20);  // what that browse brought is found
+}
+
+TEST_F(LookupTest, AnInitialisationFailureFailsTheLookup) {
+  AddItem("/f", 0, 10);
+  auto browser = MakeBrowser(0, "/f");
+  index().failInitialize(1);
+  EXPECT_EQ(Lookup(*browser, 1), EB_BROWSE_FAILED);
+  EXPECT_TRUE(log.contains("IdxBrowseClient initialization failed."));
+}
+
+TEST_F(LookupTest, AResponseFailureFailsTheBrowseAndRecordsNoRange) {
+  using Kind = ebindex::ScriptedResponse;
+  const std::vector<std::vector<Kind>> scripts = {
+      {Kind::Of(Kind::kNoBrowseResult), Kind::Of(Kind::kEnd)},
+      {Kind::Of(Kind::kNoDataList), Kind::Of(Kind::kEnd)},
+      {Kind::Of(Kind::kNull), Kind::Of(Kind::kEnd)},
+      {Kind::Of(Kind::kOtherClass), Kind::Of(Kind::kEnd)},
+      {Kind::Error(7), Kind::Of(Kind::kEnd)},
+      {Kind::Of(Kind::kPage), Kind::Error(9), Kind::Of(Kind::kEnd)},
+  };
+  AddItem("/f", 0, 300);
+  for (const std::vector<Kind>& script : scripts) {
+    log.clear();
+    auto browser = MakeBrowser(0, "/f", 100);
+    index().scriptResponses(script, 1);
+    EXPECT_EQ(Lookup(*browser, 10), EB_BROWSE_FAILED);
+    EXPECT_TRUE(RecordedRanges(log).empty()) << "no range for a page that failed";
+    // Later browses record their ranges again, though the browser stays failed.
+    EXPECT_EQ(Lookup(*browser, 150), EB_BROWSE_FAILED);
+    EXPECT_EQ(RecordedRanges(log).size(), 1u);
+    ExpectFound(*browser, 150);
+  }
+}
+
+TEST_F(LookupTest, ALookupTheIndexCannotSettleIsGivenUpAfterTwoBrowses) {
+  AddItem("/f", 1, 8);
+  // A misnamed entry: it sorts after every base32 name but reads as extent 0.
+  ebindex::Entry misnamed;
+  misnamed.extent = 99;
+  misnamed.name = "Z";
+  catalogue.addEntry("/f", misnamed);
+  index().setCatalogue(catalogue);
+
+  auto browser = MakeBrowser(0, "/f", 8);
+  ExpectFound(*browser, 1);  // records (1, 8)
+  // The page from 10 holds only "Z": the range (10, 0) is taken for (1, 8)
+  // and not kept, so no browse ever settles 10.
+  EXPECT_EQ(Lookup(*browser, 10), EB_BROWSE_FAILED);
+  EXPECT_EQ(BrowseCount(), 3u);
+  EXPECT_TRUE(log.contains("ioExtNum [10] is still unresolved after 2 browses; giving up."));
+}
+
+TEST_F(LookupTest, V1BrowsesRemoteAndInProcessAnswerAlike) {
+  AddItem("/f", 0, 50);
+  index().setProtocol(ebindex::Protocol::V1);
+  {
+    auto remote = MakeBrowser(0, "/f", 10);
+    ExpectFound(*remote, 7);
+    EXPECT_FALSE(index().browseCalls().back().direct);
+  }
+  SetLocalClientName("localhost");
+  {
+    auto inProcess = MakeBrowser(0, "/f", 10);
+    ExpectFound(*inProcess, 7);
+    ExpectFound(*inProcess, 30);
+    EXPECT_TRUE(index().browseCalls().back().direct);
+    EXPECT_EQ(LastStartName(), Base32Name(30));
+  }
+  SetLocalClientName("");
+}
+
+}  // namespace
