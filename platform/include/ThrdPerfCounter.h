@@ -37,6 +37,7 @@ class ThrdPerfCounter {
     unsigned long long running = 0;  // starts not yet stopped
   };
 
+  // `event` stays the caller's and must outlive the set.
   explicit ThrdPerfCounter(EvEvent* event);
   ThrdPerfCounter(const ThrdPerfCounter&) = delete;
   ThrdPerfCounter& operator=(const ThrdPerfCounter&) = delete;
@@ -66,6 +67,7 @@ class ThrdPerfCounter {
   void StopPerfCounters(const char* module, const char* title, bool logAfter, bool quiet,
                         long long reserved);
 
+  EvEvent* event() const { return event_; }
   bool isEnabled() const { return enabled_.load(); }
   bool isLogAfterUpdate() const { return logAfterUpdate_.load(); }
   bool isBulkStopSuppressed() const { return bulkStopSuppressed_.load(); }
@@ -96,6 +98,7 @@ class ThrdPerfCounter {
   void logAfterUpdateStep(const char* module);
   static void finish(Counter& counter, std::vector<Start>::iterator start, Clock::time_point now);
 
+  EvEvent* const event_;  // the host's; kept, never owned
   mutable std::mutex mutex_;
   std::map<int, Counter> counters_;
   std::vector<int> resets_;

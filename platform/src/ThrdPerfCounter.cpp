@@ -15,7 +15,7 @@ double Milliseconds(std::chrono::nanoseconds duration) { return duration.count()
 
 }  // namespace
 
-ThrdPerfCounter::ThrdPerfCounter(EvEvent*) {}
+ThrdPerfCounter::ThrdPerfCounter(EvEvent* event) : event_(event) {}
 
 void ThrdPerfCounter::AddPerfCounter(int id, const char* name, CTRBASETYPE, bool) {
   std::lock_guard<std::mutex> lock(mutex_);
