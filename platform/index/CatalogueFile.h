@@ -1,0 +1,26 @@
+// Loading a catalogue from its text file, for hosts of the index service.
+//
+// One entry per line, tab-separated, UTF-8; '#' comments and blank lines are
+// skipped:
+//   PATH <TAB> EXTENT <TAB> AFILEID <TAB> AFILEVALUE <TAB> EMPTY [<TAB> NAME]
+// EXTENT, AFILEID and AFILEVALUE are unsigned decimal 64-bit numbers, EMPTY
+// is 0 or 1, NAME is the entry's index name (by default the base32 name of
+// EXTENT at the given name length).
+#ifndef EBPLATFORM_INDEX_CATALOGUEFILE_H
+#define EBPLATFORM_INDEX_CATALOGUEFILE_H
+
+#include <istream>
+#include <string>
+
+#include "IndexService.h"
+
+namespace ebindex {
+
+// Adds the entries of `in` to `catalogue`. On the first bad line, returns
+// false with `error` set to "FILE:LINE: what is wrong".
+bool LoadCatalogue(std::istream& in, const std::string& fileName, unsigned int nameLength,
+                   Catalogue& catalogue, std::string& error);
+
+}  // namespace ebindex
+
+#endif  // EBPLATFORM_INDEX_CATALOGUEFILE_H

@@ -1,0 +1,7 @@
+// The tool's manual, printed by `help` and `--help`.
+#ifndef EXTENTBROWSE_TOOLS_MANUAL_H
+#define EXTENTBROWSE_TOOLS_MANUAL_H
+
+extern const char kManual[];
+
+#endif  // EXTENTBROWSE_TOOLS_MANUAL_H
