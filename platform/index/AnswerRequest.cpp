@@ -121,7 +121,14 @@ std::vector<const Entry*> Select(const std::vector<Entry>& entries, const PageRe
     auto first = std::lower_bound(
         entries.begin(), entries.end(), start,
         [](const Entry& entry, const std::string& name) { return entry.name < name; });
-    for (auto it = first; it != entries.end(); ++it) candidates.push_back(&*it);
+    // Only what the page can reach: a large item is browsed page by page.
+    std::size_t wanted = static_cast<std::size_t>(entries.end() - first);
+    if (page.limited) {
+      wanted = static_cast<std::size_t>(
+          std::min<unsigned long long>(wanted, page.offset + page.pageSize));
+    }
+    candidates.reserve(wanted);
+    for (auto it = first; candidates.size() < wanted; ++it) candidates.push_back(&*it);
   }
 
   const std::size_t skip =
@@ -149,25 +156,34 @@ databrowse::BrowseResponse ErrorResponse(int code) {
   return response;
 }
 
-databrowse::BrowseData DataItem(const std::string& itemPath, const Entry& entry) {
-  databrowse::BrowseData data;
+// Children are built in place: the setters copy, and a page copied item by
+// item into its list and again into its result costs more than the browse.
+void FillDataItem(CNMessageBase& data, const std::string& itemPath, const Entry& entry) {
   data.setstring(5, 5, itemPath + kNameSeparator + entry.name);
-  databrowse::ArchiveFileInfo archiveFile;
-  archiveFile.setint64(1, 12, static_cast<long long>(entry.afileId));
-  archiveFile.setint64(2, 13, static_cast<long long>(entry.afileValue));
-  data.setObjectAccessor(&archiveFile, 9, 21);
-  databrowse::ItemAttributes attributes;
-  attributes.setint64(1, 18, entry.empty ? 1 : 0);
-  data.setObjectAccessor(&attributes, 1, 1);
-  return data;
+  CNMessageBase* archiveFile = data.getObjectAccessor(
+      true, false, 9, 21, databrowse::ArchiveFileInfo::kFamily, databrowse::ArchiveFileInfo::kNumber);
+  archiveFile->setint64(1, 12, static_cast<long long>(entry.afileId));
+  archiveFile->setint64(2, 13, static_cast<long long>(entry.afileValue));
+  CNMessageBase* attributes = data.getObjectAccessor(
+      true, false, 1, 1, databrowse::ItemAttributes::kFamily, databrowse::ItemAttributes::kNumber);
+  attributes->setint64(1, 18, entry.empty ? 1 : 0);
 }
 
-databrowse::BrowseResponse DataResponse(const std::vector<CNMessageBase>* items) {
-  databrowse::BrowseResult result;
-  if (items != nullptr) result.setlistobject(3, 6, items);
+// A data response with an empty item list, or with none when `withList` is
+// false.
+databrowse::BrowseResponse DataResponse(bool withList) {
   databrowse::BrowseResponse response = ResponseOfType(databrowse::BROWSE_RESPONSE_DATA);
-  response.setObjectAccessor(&result, 6, 9);
+  CNMessageBase* result = response.getObjectAccessor(
+      true, false, 6, 9, databrowse::BrowseResult::kFamily, databrowse::BrowseResult::kNumber);
+  if (withList) result->getlistobject(3, 6, true);
   return response;
+}
+
+std::vector<CNMessageBase>& ItemsOf(databrowse::BrowseResponse& response) {
+  return *response
+              .getObjectAccessor(true, false, 6, 9, databrowse::BrowseResult::kFamily,
+                                 databrowse::BrowseResult::kNumber)
+              ->getlistobject(3, 6, true);
 }
 
 }  // namespace
@@ -189,10 +205,13 @@ std::vector<databrowse::BrowseResponse> AnswerRequest(const Catalogue& catalogue
     const std::string itemPath = catalogue.storedPath(page.path);
     for (std::size_t from = 0; from < selected.size(); from += perResponse) {
       const std::size_t to = std::min(from + perResponse, selected.size());
-      std::vector<CNMessageBase> items;
+      responses.push_back(DataResponse(true));
+      std::vector<CNMessageBase>& items = ItemsOf(responses.back());
       items.reserve(to - from);
-      for (std::size_t i = from; i < to; ++i) items.push_back(DataItem(itemPath, *selected[i]));
-      responses.push_back(DataResponse(&items));
+      for (std::size_t i = from; i < to; ++i) {
+        items.emplace_back(databrowse::BrowseData::kFamily, databrowse::BrowseData::kNumber);
+        FillDataItem(items.back(), itemPath, *selected[i]);
+      }
     }
   }
   responses.push_back(ResponseOfType(databrowse::BROWSE_RESPONSE_END));
@@ -225,10 +244,10 @@ std::vector<std::unique_ptr<CNMessageBase>> ScriptedAnswer(
         add(ResponseOfType(databrowse::BROWSE_RESPONSE_DATA));
         break;
       case ScriptedResponse::kNoDataList:
-        add(DataResponse(nullptr));
+        add(DataResponse(false));
         break;
       case ScriptedResponse::kEmptyDataList:
-        add(DataResponse(&noItems));
+        add(DataResponse(true));
         break;
       case ScriptedResponse::kEmptyErrorList: {
         // The first real page, so the items still reach the client; without
@@ -236,7 +255,7 @@ std::vector<std::unique_ptr<CNMessageBase>> ScriptedAnswer(
         auto page = std::find_if(realAnswer.begin(), realAnswer.end(),
                                  [](const databrowse::BrowseResponse& r) { return r.hasTag(9); });
         databrowse::BrowseResponse response =
-            page != realAnswer.end() ? *page : DataResponse(&noItems);
+            page != realAnswer.end() ? *page : DataResponse(true);
         response.setlistobject(4, 7, &noItems);
         add(std::move(response));
         break;

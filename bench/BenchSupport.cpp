@@ -1,0 +1,56 @@
+#include "BenchSupport.h"
+
+#include <boost/shared_ptr.hpp>
+#include <mutex>
+#include <random>
+
+#include "ExtentNameConverter.h"
+#include "IndexService.h"
+#include "LogWriters.h"
+
+namespace ebbench {
+
+void QuietLog() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    g_ptrLogWriter = boost::shared_ptr<CLogWriterInterface>(new CStderrLogWriter(0));
+  });
+}
+
+void LoadIndex(unsigned long long count) {
+  ebindex::Catalogue catalogue;
+  char name[ExtentNameConverter::kMaxNameLength + 1];
+  for (unsigned long long extent = 0; extent < count; ++extent) {
+    ExtentNameConverter::Extent_dec_to_base32_v2(extent, name, 13);
+    catalogue.addEntry(kItemPath, ebindex::Entry{extent, name, extent / 100, extent * 4096, false});
+  }
+  ebindex::IndexService& index = ebindex::IndexService::instance();
+  index.reset();
+  index.setCatalogue(catalogue);
+}
+
+std::string CacheBlock(unsigned long long count) {
+  std::string block = "START_EXTENT_INFO\n";
+  for (unsigned long long extent = 0; extent < count; ++extent) {
+    block += std::to_string(extent) + " " + std::to_string(extent / 100) + " " +
+             std::to_string(extent * 4096) + "\n";
+  }
+  return block + "END_EXTENT_INFO\n";
+}
+
+std::unique_ptr<ExtentBrowseImpl> MakeBrowser(unsigned long long pageSize, std::iostream* cache) {
+  QuietLog();
+  SCParams params;
+  return std::make_unique<ExtentBrowseImpl>(params, kItemPath, cache, EB_MODE_DEFAULT, pageSize,
+                                            13, false, 0, "");
+}
+
+std::vector<unsigned long long> ScatteredExtents(std::size_t count, unsigned long long limit) {
+  std::mt19937_64 random(20261206);
+  std::uniform_int_distribution<unsigned long long> pick(0, limit - 1);
+  std::vector<unsigned long long> extents(count);
+  for (unsigned long long& extent : extents) extent = pick(random);
+  return extents;
+}
+
+}  // namespace ebbench

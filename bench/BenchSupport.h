@@ -1,0 +1,36 @@
+// Set-up shared by the benchmark suites: a quiet log writer, an index with
+// one item, browsers seeded from a cache block.
+#ifndef EXTENTBROWSE_BENCH_BENCHSUPPORT_H
+#define EXTENTBROWSE_BENCH_BENCHSUPPORT_H
+
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "extentbrowse/ExtentBrowseImpl.h"
+
+namespace ebbench {
+
+constexpr char kItemPath[] = "/bench/item";
+
+// Installs a log writer at level 0 once, so log guards are what is measured.
+void QuietLog();
+
+// Loads the index with kItemPath holding `count` extents from 0, base32
+// names, afileId = extent / 100, afileValue = extent * 4096.
+void LoadIndex(unsigned long long count);
+
+// An extent-info block of `count` records, extents 0 .. count-1.
+std::string CacheBlock(unsigned long long count);
+
+std::unique_ptr<ExtentBrowseImpl> MakeBrowser(unsigned long long pageSize,
+                                              std::iostream* cache = nullptr);
+
+// `count` extent numbers below `limit`, spread pseudo-randomly, so lookups
+// do not walk the map in order.
+std::vector<unsigned long long> ScatteredExtents(std::size_t count, unsigned long long limit);
+
+}  // namespace ebbench
+
+#endif  // EXTENTBROWSE_BENCH_BENCHSUPPORT_H

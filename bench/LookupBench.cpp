@@ -1,0 +1,123 @@
+// The lookup's three roads: a record already in the map, an extent inside a
+// browsed range with no record, and a miss that browses one page.
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <mutex>
+#include <sstream>
+
+#include "BenchSupport.h"
+#include "ThrdPerfCounter.h"
+#include "extentbrowse/EBPerfCounters.h"
+
+namespace {
+
+constexpr unsigned long long kSeededExtents = 100000;
+
+struct Record {
+  int afileId;
+  unsigned long long afileValue;
+};
+
+// One browser for every thread count: building it seeds 100k records, which
+// must not be timed, and threads of one run must share it.
+ExtentBrowseImpl& SeededBrowser() {
+  static std::stringstream cache(ebbench::CacheBlock(kSeededExtents));
+  static std::unique_ptr<ExtentBrowseImpl> browser = ebbench::MakeBrowser(1000, &cache);
+  return *browser;
+}
+
+// With counters on (the default), the hit also starts and stops the map
+// search counter, which in the stand-in takes the counter set's own mutex.
+void BM_LookupHit(benchmark::State& state) {
+  ExtentBrowseImpl& browser = SeededBrowser();
+  const bool countersOn = state.range(0) != 0;
+  if (state.thread_index() == 0) gEbPerfCounter->setEnabled(countersOn);
+  const auto extents = ebbench::ScatteredExtents(4096, kSeededExtents);
+  unsigned long long afileId = 0, afileValue = 0;
+  std::size_t next = 0;
+  for (auto _ : state) {
+    ExtentBrowseResult result = browser.GetAFInfo(extents[next++ & 4095], afileId, afileValue);
+    benchmark::DoNotOptimize(result);
+  }
+  if (afileValue == 0 && afileId == 0 && next > 1) state.SkipWithError("lookups found nothing");
+  if (state.thread_index() == 0) gEbPerfCounter->setEnabled(true);
+}
+BENCHMARK(BM_LookupHit)->ArgName("counters")->Arg(1)->Arg(0)->Threads(1)->Threads(2);
+
+// What the hit path is measured against: a lock and one search, nothing more.
+void BM_BaselineLockedMapSearch(benchmark::State& state) {
+  static std::mutex lock;
+  static const std::map<unsigned long long, Record> map = [] {
+    std::map<unsigned long long, Record> filled;
+    for (unsigned long long e = 0; e < kSeededExtents; ++e)
+      filled.emplace(e, Record{static_cast<int>(e / 100), e * 4096});
+    return filled;
+  }();
+  const auto extents = ebbench::ScatteredExtents(4096, kSeededExtents);
+  std::size_t next = 0;
+  for (auto _ : state) {
+    std::lock_guard<std::mutex> guard(lock);
+    auto found = map.find(extents[next++ & 4095]);
+    benchmark::DoNotOptimize(found);
+  }
+}
+BENCHMARK(BM_BaselineLockedMapSearch)->Threads(1)->Threads(2);
+
+// An extent past the item's last entry, after one browse reached the end of
+// the item: answered from the browsed ranges without browsing again.
+void BM_LookupInBrowsedRange(benchmark::State& state) {
+  ebbench::LoadIndex(1000);
+  auto browser = ebbench::MakeBrowser(1000);
+  unsigned long long afileId = 0, afileValue = 0;
+  if (browser->GetAFInfo(0, afileId, afileValue) != EB_EXTENT_FOUND) {
+    state.SkipWithError("first lookup did not browse");
+    return;
+  }
+  const auto extents = ebbench::ScatteredExtents(4096, 1000000);
+  std::size_t next = 0;
+  for (auto _ : state) {
+    ExtentBrowseResult result =
+        browser->GetAFInfo(1000 + extents[next++ & 4095], afileId, afileValue);
+    if (result != EB_EXTENT_NOT_FOUND) {
+      state.SkipWithError("lookup left the browsed range");
+      break;
+    }
+  }
+}
+BENCHMARK(BM_LookupInBrowsedRange);
+
+// A fresh browser per iteration: one lookup browses one 1000-entry page
+// through the in-process index service and fills the map from it.
+void BM_LookupMissBrowsesPage(benchmark::State& state) {
+  ebbench::LoadIndex(1000);
+  unsigned long long afileId = 0, afileValue = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto browser = ebbench::MakeBrowser(1000);
+    state.ResumeTiming();
+    if (browser->GetAFInfo(500, afileId, afileValue) != EB_EXTENT_FOUND) {
+      state.SkipWithError("lookup did not find the extent");
+      break;
+    }
+    state.PauseTiming();
+    browser.reset();
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * 1000);
+}
+BENCHMARK(BM_LookupMissBrowsesPage)->Unit(benchmark::kMicrosecond);
+
+// The floor under a page: inserting its 1000 records into an empty map.
+void BM_BaselineMapInsertPage(benchmark::State& state) {
+  for (auto _ : state) {
+    std::map<unsigned long long, Record> map;
+    for (unsigned long long e = 0; e < 1000; ++e)
+      map.emplace(e, Record{static_cast<int>(e / 100), e * 4096});
+    benchmark::DoNotOptimize(map);
+  }
+  state.SetItemsProcessed(state.iterations() * 1000);
+}
+BENCHMARK(BM_BaselineMapInsertPage)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
