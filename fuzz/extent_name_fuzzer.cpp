@@ -1,0 +1,43 @@
+// Names come from the index, so any text may reach a converter. Reading one
+// must be safe, and whatever scheme it leaves the converter in, the names the
+// converter writes must read back to their numbers.
+#include <climits>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "FuzzSupport.h"
+#include "extentbrowse/EBExtentNameConverter.h"
+#include "naming/NewExtentNameConverter.h"
+
+namespace {
+
+constexpr int kAppTypes[] = {0, 53, 81, 106};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  SilenceLog();
+  if (size < 1 + sizeof(unsigned long long)) return 0;
+  const int appType = kAppTypes[data[0] & 3];
+  const int nameLength = data[0] >> 2;  // 0 .. 63
+  unsigned long long number;
+  std::memcpy(&number, data + 1, sizeof number);
+  const std::string name(reinterpret_cast<const char*>(data) + 1 + sizeof number,
+                         size - 1 - sizeof number);
+
+  std::unique_ptr<EBExtentNameConverter> converter(NewExtentNameConverter(appType, nameLength));
+  converter->ExtentNameToNum(name);
+
+  // Old-scheme virtual-server names are signed decimal and saturate.
+  if (appType == 106 && !converter->isNewNamingScheme() && number > LLONG_MAX) return 0;
+  std::string written;
+  converter->ExtentNumToName(number, written);
+  if (converter->ExtentNameToNum(written) != number) Broken("a written name read back wrongly");
+
+  converter->AddToBrowsedExtents(number, number);
+  if (!converter->IsExtentAlreadyBrowsed(number)) Broken("a browsed extent is not browsed");
+  return 0;
+}
