@@ -70,13 +70,9 @@ TEST_F(BrowseClientTest, V2SendsTheHeldRequestWithTheQueriesInEffect) {
 
   const auto calls = service().browseCalls();
   ASSERT_EQ(calls.size(), 4u);
-  EXPECT_FALSE(calls[0].hadWrapper);
-  EXPECT_TRUE(calls[1].hadWrapper);
+  EXPECT_TRUE(!calls[0].hadWrapper && calls[1].hadWrapper);
   EXPECT_EQ(StartNameOf(calls[1].request, 12), "0040");
-  EXPECT_EQ(StartNameIn(calls[1].wrapper.queries.at(0)), "0040");
-  EXPECT_EQ(StartNameOf(calls[3].request, 12), "0050");
   EXPECT_TRUE(calls[3].clientId == client->id() && !calls[3].v1 && !calls[3].direct);
-  EXPECT_EQ(StartNameOf(service().initializeCalls().at(0).request, 12), "0020");
 }
 
 TEST_F(BrowseClientTest, V1NamesTheBrowseHostAndSendsTheWrapperOrItsOwnQueries) {
@@ -117,42 +113,6 @@ TEST(DemangleHostNameTest, SplitsHostClientPortAndFlags) {
   EXPECT_EQ(demangle(nullptr), "||0|0");
 }
 
-TEST_F(BrowseClientTest, SetPathsReplacesTheHeldPathsInBothFlavours) {
-  databrowse::BrowsePath other;
-  other.setstring(1, 1, "/vol/g/");
-  std::vector<databrowse::BrowsePath> paths(1, other);
-  auto v2 = Client();
-  service().setProtocol(ebindex::Protocol::V1);
-  auto v1 = Client();
-  v2->setPaths(&paths);
-  v1->setPaths(&paths);
-  ASSERT_EQ(v2->Browse(nullptr, nullptr), 0);
-  ASSERT_EQ(v1->Browse(nullptr, nullptr), 0);
-  EXPECT_EQ(callback.names(), (Names{"g1", "g1"}));
-  EXPECT_NE(v1->serializeRequest().find("BrowsePath{1:\"/vol/g/\"}"), std::string::npos);
-  const auto calls = service().setPathsCalls();
-  ASSERT_EQ(calls.size(), 2u);
-  EXPECT_EQ(calls[1].clientId, v1->id());
-  EXPECT_EQ(calls[1].paths.at(0).getstring(1, 1), "/vol/g/");
-}
-
-TEST_F(BrowseClientTest, InitializeIsRecordedAndFailsForTheCallsOfItsFault) {
-  service().failInitialize(1);
-  IdxBrowseClient failed, never;
-  EXPECT_NE(failed.Initialize(Request("0020"), &callback, 2000, nullptr, nullptr), 0);
-  EXPECT_TRUE(failed.isInitFailed());
-  EXPECT_NE(failed.Browse(nullptr, nullptr), 0);
-  EXPECT_NE(never.Browse(nullptr, nullptr), 0);
-  EXPECT_FALSE(Client()->isInitFailed());
-  EXPECT_TRUE(callback.deliveries().empty() && service().browseCalls().empty());
-  EXPECT_TRUE(failed.id() == 1 && never.id() == 2);
-  const auto calls = service().initializeCalls();
-  ASSERT_EQ(calls.size(), 2u);
-  EXPECT_TRUE(calls[0].clientId == 1 && calls[0].timeoutSeconds == 2000 && calls[0].callbackGiven);
-  EXPECT_EQ(calls[0].request.toString(), Request("0020").toString());
-  EXPECT_TRUE(calls[0].failed && !calls[1].failed && calls[1].clientId == 3);
-}
-
 TEST_F(BrowseClientTest, BrowseFaultsFailBeforeOrAfterDeliveringForTheirCalls) {
   auto client = Client();
   service().failBrowse(7, false, 1);
@@ -170,32 +130,23 @@ TEST_F(BrowseClientTest, BrowseFaultsFailBeforeOrAfterDeliveringForTheirCalls) {
   EXPECT_TRUE(calls[0].result == 7 && calls[3].result == 9 && calls[4].result == 0);
 }
 
+// The kinds the browser's own tests do not reach; the rest are met there.
 TEST_F(BrowseClientTest, ScriptedResponsesReplaceTheAnswerForTheirCalls) {
-  service().setItemsPerResponse(1);
-  service().scriptResponses(
-      {S::Of(S::kNull), S::Of(S::kOtherClass), S::Error(7), S::Of(S::kNoBrowseResult),
-       S::Of(S::kNoDataList), S::Of(S::kEmptyDataList), S::Of(S::kEmptyErrorList), S::Of(S::kPage),
-       S::Of(S::kEnd)},
-      1);
+  service().scriptResponses({S::Of(S::kNull), S::Of(S::kEmptyDataList),
+                             S::Of(S::kEmptyErrorList), S::Of(S::kEnd)},
+                            1);
   auto client = Client("0030");
   ASSERT_EQ(client->Browse(nullptr, nullptr), 0);
   const auto got = callback.deliveries();
-  ASSERT_EQ(got.size(), 10u);
+  ASSERT_EQ(got.size(), 4u);
   EXPECT_TRUE(got[0].null && !got[0].typed);
-  EXPECT_TRUE(!got[1].typed && got[1].message.getTagID() == databrowse::BrowseError::classTagID());
-  EXPECT_TRUE(got[2].message.getint64(1) == 3 && FirstErrorCode(got[2].message) == 7);
-  EXPECT_FALSE(got[3].message.isSet(6));
-  EXPECT_FALSE(got[4].message.findObject(9)->isSet(3));
-  EXPECT_TRUE(got[5].message.findObject(9)->findList(6)->empty());
-  EXPECT_TRUE(got[6].message.findList(7)->empty());
-  EXPECT_EQ(NamesIn(got[6].message), (Names{"0030"}));
-  EXPECT_EQ(NamesIn(got[7].message), (Names{"0030"}));
-  EXPECT_EQ(NamesIn(got[8].message), (Names{"0040"}));
-  EXPECT_EQ(got[9].message.getint64(1), 5);
-  for (std::size_t i = 2; i < got.size(); ++i) EXPECT_TRUE(got[i].typed) << i;
+  EXPECT_TRUE(got[1].message.findObject(9)->findList(6)->empty());
+  EXPECT_TRUE(got[2].message.findList(7)->empty());
+  EXPECT_EQ(NamesIn(got[2].message), (Names{"0030", "0040"}));
+  EXPECT_EQ(got[3].message.getint64(1), 5);
 
   ASSERT_EQ(client->Browse(nullptr, nullptr), 0);  // back to the real answer
-  EXPECT_EQ(callback.deliveries().size(), 13u);
+  EXPECT_EQ(callback.names().size(), 4u);
 }
 
 TEST_F(BrowseClientTest, ServiceThreadDeliveryEndsBeforeBrowseReturns) {

@@ -32,37 +32,28 @@ TEST_F(FSExtentNameConverterTest, TheWorkedBucketExamples) {
   for (unsigned long long n : {0ull, 50ull, 98ull, 200ull}) EXPECT_TRUE(Browsed(n)) << n;
   for (unsigned long long n : {99ull, 150ull, 299ull, 300ull}) EXPECT_FALSE(Browsed(n)) << n;
   EXPECT_TRUE(log.contains("ioExtNum: 50, matched in ExtentBucket (0, 99)"));
-  converter.AddToBrowsedExtents(500, 500);
-  EXPECT_TRUE(Browsed(500));
-  converter.AddToBrowsedExtents(20, 40);  // nested: not kept
-  EXPECT_TRUE(Browsed(45));
 }
 
-TEST_F(FSExtentNameConverterTest, SingletonsStaggeredNestedAndEnclosingRanges) {
-  EXPECT_FALSE(Browsed(0)) << "nothing browsed yet";
-  converter.AddToBrowsedExtents(7, 7);
-  EXPECT_TRUE(Browsed(7));
-  EXPECT_FALSE(Browsed(6));
-  EXPECT_FALSE(Browsed(8));
-
-  FSExtentNameConverter enclosing(13);
-  enclosing.AddToBrowsedExtents(10, 20);
-  EXPECT_TRUE(enclosing.IsExtentAlreadyBrowsed(10));
-  EXPECT_TRUE(enclosing.IsExtentAlreadyBrowsed(19));
-  EXPECT_FALSE(enclosing.IsExtentAlreadyBrowsed(20));
-  EXPECT_FALSE(enclosing.IsExtentAlreadyBrowsed(9));
-  enclosing.AddToBrowsedExtents(5, 30);  // encloses (10, 20): not kept
-  EXPECT_FALSE(enclosing.IsExtentAlreadyBrowsed(5));
-  EXPECT_FALSE(enclosing.IsExtentAlreadyBrowsed(25));
-  EXPECT_TRUE(enclosing.IsExtentAlreadyBrowsed(12));
-
-  FSExtentNameConverter staggered(13);
-  staggered.AddToBrowsedExtents(10, 20);
-  staggered.AddToBrowsedExtents(15, 30);  // ordered after (10, 20): both kept
-  for (unsigned long long n : {12ull, 17ull, 20ull, 25ull}) {
-    EXPECT_TRUE(staggered.IsExtentAlreadyBrowsed(n)) << n;
+TEST(FSExtentRangesTest, SingletonsStaggeredNestedAndEnclosingRanges) {
+  ebtest::ScopedLogCapture log(0);
+  struct Case {
+    std::vector<std::pair<unsigned long long, unsigned long long>> added;
+    std::vector<unsigned long long> browsed, notBrowsed;
+  };
+  const Case cases[] = {
+      {{}, {}, {0}},
+      {{{7, 7}}, {7}, {6, 8}},
+      {{{10, 20}}, {10, 19}, {9, 20}},
+      {{{10, 20}, {5, 30}}, {12}, {5, 25}},       // an enclosing range is not kept
+      {{{10, 20}, {12, 15}}, {12, 19}, {20}},     // nor a nested one
+      {{{10, 20}, {15, 30}}, {12, 17, 20, 25}, {30}},  // staggered: both kept
+  };
+  for (const Case& c : cases) {
+    FSExtentNameConverter converter(13);
+    for (const auto& range : c.added) converter.AddToBrowsedExtents(range.first, range.second);
+    for (unsigned long long n : c.browsed) EXPECT_TRUE(converter.IsExtentAlreadyBrowsed(n)) << n;
+    for (unsigned long long n : c.notBrowsed) EXPECT_FALSE(converter.IsExtentAlreadyBrowsed(n)) << n;
   }
-  EXPECT_FALSE(staggered.IsExtentAlreadyBrowsed(30));
 }
 
 TEST(NewExtentNameConverterTest, TheApplicationTypeChoosesTheConverter) {

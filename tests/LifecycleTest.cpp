@@ -86,13 +86,6 @@ TEST(FacadeTest, LogsItsArgumentsAtLevelOneExactly) {
   EXPECT_NE(lines[0].function.find("ExtentBrowse::ExtentBrowse("), std::string::npos);
 }
 
-TEST(FacadeTest, WritesNothingAtLevelZero) {
-  ScopedLogCapture log(0);
-  SCParams params = MakeParams(0);
-  { ExtentBrowse browse(params, "/f", nullptr, EB_MODE_DEFAULT, 10, 13, false, 0, ""); }
-  EXPECT_TRUE(log.messages().empty());
-}
-
 TEST(BrowserLifecycleTest, DestructorLogsItsTwoLinesInOrder) {
   ScopedLogCapture log(4);
   SCParams params = MakeParams(0);
@@ -104,20 +97,16 @@ TEST(BrowserLifecycleTest, DestructorLogsItsTwoLinesInOrder) {
   EXPECT_GT(completed, waiting);
 }
 
-TEST(BrowserLifecycleTest, LatestErrorInfoIsAlwaysEmpty) {
+TEST(BrowserLifecycleTest, AQuietBrowserWritesNothingAndReportsNoError) {
   ScopedLogCapture log(0);
   SCParams params = MakeParams(0);
-  ExtentBrowse browse(params, "/f", nullptr, EB_MODE_DEFAULT, 10, 13, false, 0, "");
-  std::string text = "stale";
-  EXPECT_EQ(browse.GetLatestErrorInfo(text), 0);
-  EXPECT_EQ(text, "");
-}
-
-TEST(SetLocalClientNameTest, SetsTheProcessWideName) {
-  SetLocalClientName("client-a");
-  EXPECT_EQ(gEBLocalClientName, "client-a");
-  SetLocalClientName("");
-  EXPECT_EQ(gEBLocalClientName, "");
+  {
+    ExtentBrowse browse(params, "/f", nullptr, EB_MODE_DEFAULT, 10, 13, false, 0, "");
+    std::string text = "stale";
+    EXPECT_EQ(browse.GetLatestErrorInfo(text), 0);
+    EXPECT_EQ(text, "");
+  }
+  EXPECT_TRUE(log.messages().empty());
 }
 
 }  // namespace

@@ -92,15 +92,6 @@ TEST_F(LookupTest, HolesInsideABrowsedRangeAreAnsweredWithoutBrowsing) {
   EXPECT_FALSE(browser->IsExtentEmpty(15));
 }
 
-TEST_F(LookupTest, ThreeArgumentLookupUsesTheNamePagedRequest) {
-  AddItem("/f", 0, 5);
-  auto browser = MakeBrowser(0, "/f");
-  unsigned long long id = 0, value = 0;
-  EXPECT_EQ(browser->GetAFInfo(3, id, value), EB_EXTENT_FOUND);
-  EXPECT_EQ(id, 1003u);
-  EXPECT_EQ(index().browseCalls().back().request.findObject(8)->getint64(1), 2);
-}
-
 TEST_F(LookupTest, AnExplicitRangeStartBrowsesByExtentNumber) {
   AddItem("/f", 0, 300);
   auto browser = MakeBrowser(0, "/f", 100);
@@ -182,14 +173,6 @@ TEST_F(LookupTest, ARequestFailureFailsEveryLaterBrowsingLookup) {
   EXPECT_EQ(Lookup(*browser, 10), EB_BROWSE_FAILED);
   EXPECT_EQ(index().initializeCalls().size(), 2u);
   ExpectFound(*browser, 20);  // what that browse brought is found
-}
-
-TEST_F(LookupTest, AnInitialisationFailureFailsTheLookup) {
-  AddItem("/f", 0, 10);
-  auto browser = MakeBrowser(0, "/f");
-  index().failInitialize(1);
-  EXPECT_EQ(Lookup(*browser, 1), EB_BROWSE_FAILED);
-  EXPECT_TRUE(log.contains("IdxBrowseClient initialization failed."));
 }
 
 TEST_F(LookupTest, AResponseFailureFailsTheBrowseAndRecordsNoRange) {

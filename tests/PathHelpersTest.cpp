@@ -40,9 +40,7 @@ TEST_F(TransformPathTest, OtherTypesAndExistingBackslashesAreLeftAlone) {
   std::string mixed = "\\vm\\disk/0";
   EXPECT_TRUE(TransformPath(mixed, &virtualServer));
   EXPECT_EQ(mixed, "\\vm\\disk\\0");
-}
 
-TEST_F(TransformPathTest, NullParametersLeaveThePathUnchanged) {
   std::string path = "/a/b";
   EXPECT_FALSE(TransformPath(path, nullptr));
   EXPECT_EQ(path, "/a/b");
@@ -79,20 +77,13 @@ TEST(BrowseRespTypeStrTest, NamesTheKnownTypes) {
 }
 
 TEST(RemoveDuplicatesTest, ShrinksRunsOfTheCharacterOnly) {
-  std::string path = "//a///b/c//";
-  RemoveDuplicates(path, '/');
-  EXPECT_EQ(path, "/a/b/c/");
-
-  std::string letters = "aabb";
-  RemoveDuplicates(letters, '/');
-  EXPECT_EQ(letters, "aabb");
-
-  RemoveDuplicates(letters, 'a');
-  EXPECT_EQ(letters, "abb");
-
-  std::string empty;
-  RemoveDuplicates(empty, '/');
-  EXPECT_EQ(empty, "");
+  const char* cases[][3] = {
+      {"//a///b/c//", "/", "/a/b/c/"}, {"aabb", "/", "aabb"}, {"aabb", "a", "abb"}, {"", "/", ""}};
+  for (const auto& c : cases) {
+    std::string text = c[0];
+    RemoveDuplicates(text, c[1][0]);
+    EXPECT_EQ(text, c[2]) << c[0];
+  }
 }
 
 }  // namespace

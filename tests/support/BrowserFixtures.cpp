@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "ExtentNameConverter.h"
+#include "support/IndexFixtures.h"
 
 namespace ebtest {
 
@@ -45,12 +46,6 @@ databrowse::BrowseResponse ErrorResponse(int code) {
   return response;
 }
 
-databrowse::BrowseResponse EndResponse(int type) {
-  databrowse::BrowseResponse response;
-  response.setint64(1, 1, type);
-  return response;
-}
-
 std::vector<MapRecord> MapOf(ExtentBrowseImpl& browser) {
   // The block is written where the construction stream's block began, so
   // the stream needs room to be positioned there.
@@ -87,13 +82,8 @@ void IndexTest::AddItem(const std::string& path, unsigned long long first,
                         unsigned long long count, std::string (*name)(unsigned long long)) {
   catalogue.addItem(path);
   for (unsigned long long extent = first; extent < first + count; ++extent) {
-    ebindex::Entry entry;
-    entry.extent = extent;
-    entry.name = name != nullptr ? name(extent) : Base32Name(extent);
-    entry.afileId = 1000 + extent;
-    entry.afileValue = 2000 + extent;
-    entry.empty = extent % 7 == 0;
-    catalogue.addEntry(path, entry);
+    catalogue.addEntry(path, MakeEntry(extent, name != nullptr ? name(extent) : Base32Name(extent),
+                                       extent % 7 == 0));
   }
   index().setCatalogue(catalogue);
 }

@@ -27,7 +27,6 @@ struct DataItem {
 
 databrowse::BrowseResponse DataResponse(const std::vector<DataItem>& items);
 databrowse::BrowseResponse ErrorResponse(int code);
-databrowse::BrowseResponse EndResponse(int type = databrowse::BROWSE_RESPONSE_END);
 
 // One record of the extent map as SaveExtentInfo writes it.
 typedef std::tuple<unsigned long long, unsigned long long, unsigned long long> MapRecord;
