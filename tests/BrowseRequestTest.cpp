@@ -109,43 +109,44 @@ TEST_F(BrowseRequestTest, ApplicationTypesShapeOptionsModeAndPath) {
     std::string path;
   };
   const Case cases[] = {
-      {106, true, 4, "\\vm\\disk0"}, {53, false, 2, "/vm/disk0"},
-      {81, false, 2, "/vm/disk0"},   {52, true, 2, "/vm/disk0"},
+      {106, true, 4, "\\vm\\disk0"}, {53, false, 2, "/vm/disk0"}, {81, false, 2, "/vm/disk0"},
+      {52, true, 2, "/vm/disk0"},    {0, true, 2, "/vm/disk0"},
   };
   for (const Case& c : cases) {
     index().clearRecords();
     log.clear();
-    auto browser = Browser(c.appType, "/vm/disk0");
-    browser->Browse(Base32Name(0), 0, 10, 0, kAllOnes, "");
-    const ebindex::RecordedInitialize init = LastInitialize();
-    const CNMessageBase& request = init.request;
+    Browser(c.appType, "/vm/disk0")->Browse(Base32Name(0), 0, 10, 0, kAllOnes, "");
+    const CNMessageBase request = LastInitialize().request;
     EXPECT_EQ(Child(request, 7).hasTag(21), c.virtualServerOptions) << c.appType;
     EXPECT_EQ(Child(request, 7).hasTag(3), c.virtualServerOptions) << c.appType;
     EXPECT_EQ(log.contains("VsExtentBrowse is marked."), c.virtualServerOptions) << c.appType;
     EXPECT_EQ(Child(request, 8).getint64(1), c.mode) << c.appType;
     EXPECT_EQ(OnlyElement(request, 4).getstring(1, 1), c.path) << c.appType;
     EXPECT_FALSE(request.hasTag(9)) << "no browse host was named";
+
+    // The extent-range request: only Exchange items ask for the database view.
+    Browser(c.appType, "/vm/disk0")->Browse("", 0, 10, 0, 100, "");
+    const CNMessageBase range = LastInitialize().request;
+    const bool exchange = c.appType == 53;
+    EXPECT_EQ(Child(range, 7).hasTag(62) && Child(range, 7).hasTag(49), exchange) << c.appType;
+    EXPECT_EQ(Child(range, 11).getstring(2, 2), exchange ? "EDBVIEW" : "") << c.appType;
+    EXPECT_EQ(OnlyElement(range, 4).getstring(1, 1), c.path) << c.appType;
   }
 }
 
-TEST_F(BrowseRequestTest, ABackupSetGuidNamesTheEntityAlone) {
+TEST_F(BrowseRequestTest, ABackupSetGuidNamesTheEntityAloneAndShortPathsLoseOneSeparator) {
   auto browser = Browser(0, "/vol/file.bin");
   browser->SetBackupSetGuid("guid-1");
   browser->Browse("", 0, 10, 0, kAllOnes, "");
-  const ebindex::RecordedInitialize init = LastInitialize();
-  const CNMessageBase& entity = Child(init.request, 3);
+  const CNMessageBase request = LastInitialize().request;
+  const CNMessageBase& entity = Child(request, 3);
   EXPECT_EQ(entity.tags(), (std::vector<int>{25, 38}));
   EXPECT_EQ(entity.getstring(10, 25), "guid-1");
-}
 
-TEST_F(BrowseRequestTest, SeparatorsOfShortPathsAreDroppedOnlyOnce) {
   for (const auto& pathAndMessage : std::vector<std::pair<std::string, std::string>>{
            {"/", ""}, {"/a//", "/a/"}, {"/a", "/a"}}) {
-    index().clearRecords();
-    auto browser = Browser(0, pathAndMessage.first);
-    browser->Browse("", 0, 10, 0, kAllOnes, "");
-    const ebindex::RecordedInitialize init = LastInitialize();
-    EXPECT_EQ(OnlyElement(init.request, 4).getstring(1, 1), pathAndMessage.second);
+    Browser(0, pathAndMessage.first)->Browse("", 0, 10, 0, kAllOnes, "");
+    EXPECT_EQ(OnlyElement(LastInitialize().request, 4).getstring(1, 1), pathAndMessage.second);
     EXPECT_EQ(LastBrowse().wrapper.path, pathAndMessage.first);
   }
 }
@@ -244,19 +245,6 @@ TEST_F(BrowseRequestTest, AnExplicitRangeStartTakesTheExtentRangeRequest) {
             "3/3:SortParam{1/1:[134] 2/2:1}} 12/9:1}] 26/20:1}");
   EXPECT_FALSE(LastBrowse().hadWrapper);
   EXPECT_FALSE(log.contains("VsExtentBrowse is marked."));
-}
-
-TEST_F(BrowseRequestTest, OnlyExchangeItemsAskForTheDatabaseViewOfARange) {
-  for (int appType : {53, 81, 106, 0}) {
-    index().clearRecords();
-    Browser(appType, "/vm/disk0")->Browse("", 0, 10, 0, 100, "");
-    const CNMessageBase& request = LastInitialize().request;
-    const bool exchange = appType == 53;
-    EXPECT_EQ(Child(request, 7).hasTag(62) && Child(request, 7).hasTag(49), exchange) << appType;
-    EXPECT_EQ(Child(request, 11).getstring(2, 2), exchange ? "EDBVIEW" : "") << appType;
-    EXPECT_EQ(OnlyElement(request, 4).getstring(1, 1),
-              appType == 106 ? "\\vm\\disk0" : "/vm/disk0");
-  }
 }
 
 TEST_F(BrowseRequestTest, ALaterRangeReplacesOnlyThePathsOfItsOwnClient) {

@@ -85,12 +85,11 @@ TEST_F(ResponseProcessingTest, EndResponsesChangeNothingEvenWithErrorsOrData) {
 }
 
 TEST_F(ResponseProcessingTest, ErrorFourMarksTheStartExtentMissingAndSkipsTheData) {
-  ASSERT_TRUE(Feed(DataResponse({{ItemPath(9), 1, 2, false}})));
   databrowse::BrowseResponse notFound = DataResponse({{ItemPath(30), 1, 2, false}});
   notFound.setlistobject(4, 7, ErrorResponse(4).findList(7));
   EXPECT_TRUE(Feed(notFound));
   EXPECT_TRUE(log.contains("Requested extent not found in backup"));
-  EXPECT_EQ(MapOf(*browser), (std::vector<MapRecord>{{9, 1, 2}}));
+  EXPECT_TRUE(MapOf(*browser).empty());
   EXPECT_EQ(RangeAtCompletion(), std::make_pair(1ull, 1ull));
   EXPECT_FALSE(BrowseFailedFlag());
 }
