@@ -113,6 +113,40 @@ TEST(DemangleHostNameTest, SplitsHostClientPortAndFlags) {
   EXPECT_EQ(demangle(nullptr), "||0|0");
 }
 
+TEST_F(BrowseClientTest, InitializeIsRecordedAndFailsForTheCallsOfItsFault) {
+  service().failInitialize(1);
+  IdxBrowseClient failed, never;
+  EXPECT_NE(failed.Initialize(Request("0020"), &callback, 2000, nullptr, nullptr), 0);
+  EXPECT_TRUE(failed.isInitFailed());
+  EXPECT_NE(failed.Browse(nullptr, nullptr), 0);
+  EXPECT_NE(never.Browse(nullptr, nullptr), 0);
+  EXPECT_FALSE(Client()->isInitFailed());
+  EXPECT_TRUE(callback.deliveries().empty() && service().browseCalls().empty());
+  EXPECT_TRUE(failed.id() == 1 && never.id() == 2);
+  const auto calls = service().initializeCalls();
+  ASSERT_EQ(calls.size(), 2u);
+  EXPECT_TRUE(calls[0].clientId == 1 && calls[0].timeoutSeconds == 2000 && calls[0].callbackGiven);
+  EXPECT_EQ(calls[0].request.toString(), Request("0020").toString());
+  EXPECT_TRUE(calls[0].failed && !calls[1].failed && calls[1].clientId == 3);
+}
+
+TEST_F(BrowseClientTest, BrowseFaultsFailBeforeOrAfterDeliveringForTheirCalls) {
+  auto client = Client();
+  service().failBrowse(7, false, 1);
+  EXPECT_EQ(client->Browse(nullptr, nullptr), 7);
+  EXPECT_TRUE(callback.deliveries().empty());
+  EXPECT_EQ(client->Browse(nullptr, nullptr), 0);
+  service().failBrowse(9, true);
+  EXPECT_EQ(client->Browse(nullptr, nullptr), 9);
+  EXPECT_EQ(client->Browse(nullptr, nullptr), 9);
+  service().clearFaults();
+  EXPECT_EQ(client->Browse(nullptr, nullptr), 0);
+  EXPECT_EQ(callback.names().size(), 8u);  // two items from each call but the first
+  const auto calls = service().browseCalls();
+  ASSERT_EQ(calls.size(), 5u);
+  EXPECT_TRUE(calls[0].result == 7 && calls[3].result == 9 && calls[4].result == 0);
+}
+
 // The kinds the browser's own tests do not reach; the rest are met there.
 TEST_F(BrowseClientTest, ScriptedResponsesReplaceTheAnswerForTheirCalls) {
   service().scriptResponses({S::Of(S::kNull), S::Of(S::kEmptyDataList),

@@ -1,9 +1,9 @@
-// How the index answers a request: positioning, paging, response
-// splitting, errors, extent ranges and path matching. Old-scheme start
-// names are met end to end by the lookup tests.
+// How the index answers a request: positioning, old naming schemes, paging,
+// response splitting, errors, extent ranges and path matching.
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdio>
 
 #include "support/IndexFixtures.h"
 
@@ -47,6 +47,23 @@ TEST_F(IndexAnswerTest, StartsAtTheFirstEntryAtOrAfterTheStartName) {
   ExpectNotFound(Answer(NameRequest("/vol/f", &past)));
   // Without a query: from the first entry, everything.
   EXPECT_EQ(AllNames(Answer(NameRequest("/vol/f"))), NamesFrom("/vol/f", ""));
+}
+
+TEST_F(IndexAnswerTest, Base32StartNamesAreTranslatedIntoAnOldScheme) {
+  char name[16];
+  for (int i = 1; i <= 20; ++i) {
+    catalogue.addEntry("/db/dec", MakeEntry(i, "Extent" + std::to_string(i)));
+    std::snprintf(name, sizeof name, "Ext_%08x", i);
+    catalogue.addEntry("/db/hex", MakeEntry(i, name));
+  }
+  // "A" is 10; entries sort as bytes, so Extent10 is followed by Extent11.
+  EXPECT_EQ(NamesFrom("/db/dec", "A", 0, 3), (Names{"Extent10", "Extent11", "Extent12"}));
+  EXPECT_EQ(NamesFrom("/db/dec", "00a", 0, 1), (Names{"Extent10"}));
+  EXPECT_EQ(NamesFrom("/db/hex", "G", 0, 2), (Names{"Ext_00000010", "Ext_00000011"}));
+  // A name already in the item's scheme, or any non-base32 name, is used as it is.
+  EXPECT_EQ(NamesFrom("/db/dec", "Extent5", 0, 1), (Names{"Extent5"}));
+  // An item in base32 names is not translated.
+  EXPECT_EQ(NamesFrom("/vol/f", "A"), Names{});
 }
 
 TEST_F(IndexAnswerTest, SkipsTheOffsetThenTakesThePageSize) {

@@ -33,6 +33,7 @@ TEST(LogGuardTest, WritesOnlyLinesAtOrBelowTheWritersLevel) {
   };
   const Case cases[] = {
       {-2, {}}, {0, {"level -1"}}, {3, {"level -1", "level 1", "level 2"}},
+      {4, {"level -1", "level 1", "level 2", "level 4"}},
       {5, {"level -1", "level 1", "level 2", "level 4", "level 5"}}};
   for (const Case& c : cases) {
     ScopedLogCapture log(c.writerLevel);

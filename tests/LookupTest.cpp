@@ -175,6 +175,14 @@ TEST_F(LookupTest, ARequestFailureFailsEveryLaterBrowsingLookup) {
   ExpectFound(*browser, 20);  // what that browse brought is found
 }
 
+TEST_F(LookupTest, AnInitialisationFailureFailsTheLookup) {
+  AddItem("/f", 0, 10);
+  auto browser = MakeBrowser(0, "/f");
+  index().failInitialize(1);
+  EXPECT_EQ(Lookup(*browser, 1), EB_BROWSE_FAILED);
+  EXPECT_TRUE(log.contains("IdxBrowseClient initialization failed."));
+}
+
 TEST_F(LookupTest, AResponseFailureFailsTheBrowseAndRecordsNoRange) {
   using Kind = ebindex::ScriptedResponse;
   const std::vector<std::vector<Kind>> scripts = {

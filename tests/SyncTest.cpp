@@ -60,21 +60,58 @@ TEST(ZelCriticalSectionTest, IsRecursiveAndMayBeLeftInALaterCall) {
   EXPECT_FALSE(TakenByOtherThread(section));
 }
 
-TEST(CSecWrapperTest, LeavesTheSectionWhenItsScopeEndsByException) {
+TEST(ZelCriticalSectionTest, WrapperEnteredInOneCallIsLeftInAnother) {
   ZelCriticalSection section;
+  auto open = [&] { section.enter(true); };
+  auto close = [&] { section.leave(); };
+  open();
+  std::atomic<bool> otherGotIn{false};
+  std::thread other([&] {
+    section.enter(true);
+    otherGotIn = true;
+    section.leave();
+  });
+  std::this_thread::sleep_for(50ms);
+  EXPECT_FALSE(otherGotIn.load());
+  close();
+  other.join();
+  EXPECT_TRUE(otherGotIn.load());
+}
+
+TEST(CSecWrapperTest, LeavesTheSectionOnEveryWayOutOfItsScope) {
+  ZelCriticalSection section;
+  std::atomic<int> entries{0};
+  auto enterFromOtherThread = [&] {
+    std::thread other([&] {
+      CSecWrapper guard(section);
+      ++entries;
+    });
+    other.join();
+  };
+
+  {
+    CSecWrapper guard(section);
+  }
+  enterFromOtherThread();
+  EXPECT_EQ(entries.load(), 1);
+
   EXPECT_THROW(
       {
         CSecWrapper guard(section);
         throw std::runtime_error("leaving by exception");
       },
       std::runtime_error);
-  bool entered = false;
-  std::thread other([&] {
+  enterFromOtherThread();
+  EXPECT_EQ(entries.load(), 2);
+
+  auto returnEarly = [&](bool early) {
     CSecWrapper guard(section);
-    entered = true;
-  });
-  other.join();
-  EXPECT_TRUE(entered);
+    if (early) return 1;
+    return 2;
+  };
+  EXPECT_EQ(returnEarly(true), 1);
+  enterFromOtherThread();
+  EXPECT_EQ(entries.load(), 3);
 }
 
 TEST(ZelEventHTest, StaysSetUntilReset) {
