@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "BenchSupport.h"
+#include "extentbrowse/AFileInfoInternal.h"
 #include "ThrdPerfCounter.h"
 #include "extentbrowse/EBPerfCounters.h"
 
@@ -14,10 +15,15 @@ namespace {
 
 constexpr unsigned long long kSeededExtents = 100000;
 
-struct Record {
-  int afileId;
-  unsigned long long afileValue;
-};
+// The map's own record, so the baseline searches a map of the same shape.
+using Record = AFileInfoInternal;
+
+Record MakeRecord(unsigned long long extent) {
+  Record record;
+  record.afileId = extent / 100;
+  record.afileValue = extent * 4096;
+  return record;
+}
 
 // One browser for every thread count: building it seeds 100k records, which
 // must not be timed, and threads of one run must share it.
@@ -52,7 +58,7 @@ void BM_BaselineLockedMapSearch(benchmark::State& state) {
   static const std::map<unsigned long long, Record> map = [] {
     std::map<unsigned long long, Record> filled;
     for (unsigned long long e = 0; e < kSeededExtents; ++e)
-      filled.emplace(e, Record{static_cast<int>(e / 100), e * 4096});
+      filled.emplace(e, MakeRecord(e));
     return filled;
   }();
   const auto extents = ebbench::ScatteredExtents(4096, kSeededExtents);
@@ -114,7 +120,7 @@ void BM_BaselineMapInsertPage(benchmark::State& state) {
   for (auto _ : state) {
     std::map<unsigned long long, Record> map;
     for (unsigned long long e = 0; e < 1000; ++e)
-      map.emplace(e, Record{static_cast<int>(e / 100), e * 4096});
+      map.emplace(e, MakeRecord(e));
     benchmark::DoNotOptimize(map);
   }
   state.SetItemsProcessed(state.iterations() * 1000);
