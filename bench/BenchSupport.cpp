@@ -17,12 +17,21 @@ void QuietLog() {
   });
 }
 
+AFileInfoInternal RecordOf(unsigned long long extent) {
+  AFileInfoInternal record;
+  record.afileId = extent / 100;
+  record.afileValue = extent * 4096;
+  return record;
+}
+
 void LoadIndex(unsigned long long count) {
   ebindex::Catalogue catalogue;
   char name[ExtentNameConverter::kMaxNameLength + 1];
   for (unsigned long long extent = 0; extent < count; ++extent) {
     ExtentNameConverter::Extent_dec_to_base32_v2(extent, name, 13);
-    catalogue.addEntry(kItemPath, ebindex::Entry{extent, name, extent / 100, extent * 4096, false});
+    const AFileInfoInternal record = RecordOf(extent);
+    catalogue.addEntry(kItemPath,
+                       ebindex::Entry{extent, name, record.afileId, record.afileValue, false});
   }
   ebindex::IndexService& index = ebindex::IndexService::instance();
   index.reset();
@@ -32,8 +41,9 @@ void LoadIndex(unsigned long long count) {
 std::string CacheBlock(unsigned long long count) {
   std::string block = "START_EXTENT_INFO\n";
   for (unsigned long long extent = 0; extent < count; ++extent) {
-    block += std::to_string(extent) + " " + std::to_string(extent / 100) + " " +
-             std::to_string(extent * 4096) + "\n";
+    const AFileInfoInternal record = RecordOf(extent);
+    block += std::to_string(extent) + " " + std::to_string(record.afileId) + " " +
+             std::to_string(record.afileValue) + "\n";
   }
   return block + "END_EXTENT_INFO\n";
 }

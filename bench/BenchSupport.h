@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "extentbrowse/AFileInfoInternal.h"
 #include "extentbrowse/ExtentBrowseImpl.h"
 
 namespace ebbench {
@@ -17,8 +18,11 @@ constexpr char kItemPath[] = "/bench/item";
 // Installs a log writer at level 0 once, so log guards are what is measured.
 void QuietLog();
 
-// Loads the index with kItemPath holding `count` extents from 0, base32
-// names, afileId = extent / 100, afileValue = extent * 4096.
+// The record every benchmark gives extent `extent`.
+AFileInfoInternal RecordOf(unsigned long long extent);
+
+// Loads the index with kItemPath holding `count` extents from 0 in base32
+// names, each with RecordOf(extent).
 void LoadIndex(unsigned long long count);
 
 // An extent-info block of `count` records, extents 0 .. count-1.

@@ -70,7 +70,9 @@ void BM_BaselineFormatRecords(benchmark::State& state) {
     std::string out = "START_EXTENT_INFO\n";
     char line[80];
     for (unsigned long long e = 0; e < kRecords; ++e) {
-      int length = std::snprintf(line, sizeof line, "%llu %llu %llu\n", e, e / 100, e * 4096);
+      const AFileInfoInternal record = ebbench::RecordOf(e);
+      int length = std::snprintf(line, sizeof line, "%llu %llu %llu\n", e, record.afileId,
+                                 record.afileValue);
       out.append(line, static_cast<std::size_t>(length));
     }
     out += "END_EXTENT_INFO\n";

@@ -7,7 +7,6 @@
 #include <sstream>
 
 #include "BenchSupport.h"
-#include "extentbrowse/AFileInfoInternal.h"
 #include "ThrdPerfCounter.h"
 #include "extentbrowse/EBPerfCounters.h"
 
@@ -17,13 +16,6 @@ constexpr unsigned long long kSeededExtents = 100000;
 
 // The map's own record, so the baseline searches a map of the same shape.
 using Record = AFileInfoInternal;
-
-Record MakeRecord(unsigned long long extent) {
-  Record record;
-  record.afileId = extent / 100;
-  record.afileValue = extent * 4096;
-  return record;
-}
 
 // One browser for every thread count: building it seeds 100k records, which
 // must not be timed, and threads of one run must share it.
@@ -58,7 +50,7 @@ void BM_BaselineLockedMapSearch(benchmark::State& state) {
   static const std::map<unsigned long long, Record> map = [] {
     std::map<unsigned long long, Record> filled;
     for (unsigned long long e = 0; e < kSeededExtents; ++e)
-      filled.emplace(e, MakeRecord(e));
+      filled.emplace(e, ebbench::RecordOf(e));
     return filled;
   }();
   const auto extents = ebbench::ScatteredExtents(4096, kSeededExtents);
@@ -120,7 +112,7 @@ void BM_BaselineMapInsertPage(benchmark::State& state) {
   for (auto _ : state) {
     std::map<unsigned long long, Record> map;
     for (unsigned long long e = 0; e < 1000; ++e)
-      map.emplace(e, MakeRecord(e));
+      map.emplace(e, ebbench::RecordOf(e));
     benchmark::DoNotOptimize(map);
   }
   state.SetItemsProcessed(state.iterations() * 1000);

@@ -169,21 +169,26 @@ void FillDataItem(CNMessageBase& data, const std::string& itemPath, const Entry&
   attributes->setint64(1, 18, entry.empty ? 1 : 0);
 }
 
+CNMessageBase& ResultOf(databrowse::BrowseResponse& response) {
+  return *response.getObjectAccessor(true, false, 6, 9, databrowse::BrowseResult::kFamily,
+                                     databrowse::BrowseResult::kNumber);
+}
+
+// The item list of a data response, created empty when absent.
+std::vector<CNMessageBase>& ItemsOf(databrowse::BrowseResponse& response) {
+  return *ResultOf(response).getlistobject(3, 6, true);
+}
+
 // A data response with an empty item list, or with none when `withList` is
 // false.
 databrowse::BrowseResponse DataResponse(bool withList) {
   databrowse::BrowseResponse response = ResponseOfType(databrowse::BROWSE_RESPONSE_DATA);
-  CNMessageBase* result = response.getObjectAccessor(
-      true, false, 6, 9, databrowse::BrowseResult::kFamily, databrowse::BrowseResult::kNumber);
-  if (withList) result->getlistobject(3, 6, true);
+  if (withList) {
+    ItemsOf(response);
+  } else {
+    ResultOf(response);
+  }
   return response;
-}
-
-std::vector<CNMessageBase>& ItemsOf(databrowse::BrowseResponse& response) {
-  return *response
-              .getObjectAccessor(true, false, 6, 9, databrowse::BrowseResult::kFamily,
-                                 databrowse::BrowseResult::kNumber)
-              ->getlistobject(3, 6, true);
 }
 
 }  // namespace
