@@ -5,7 +5,7 @@
 #include <random>
 
 #include "ExtentNameConverter.h"
-#include "IndexService.h"
+#include "ebindex/IndexService.h"
 #include "LogWriters.h"
 
 namespace ebbench {

@@ -5,7 +5,7 @@
 #include <sstream>
 #include <string>
 
-#include "CatalogueFile.h"
+#include "ebindex/CatalogueFile.h"
 #include "FuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

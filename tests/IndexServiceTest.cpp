@@ -106,6 +106,19 @@ TEST_F(IndexAnswerTest, ExtentRangesSelectByNumberInNumberOrder) {
   ExpectNotFound(Answer(RangeRequest("/fs/g", 4, 3)));
 }
 
+TEST_F(IndexAnswerTest, DatabaseRequestsOnV2ArePositionedByRow) {
+  const databrowse::Query query = PageQuery("0050", 1, 2);
+  databrowse::BrowseRequest request = NameRequest("/vol/f", &query);
+  request.getObjectAccessor(true, true, 3, 3, 18, 46)->setint64(14, 38, 81);
+  // Row 1 on, whatever the start name; over V1 the start name positions.
+  EXPECT_EQ(AllNames(Answer(request)), (Names{"0020", "0030"}));
+  EXPECT_EQ(AllNames(ebindex::AnswerRequest(catalogue, request, 100, ebindex::Protocol::V1)),
+            Names{});
+  // Other application types keep name positioning.
+  request.getObjectAccessor(true, true, 3, 3, 18, 46)->setint64(14, 38, 53);
+  EXPECT_EQ(AllNames(Answer(request)), Names{});
+}
+
 TEST(CatalogueTest, PathsMatchWithEitherSeparatorAndOneTrailingSeparator) {
   ebindex::Catalogue catalogue;
   catalogue.addEntry("\\vm\\disk0\\", MakeEntry(1, "n1"));

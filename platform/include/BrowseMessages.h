@@ -38,8 +38,9 @@ EBPLATFORM_MESSAGE_CLASS(BrowseResponse, 100, 101);
 EBPLATFORM_MESSAGE_CLASS(BrowseError, 100, 103);
 EBPLATFORM_MESSAGE_CLASS(BrowseData, 100, 94);
 
-// Tag 1 of a BrowseResponse.
-enum BrowseResponseType {
+// Tag 1 of a BrowseResponse. Any int may arrive in a response, so the type
+// is fixed to int: a value outside the enumerators is then still a value.
+enum BrowseResponseType : int {
   BROWSE_RESPONSE_DATA = 0,
   BROWSE_RESPONSE_PREDICTION = 1,
   BROWSE_RESPONSE_PARTIAL = 2,

@@ -78,7 +78,7 @@ class IdxBrowseClient {
   bool isIndexingV2BrowseRequest() const;
   Indexing::BrowseReq* getV1BrowseReq();
 
-  // The held request's queries; edits reach the next Browse.
+  // The held request's queries, V1 or V2; edits reach the next Browse.
   std::vector<databrowse::Query>* getQueries();
   // Replaces the held request's paths.
   void setPaths(std::vector<databrowse::BrowsePath>* paths);
@@ -93,6 +93,11 @@ class IdxBrowseClient {
   int id() const { return id_; }
 
  private:
+  // A V1 request keeps its queries as messages in the request itself; the
+  // typed list getQueries hands out is copied back before the request is
+  // next used, so that edits through either reach the index.
+  void syncV1Queries();
+
   int id_;
   bool initFailed_ = false;
   bool initialized_ = false;
@@ -100,6 +105,7 @@ class IdxBrowseClient {
   databrowse::BrowseRequest request_;
   std::vector<databrowse::Query> queries_;
   bool v1_ = false;
+  bool v1QueriesHandedOut_ = false;
   Indexing::BrowseReq v1Request_;
 };
 
@@ -107,8 +113,9 @@ class IdxBrowseClient {
 class BrowseRequestHandler {
  public:
   BrowseRequestHandler();
-  // Hands every response to `callback` (and adds it to `responses`) before
-  // returning. The result is 0 when the request could be answered.
+  // Hands every response to `callback` before returning, or adds it to
+  // `responses` when `callback` is null. The result is 0 when the request
+  // could be answered.
   int directBrowse(Indexing::BrowseReq* request, databrowse::BrowseResponseList& responses,
                    DirectIdxBrowseClientResp* callback);
 };

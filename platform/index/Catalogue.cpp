@@ -1,6 +1,6 @@
 #include <algorithm>
 
-#include "IndexService.h"
+#include "ebindex/Catalogue.h"
 
 namespace ebindex {
 

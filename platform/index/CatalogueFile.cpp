@@ -1,4 +1,4 @@
-#include "CatalogueFile.h"
+#include "ebindex/CatalogueFile.h"
 
 #include <cerrno>
 #include <cstdlib>

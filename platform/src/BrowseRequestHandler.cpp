@@ -1,6 +1,6 @@
 #include "IdxBrowseClient.h"
 
-#include "IndexService.h"
+#include "ebindex/IndexService.h"
 
 BrowseRequestHandler::BrowseRequestHandler() = default;
 
@@ -19,16 +19,22 @@ int BrowseRequestHandler::directBrowse(Indexing::BrowseReq* request,
     inner.setlistobject(12, 12, queries);
   }
 
+  ebindex::IndexService& service = ebindex::IndexService::instance();
   ebindex::RecordedBrowse record;
   record.clientId = 0;
   record.direct = true;
   record.v1 = true;
-  record.request = *request;
+  if (service.isRecording()) record.request = *request;
 
+  // With a callback the responses are not also collected: a whole item
+  // browsed in process would otherwise be held in the list at once.
   std::vector<CNMessageBase>* list = responses.getlistobject(1, 1, true);
   auto deliver = [list, callback](CNMessageBase* message) {
-    if (message != nullptr) list->push_back(*message);
-    if (callback != nullptr) callback->processResp(message);
+    if (callback != nullptr) {
+      callback->processResp(message);
+    } else if (message != nullptr) {
+      list->push_back(*message);
+    }
   };
-  return ebindex::IndexService::instance().answer(inner, std::move(record), deliver);
+  return service.answer(inner, ebindex::Protocol::V1, std::move(record), deliver);
 }

@@ -3,7 +3,7 @@
 #include <climits>
 #include <cstdlib>
 
-#include "IndexService.h"
+#include "ebindex/IndexService.h"
 
 namespace {
 
@@ -58,19 +58,21 @@ IdxBrowseClient::~IdxBrowseClient() = default;
 int IdxBrowseClient::Initialize(databrowse::BrowseRequest request, IdxBrowseClientResp* callback,
                                 int timeoutSeconds, const char* /*reserved*/,
                                 IdxBrowseClientInterrupt* /*interrupt*/) {
-  ebindex::IndexService& service = ebindex::IndexService::instance();
-  initFailed_ = service.onInitialize(id_, request, timeoutSeconds, callback != nullptr);
+  const ebindex::InitializeOutcome outcome =
+      ebindex::IndexService::instance().onInitialize(id_, request, timeoutSeconds, callback != nullptr);
+  initFailed_ = outcome.failed;
   initialized_ = true;
   callback_ = callback;
   queries_ = AsQueries(request.findList(12));
-  v1_ = service.protocol() == ebindex::Protocol::V1;
+  v1_ = outcome.protocol == ebindex::Protocol::V1;
+  v1QueriesHandedOut_ = false;
   v1Request_ = Indexing::BrowseReq();
   if (v1_) {
     // A V1 service wraps the request and names the host that browses it.
     v1Request_.setObjectAccessor(&request, 1, 1);
     const std::vector<CNMessageBase> queries = AsMessages(queries_);
     v1Request_.setlistobject(82, 136, &queries);
-    v1Request_.setstring(84, 138, service.hostStringFor(request));
+    v1Request_.setstring(84, 138, outcome.hostString);
   }
   request_ = std::move(request);
   return initFailed_ ? -1 : 0;
@@ -80,9 +82,26 @@ bool IdxBrowseClient::isInitFailed() const { return initFailed_; }
 
 bool IdxBrowseClient::isIndexingV2BrowseRequest() const { return !v1_; }
 
-Indexing::BrowseReq* IdxBrowseClient::getV1BrowseReq() { return v1_ ? &v1Request_ : nullptr; }
+void IdxBrowseClient::syncV1Queries() {
+  if (!v1QueriesHandedOut_) return;
+  v1QueriesHandedOut_ = false;
+  const std::vector<CNMessageBase> queries = AsMessages(queries_);
+  v1Request_.setlistobject(82, 136, &queries);
+}
 
-std::vector<databrowse::Query>* IdxBrowseClient::getQueries() { return &queries_; }
+Indexing::BrowseReq* IdxBrowseClient::getV1BrowseReq() {
+  if (!v1_) return nullptr;
+  syncV1Queries();
+  return &v1Request_;
+}
+
+std::vector<databrowse::Query>* IdxBrowseClient::getQueries() {
+  if (v1_ && !v1QueriesHandedOut_) {
+    queries_ = AsQueries(v1Request_.findList(136));
+    v1QueriesHandedOut_ = true;
+  }
+  return &queries_;
+}
 
 void IdxBrowseClient::setPaths(std::vector<databrowse::BrowsePath>* paths) {
   if (paths == nullptr) return;
@@ -106,35 +125,44 @@ int IdxBrowseClient::Browse(IdxBrowseClientReq* wrapper,
   // nor without somewhere to hand the responses.
   if (!initialized_ || initFailed_ || callback_ == nullptr) return -1;
 
+  ebindex::IndexService& service = ebindex::IndexService::instance();
   const bool wrapperQueries = wrapper != nullptr && !wrapper->queries.empty();
+  // Copies of every message sent cost more than the browse; only a host
+  // that reads the records pays for them.
+  const bool recording = service.isRecording();
   ebindex::RecordedBrowse record;
   record.clientId = id_;
   record.v1 = v1_;
   record.hadWrapper = wrapper != nullptr;
-  if (wrapper != nullptr) record.wrapper = *wrapper;
+  if (recording && wrapper != nullptr) record.wrapper = *wrapper;
 
   databrowse::BrowseRequest sent;
   if (v1_) {
+    syncV1Queries();
     sent = AsBrowseRequest(v1Request_.findObject(1));
-    Indexing::BrowseReq asAnswered = v1Request_;
     if (wrapperQueries) {
       const std::vector<CNMessageBase> queries = AsMessages(wrapper->queries);
-      asAnswered.setlistobject(82, 136, &queries);
+      sent.setlistobject(12, 12, &queries);
+    } else {
+      sent.setlistobject(12, 12, v1Request_.findList(136));
     }
-    sent.setlistobject(12, 12, asAnswered.findList(136));
-    record.request = asAnswered;
+    if (recording) {
+      Indexing::BrowseReq asAnswered = v1Request_;
+      asAnswered.setlistobject(82, 136, sent.findList(12));
+      record.request = asAnswered;
+    }
   } else {
     sent = request_;
     const std::vector<CNMessageBase> queries =
         AsMessages(wrapperQueries ? wrapper->queries : queries_);
     sent.setlistobject(12, 12, &queries);
-    record.request = sent;
+    if (recording) record.request = sent;
   }
 
   IdxBrowseClientResp* callback = callback_;
-  return ebindex::IndexService::instance().answer(
-      sent, std::move(record),
-      [callback](CNMessageBase* message) { DeliverTo(callback, message); });
+  return service.answer(sent, v1_ ? ebindex::Protocol::V1 : ebindex::Protocol::V2,
+                        std::move(record),
+                        [callback](CNMessageBase* message) { DeliverTo(callback, message); });
 }
 
 void DemangleHostName(const char* hostString, std::string& hostName, std::string& clientName,

@@ -74,7 +74,10 @@ std::vector<std::pair<unsigned long long, unsigned long long>> RecordedRanges(
   return ranges;
 }
 
-IndexTest::IndexTest() { ebindex::IndexService::instance().reset(); }
+IndexTest::IndexTest() {
+  ebindex::IndexService::instance().reset();
+  ebindex::IndexService::instance().setRecording(true);
+}
 
 IndexTest::~IndexTest() { ebindex::IndexService::instance().reset(); }
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "BrowseMessages.h"
-#include "IndexService.h"
+#include "ebindex/IndexService.h"
 #include "extentbrowse/ExtentBrowseImpl.h"
 #include "support/TestSupport.h"
 
@@ -54,7 +54,7 @@ class IndexTest : public ::testing::Test {
                                                 unsigned long long pageSize = 100,
                                                 const std::string& maName = "",
                                                 std::iostream* cache = nullptr);
-  std::size_t BrowseCount() const { return ebindex::IndexService::instance().browseCalls().size(); }
+  unsigned long long BrowseCount() const { return ebindex::IndexService::instance().browseCallCount(); }
 
   ScopedLogCapture log{4};
   ebindex::Catalogue catalogue;

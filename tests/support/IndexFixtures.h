@@ -10,7 +10,7 @@
 
 #include "BrowseMessages.h"
 #include "IdxBrowseClient.h"
-#include "IndexService.h"
+#include "ebindex/IndexService.h"
 
 namespace ebtest {
 

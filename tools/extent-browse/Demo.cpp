@@ -23,7 +23,7 @@ constexpr int kDiskAppType = 106;
 constexpr unsigned long long kDemoPageSize = 10;
 constexpr int kNameLength = 13;
 
-std::size_t BrowseRequests() { return ebindex::IndexService::instance().browseCalls().size(); }
+unsigned long long BrowseRequests() { return ebindex::IndexService::instance().browseCallCount(); }
 
 std::unique_ptr<ExtentBrowse> MakeBrowser(const char* path, int appType, std::iostream* cache) {
   SCParams params;

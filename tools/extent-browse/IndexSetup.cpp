@@ -3,7 +3,7 @@
 #include <fstream>
 #include <unistd.h>
 
-#include "CatalogueFile.h"
+#include "ebindex/CatalogueFile.h"
 #include "extentbrowse/ExtentBrowse.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "IndexService.h"
+#include "ebindex/IndexService.h"
 #include "Options.h"
 
 // The bundled sample: beside the executable, or where it is installed.

@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "CacheFile.h"
-#include "IndexService.h"
+#include "ebindex/IndexService.h"
 #include "LogWriters.h"
 #include "Manual.h"
 #include "extentbrowse/EBExtentNameConverter.h"
@@ -48,7 +48,7 @@ void PrintStats(std::ostream& out) {
   const std::vector<std::string> lines = capture->messages();
   if (lines.empty()) out << "no counters yet: no browser has been constructed\n";
   for (const std::string& line : lines) out << line << "\n";
-  out << "browse requests: " << ebindex::IndexService::instance().browseCalls().size() << "\n";
+  out << "browse requests: " << ebindex::IndexService::instance().browseCallCount() << "\n";
 }
 
 Session::Session(ExtentBrowse& browser, const Options& options, std::ostream& out)

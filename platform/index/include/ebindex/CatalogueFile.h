@@ -6,13 +6,13 @@
 // EXTENT, AFILEID and AFILEVALUE are unsigned decimal 64-bit numbers, EMPTY
 // is 0 or 1, NAME is the entry's index name (by default the base32 name of
 // EXTENT at the given name length).
-#ifndef EBPLATFORM_INDEX_CATALOGUEFILE_H
-#define EBPLATFORM_INDEX_CATALOGUEFILE_H
+#ifndef EBINDEX_CATALOGUEFILE_H
+#define EBINDEX_CATALOGUEFILE_H
 
 #include <istream>
 #include <string>
 
-#include "IndexService.h"
+#include "ebindex/Catalogue.h"
 
 namespace ebindex {
 
@@ -23,4 +23,4 @@ bool LoadCatalogue(std::istream& in, const std::string& fileName, unsigned int n
 
 }  // namespace ebindex
 
-#endif  // EBPLATFORM_INDEX_CATALOGUEFILE_H
+#endif  // EBINDEX_CATALOGUEFILE_H
