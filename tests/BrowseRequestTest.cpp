@@ -195,6 +195,9 @@ TEST_F(BrowseRequestTest, SqlItemsOnV2SendTheStartExtentAsTheClientsPagingOffset
   const CNMessageBase& paging = PagingOfQuery(OnlyElement(sent.request, 12));
   EXPECT_EQ(paging.getint64(2), 12);
   EXPECT_EQ(paging.getstring(4, 4), Base32Name(3)) << "the held start name stays";
+  ASSERT_EQ(browser->Browse("", 0, 4294967295u, 0, kAllOnes, ""), 0);
+  EXPECT_EQ(PagingOfQuery(OnlyElement(LastBrowse().request, 12)).getint64(3), 4294967295ll)
+      << "an enumeration asks for every extent";
 }
 
 TEST_F(BrowseRequestTest, V1RequestsGoToTheirBrowseHostOrAreBrowsedInProcess) {
@@ -220,6 +223,7 @@ TEST_F(BrowseRequestTest, V1RequestsGoToTheirBrowseHostOrAreBrowsedInProcess) {
   const CNMessageBase& paging = PagingOfQuery(OnlyElement(direct.request, 136));
   EXPECT_EQ(paging.getstring(4, 4), Base32Name(20));
   EXPECT_EQ(paging.getint64(2), 6);
+  EXPECT_EQ(paging.getint64(3), 10);
   EXPECT_EQ(log.count("Using direct call to browse extents."), 2u);
   EXPECT_EQ(log.count("Allocating BR handler as the one passed in is NULL"), 1u);
 }

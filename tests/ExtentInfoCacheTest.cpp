@@ -71,6 +71,17 @@ TEST_F(ExtentInfoCacheTest, IncompleteOrMalformedBlocksLeaveTheMapEmptyAndTheStr
       kStart + "1 2 3\n" + longLine + "\n" + kEnd,  // a line too long for the reader
       kStart + "1 2 3\nbogus\n4 5 6\n" + kEnd,      // a line without its numbers
       kStart + "1 2 3\n7 8\n" + kEnd,               // a line with two of three
+      // Anything the writer never produces is damage, not a record.
+      kStart + "-1 5 5\n" + kEnd,
+      kStart + "+5 1 1\n" + kEnd,
+      kStart + "18446744073709551616 1 1\n" + kEnd,  // past 64 bits
+      kStart + "1 2 3 4\n" + kEnd,
+      kStart + "1  2 3\n" + kEnd,
+      kStart + " 1 2 3\n" + kEnd,
+      kStart + "1 2 3 \n" + kEnd,
+      kStart + "1\t2\t3\n" + kEnd,
+      kStart + "1 2 0x3\n" + kEnd,
+      kStart + "1 2 3\r\n" + kEnd,
   };
   for (const std::string& text : cases) {
     std::stringstream stream("  " + text);

@@ -47,6 +47,10 @@ TEST(FSExtentRangesTest, SingletonsStaggeredNestedAndEnclosingRanges) {
       {{{10, 20}, {5, 30}}, {12}, {5, 25}},       // an enclosing range is not kept
       {{{10, 20}, {12, 15}}, {12, 19}, {20}},     // nor a nested one
       {{{10, 20}, {15, 30}}, {12, 17, 20, 25}, {30}},  // staggered: both kept
+      // A range that ends before it starts claims nothing and leaves the
+      // order of the others intact.
+      {{{20, 10}}, {}, {10, 15, 20}},
+      {{{0, 99}, {200, 299}, {150, 120}}, {50, 250}, {120, 150}},
   };
   for (const Case& c : cases) {
     FSExtentNameConverter converter(13);

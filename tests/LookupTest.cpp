@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <random>
+#include <stdexcept>
 
 #include "extentbrowse/EBExtentNameConverter.h"
 #include "extentbrowse/ExtentBrowse.h"
@@ -39,6 +41,9 @@ class LookupTest : public IndexTest {
     EXPECT_EQ(Lookup(browser, extent), EB_EXTENT_NOT_FOUND) << extent;
     EXPECT_EQ(afileId, 77u) << "outputs untouched";
     EXPECT_EQ(afileValue, 77u);
+  }
+  static const CNMessageBase& PagingOfQuery(const CNMessageBase& query) {
+    return *query.findObject(8)->findObject(2);
   }
   std::string LastStartName() {
     const ebindex::RecordedBrowse last = index().browseCalls().back();
@@ -92,6 +97,40 @@ TEST_F(LookupTest, HolesInsideABrowsedRangeAreAnsweredWithoutBrowsing) {
   EXPECT_FALSE(browser->IsExtentEmpty(15));
 }
 
+struct RangeCase {
+  unsigned long long rangeStart;
+  unsigned long long extent;
+  ExtentBrowseResult expected;
+};
+
+// Extents 0-99 and 120-199; ranges of 10 from the range start.
+class RangeStartTest : public IndexTest, public ::testing::WithParamInterface<RangeCase> {};
+
+TEST_P(RangeStartTest, OnlyARangeThatHoldsTheExtentAnswersForIt) {
+  AddItem("/f", 0, 100);
+  AddItem("/f", 120, 80);
+  auto browser = MakeBrowser(0, "/f", 10);
+  const RangeCase& c = GetParam();
+  unsigned long long id = 77, value = 77;
+  EXPECT_EQ(browser->GetAFInfo(c.extent, id, value, c.rangeStart), c.expected);
+  if (c.expected == EB_EXTENT_FOUND) EXPECT_EQ(value, 2000 + c.extent);
+  if (c.expected == EB_BROWSE_FAILED) {
+    // The range asked for cannot answer: it says so instead of "not found",
+    // and claims nothing it did not cover.
+    EXPECT_TRUE(RecordedRanges(log).empty());
+    EXPECT_EQ(browser->GetAFInfo(c.extent, id, value), EB_EXTENT_FOUND);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BeforeInsideAndAfter, RangeStartTest,
+    ::testing::Values(RangeCase{30, 5, EB_BROWSE_FAILED},   // range after the extent
+                      RangeCase{0, 50, EB_BROWSE_FAILED},   // range before it
+                      RangeCase{41, 50, EB_EXTENT_FOUND},   // inside, at the range's end
+                      RangeCase{50, 50, EB_EXTENT_FOUND},   // inside, at its start
+                      RangeCase{105, 110, EB_EXTENT_NOT_FOUND},  // inside a hole
+                      RangeCase{0, 5, EB_EXTENT_FOUND}));
+
 TEST_F(LookupTest, AnExplicitRangeStartBrowsesByExtentNumber) {
   AddItem("/f", 0, 300);
   auto browser = MakeBrowser(0, "/f", 100);
@@ -144,20 +183,54 @@ TEST_F(LookupTest, AVirtualServerItemInTheOldSchemeSwitchesAndKeepsTextOrder) {
 }
 
 TEST_F(LookupTest, ADatabaseItemWithOldNamesFindsExtentsBeyond32Bits) {
-  AddItem("/db/file.mdf", 0, 20, OldDatabaseName);
-  AddItem("/db/file.mdf", 4294967296ull, 2, OldDatabaseName);
-  for (int appType : {53, 81}) {
+  AddItem("/db/file.edb", 0, 20, OldDatabaseName);
+  AddItem("/db/file.edb", 4294967296ull, 2, OldDatabaseName);
+  auto browser = MakeBrowser(53, "/db/file.edb", 10);
+  ExpectFound(*browser, 4294967296ull);
+  EXPECT_EQ(std::get<0>(MapOf(*browser).front()), 4294967296ull) << "not stored as 2^28";
+  ExpectFound(*browser, 4294967297ull);
+  // Now in the old scheme: the next page is asked for by its hex name.
+  ExpectFound(*browser, 3);
+  EXPECT_EQ(LastStartName(), "Ext_00000003");
+  // The index's "nothing from here" covers the start extent alone.
+  ExpectNotFound(*browser, 4294967300ull);
+  EXPECT_EQ(RecordedRanges(log).back(), std::make_pair(4294967300ull, 4294967300ull));
+}
+
+TEST_F(LookupTest, AVirtualServerItemInOldNamesIsNotDeclaredAbsentBeforeItsNamesAreSeen) {
+  for (unsigned long long extent : {3, 7, 14, 24, 29, 31, 41, 45}) {
+    catalogue.addEntry("/vm/disk1", ebindex::Entry{extent, OldVirtualServerName(extent),
+                                                   1000 + extent, 2000 + extent, false});
+  }
+  index().setCatalogue(catalogue);
+  auto browser = MakeBrowser(106, "/vm/disk1", 50);
+  // Extent8 sorts after every name of the item: the index has nothing from
+  // there, which says nothing of base32 names the converter still uses.
+  ExpectNotFound(*browser, 8);
+  EXPECT_EQ(RecordedRanges(log).back(), std::make_pair(8ull, 8ull));
+  ExpectFound(*browser, 24);
+  // The names it brought settle the scheme; from then on "nothing from
+  // here" reaches the end of the old scheme.
+  ExpectNotFound(*browser, 9);
+  EXPECT_EQ(RecordedRanges(log).back(), std::make_pair(9ull, 999999999ull));
+}
+
+TEST_F(LookupTest, PageSizesOf2To32AndMoreAskForEverythingInsteadOfWrapping) {
+  AddItem("/f", 0, 300);
+  for (unsigned long long pageSize : {4294967296ull, 4294967301ull, ~0ull}) {
     index().clearRecords();
-    auto browser = MakeBrowser(appType, "/db/file.mdf", 10);
-    ExpectFound(*browser, 4294967296ull);
-    EXPECT_FALSE(MapOf(*browser).empty());
-    EXPECT_EQ(std::get<0>(MapOf(*browser).front()), 4294967296ull) << "not stored as 2^28";
-    ExpectFound(*browser, 4294967297ull);
-    if (appType == 53) {
-      // Now in the old scheme: the next page is asked for by its hex name.
-      ExpectFound(*browser, 3);
-      EXPECT_EQ(LastStartName(), "Ext_00000003");
-    }
+    auto browser = MakeBrowser(0, "/f", pageSize);
+    ExpectFound(*browser, 0);
+    ExpectFound(*browser, 299);
+    EXPECT_EQ(index().browseCalls().size(), 1u) << pageSize;
+    EXPECT_EQ(PagingOfQuery(index().browseCalls().back().wrapper.queries.front()).getint64(3),
+              4294967295ll);
+    // The extent range keeps all 64 bits of the page size.
+    EXPECT_EQ(Lookup(*MakeBrowser(0, "/f", pageSize), 5, 0), EB_EXTENT_FOUND);
+    const CNMessageBase rangePath = index().initializeCalls().back().request.findList(4)->front();
+    ASSERT_NE(rangePath.findObject(5), nullptr);
+    EXPECT_EQ(rangePath.findObject(5)->findList(6)->front().getint64(2),
+              static_cast<long long>(pageSize));
   }
 }
 
@@ -225,6 +298,31 @@ TEST_F(LookupTest, ALookupTheIndexCannotSettleIsGivenUpAfterTwoBrowses) {
   EXPECT_TRUE(log.contains("ioExtNum [10] is still unresolved after 2 browses; giving up."));
 }
 
+TEST_F(LookupTest, AnExceptionInsideABrowseFailsItWithoutLeavingTheLibrary) {
+  // A host's writer that throws while the request is being built.
+  class ThrowingWriter : public CFormattingLogWriter {
+   public:
+    ThrowingWriter() : CFormattingLogWriter(4) {}
+
+   protected:
+    void writeLine(int, const char*, int, const std::string& message) override {
+      if (message.rfind("My BrowseReq [", 0) == 0) throw std::runtime_error("log disk full");
+    }
+  };
+  AddItem("/f", 0, 10);
+  auto browser = MakeBrowser(0, "/f");
+  const boost::shared_ptr<CLogWriterInterface> previous = g_ptrLogWriter;
+  g_ptrLogWriter.reset(new ThrowingWriter());
+  EXPECT_EQ(Lookup(*browser, 1), EB_BROWSE_FAILED);
+  EXPECT_EQ(browser->OpenEnum(), nullptr);
+  g_ptrLogWriter = previous;
+  // Nothing was left held: the next enumeration browses and opens.
+  void* handle = browser->OpenEnum();
+  ASSERT_NE(handle, nullptr);
+  browser->CloseEnum(handle);
+  ExpectFound(*browser, 3);
+}
+
 TEST_F(LookupTest, V1BrowsesRemoteAndInProcessAnswerAlike) {
   AddItem("/f", 0, 50);
   index().setProtocol(ebindex::Protocol::V1);
@@ -243,5 +341,67 @@ TEST_F(LookupTest, V1BrowsesRemoteAndInProcessAnswerAlike) {
   }
   SetLocalClientName("");
 }
+
+struct DeliveryPath {
+  const char* name;
+  ebindex::Protocol protocol;
+  bool inProcess;
+  int appType;
+};
+
+// One item of 200 extents numbered from 0, browsed ten at a time through
+// each way a page can travel.
+class DeliveryPathTest : public IndexTest, public ::testing::WithParamInterface<DeliveryPath> {
+ protected:
+  DeliveryPathTest() {
+    AddItem("/item", 0, 200);
+    index().setProtocol(GetParam().protocol);
+    if (GetParam().inProcess) SetLocalClientName("localhost");
+  }
+  ~DeliveryPathTest() override { SetLocalClientName(""); }
+
+  std::unique_ptr<ExtentBrowseImpl> Browser() { return MakeBrowser(GetParam().appType, "/item", 10); }
+  static std::size_t EnumeratedCount(ExtentBrowseImpl& browser) {
+    void* handle = browser.OpenEnum();
+    if (handle == nullptr) return 0;
+    std::size_t count = 0;
+    unsigned long long extent = 0, expected = 0;
+    bool empty = false;
+    while (browser.EnumExtent(handle, extent, empty)) count += extent == expected++;
+    browser.CloseEnum(handle);
+    return count;
+  }
+};
+
+TEST_P(DeliveryPathTest, LookupsInAnyOrderAndAnEnumerationAfterThemAnswerForTheWholeItem) {
+  auto browser = Browser();
+  unsigned long long id = 0, value = 0;
+  ASSERT_EQ(browser->GetAFInfo(5, id, value), EB_EXTENT_FOUND);
+  EXPECT_EQ(EnumeratedCount(*browser), 200u) << "the enumeration asks for every extent";
+
+  auto fresh = Browser();
+  std::mt19937 random(42);
+  for (int i = 0; i < 300; ++i) {
+    const unsigned long long extent = random() % 250;
+    const ExtentBrowseResult result = fresh->GetAFInfo(extent, id, value);
+    if (extent < 200) {
+      ASSERT_EQ(result, EB_EXTENT_FOUND) << extent;
+      ASSERT_EQ(value, 2000 + extent);
+    } else {
+      ASSERT_EQ(result, EB_EXTENT_NOT_FOUND) << extent;
+    }
+  }
+  EXPECT_EQ(EnumeratedCount(*fresh), 200u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryPath, DeliveryPathTest,
+    ::testing::Values(DeliveryPath{"V2", ebindex::Protocol::V2, false, 0},
+                      DeliveryPath{"V1Remote", ebindex::Protocol::V1, false, 0},
+                      DeliveryPath{"V1InProcess", ebindex::Protocol::V1, true, 0},
+                      DeliveryPath{"V2Database81", ebindex::Protocol::V2, false, 81},
+                      DeliveryPath{"V1InProcessDatabase81", ebindex::Protocol::V1, true, 81},
+                      DeliveryPath{"V2VirtualServer", ebindex::Protocol::V2, false, 106}),
+    [](const ::testing::TestParamInfo<DeliveryPath>& info) { return info.param.name; });
 
 }  // namespace

@@ -139,6 +139,24 @@ TEST_F(ResponseProcessingTest, AnEmptyDataPageAddsNothingAndKeepsTheLastItem) {
   EXPECT_FALSE(BrowseFailedFlag());
 }
 
+TEST_F(ResponseProcessingTest, LinesAreWrittenByTheCallbackThatOwnsThem) {
+  const std::string typed = "IdxBrowseClientProcessRespCallback(databrowse::BrowseResponse*)";
+  const std::string generic = "IdxBrowseClientProcessRespCallback(CNMessageBase*)";
+  databrowse::BrowseResponse notFound = ErrorResponse(4);
+  CNMessageBase plain = notFound;  // the response class, not the generated type
+  Feed(notFound);
+  FeedMessage(&notFound);
+  FeedMessage(&plain);
+  FeedMessage(nullptr);
+  const std::vector<CCaptureLogWriter::Line> lines = log.writer().lines();
+  ASSERT_EQ(lines.size(), 4u);
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(lines[i].message, "Requested extent not found in backup");
+    EXPECT_NE(lines[i].function.find(typed), std::string::npos) << lines[i].function;
+  }
+  EXPECT_NE(lines[3].function.find(generic), std::string::npos) << lines[3].function;
+}
+
 TEST_F(ResponseProcessingTest, NullAndForeignMessagesFailTheBrowser) {
   EXPECT_FALSE(FeedMessage(nullptr));
   EXPECT_FALSE(browser->IdxBrowseClientProcessRespCallback(

@@ -84,6 +84,10 @@ TEST_F(VSAExtentNameConverterTest, RangesAreNamesInTextOrder) {
   converter.AddToBrowsedExtents(200, 300);  // nested: logged, not kept
   EXPECT_TRUE(log.contains("Inserted bucket <200:Extent200 , 300:Extent300>"));
   EXPECT_TRUE(converter.IsExtentAlreadyBrowsed(300));
+  // Extent1 sorts before Extent10: as names this range ends before it starts.
+  converter.AddToBrowsedExtents(10, 1);
+  EXPECT_FALSE(converter.IsExtentAlreadyBrowsed(10));
+  EXPECT_TRUE(converter.IsExtentAlreadyBrowsed(150));
 }
 
 TEST(NameOrderTest, ComparesAsCStrings) {

@@ -100,9 +100,12 @@ class EB_EXPORT ExtentBrowseImpl {
 
  private:
   void LoadExtentInfo();
-  // The body of the typed response callback, reached by both callbacks
-  // without treating a message as a class it may not be.
-  bool ProcessBrowseResponse(CNMessageBase* response);
+  // Sends one request with the per-browse flags cleared, catching anything
+  // thrown on the way; false when the request or any of its responses
+  // failed. Call with browseSemaphore held.
+  bool SendBrowse(const std::string& startName, unsigned int pageSize,
+                  unsigned long long pagingOffset, unsigned long long rangeStart,
+                  const std::string& host);
   // A response-level failure: sticky for the browser, and for the browse in
   // progress so that it records no range.
   void MarkResponseFailure();
@@ -136,6 +139,12 @@ class EB_EXPORT ExtentBrowseImpl {
   // failed; a response of the browse carried items.
   std::atomic<bool> responseFailedInBrowse;
   std::atomic<bool> itemsReceivedInBrowse;
+  // Per browse, set when it starts: its explicit extent range leaves out
+  // the page's own extent. Read by the completion on the same thread.
+  bool pageOutsideRange;
+  // Some response has carried an item, so the converter has read one of the
+  // index's own names and knows the item's naming scheme.
+  std::atomic<bool> itemNameRead;
 };
 
 // Browse requests sent by all browsers of the process.

@@ -135,8 +135,7 @@ int ExtentBrowseImpl::Browse(const std::string& startExtentName, unsigned int co
       // page's start extent goes in as the paging offset of its own query.
       const unsigned long long startNumber = converter->ExtentNameToNum(startExtentName);
       for (databrowse::Query& query : *idxBrowseClient->getQueries()) {
-        if (query.getint64(1) != 0) continue;
-        PagingOf(query).setint64(2, 2, Low32Unsigned(startNumber));
+        if (query.getint64(1) == 0) PointQueryAtPage(query, nullptr, startNumber, pageSize);
       }
       result = idxBrowseClient->Browse(nullptr, nullptr);
     } else {
@@ -149,7 +148,7 @@ int ExtentBrowseImpl::Browse(const std::string& startExtentName, unsigned int co
     if (browseHost != gEBLocalClientName) {
       result = idxBrowseClient->Browse(&wrapper, nullptr);
     } else {
-      PointQueriesAtPage(*v1Request, startExtentName, pagingOffset);
+      PointQueriesAtPage(*v1Request, startExtentName, pagingOffset, pageSize);
       EB_LOG(2, "Using direct call to browse extents.");
       databrowse::BrowseResponseList responses;
       if (!browseRequestHandler) {

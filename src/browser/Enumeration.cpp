@@ -25,17 +25,10 @@ void* ExtentBrowseImpl::OpenEnum() {
         return nullptr;
       }
       EB_LOG(-1, "Enumerating all the extents");
-      responseFailedInBrowse = false;
-      itemsReceivedInBrowse = false;
-      // The full browse goes through no browse host of the caller's.
-      const int result =
-          Browse("", copyPrecedence, kWholeItem, 0, requestmessages::kNoRangeStart, "");
-      // A full browse whose responses failed listed only part of the item;
-      // calling it done would hide the rest from every later enumeration.
-      if (result != 0 || responseFailedInBrowse) {
-        EB_LOG(-1, "Browse() failed. [%s]", volumeCtxt.browsePath.c_str());
-        return nullptr;
-      }
+      // The full browse goes through no browse host of the caller's. One
+      // whose responses failed listed only part of the item; calling it done
+      // would hide the rest from every later enumeration.
+      if (!SendBrowse("", kWholeItem, 0, requestmessages::kNoRangeStart, "")) return nullptr;
       EB_LOG(-1, "Finished enumerating all the extents");
       enumerationDone = true;
     }

@@ -4,10 +4,9 @@
 // The block is one marker line, one "extent afileId afileValue" line per
 // record in ascending extent number, and an end marker line. Only a block
 // with its end marker seeds the map.
-#include <cstdio>
+#include <charconv>
 #include <cstring>
 #include <iostream>
-#include <locale>
 #include <string>
 
 #include "common/EBLog.h"
@@ -16,28 +15,31 @@
 
 namespace {
 
-constexpr const char* kStartMarker = "START_EXTENT_INFO";
-constexpr const char* kEndMarker = "END_EXTENT_INFO";
+constexpr const char kStartMarker[] = "START_EXTENT_INFO";
+constexpr const char kEndMarker[] = "END_EXTENT_INFO";
+// A line holds at most 1023 characters; a longer one cuts the block short.
 constexpr std::size_t kLineBufferSize = 1024;
+// Three 20-digit numbers, two blanks and a line feed.
+constexpr std::size_t kLongestRecordLine = 3 * 20 + 3;
+constexpr std::size_t kWriteChunk = 64 * 1024;
 
-// The caller's stream is used with its exceptions off, and written in plain
-// decimal in the classic locale whatever the caller set; everything is put
-// back as it was when the scope ends. A stream that throws would carry an
-// exception out of the library, and a caller's hex flag or digit grouping
-// would write a block no reader can read.
+// The caller's stream is used with its exceptions off and plain formatting,
+// and put back as it was when the scope ends: a stream that throws would
+// carry an exception out of the library, and a pending field width or a
+// cleared skipws would misread the marker.
 class PlainStreamScope {
  public:
   explicit PlainStreamScope(std::iostream& stream)
       : stream_(stream),
         exceptions_(stream.exceptions()),
         flags_(stream.flags()),
-        locale_(stream.getloc()) {
+        width_(stream.width()) {
     stream_.exceptions(std::ios::goodbit);
-    stream_.flags(std::ios::dec);
-    stream_.imbue(std::locale::classic());
+    stream_.flags(std::ios::skipws | std::ios::dec);
+    stream_.width(0);
   }
   ~PlainStreamScope() {
-    stream_.imbue(locale_);
+    stream_.width(width_);
     stream_.flags(flags_);
     stream_.clear();  // so that putting the exception mask back cannot throw
     stream_.exceptions(exceptions_);
@@ -49,8 +51,40 @@ class PlainStreamScope {
   std::iostream& stream_;
   std::ios::iostate exceptions_;
   std::ios::fmtflags flags_;
-  std::locale locale_;
+  std::streamsize width_;
 };
+
+// One unsigned 64-bit decimal at `p`, which must be followed by `next`
+// (a blank, or the end of the line when `next` is 0). Signs, blanks and
+// values past 64 bits are refused: the writer never produces them, so such
+// a line is damage, not data.
+const char* ReadNumber(const char* p, const char* end, char next, unsigned long long& value) {
+  if (p == end || *p < '0' || *p > '9') return nullptr;
+  const std::from_chars_result read = std::from_chars(p, end, value);
+  if (read.ec != std::errc()) return nullptr;
+  if (next == '\0') return read.ptr == end ? read.ptr : nullptr;
+  return read.ptr != end && *read.ptr == next ? read.ptr + 1 : nullptr;
+}
+
+// A record line: exactly three numbers separated by single blanks.
+bool ParseRecordLine(const char* line, std::size_t length, unsigned long long& extentNumber,
+                     AFileInfoInternal& record) {
+  const char* const end = line + length;
+  const char* p = ReadNumber(line, end, ' ', extentNumber);
+  if (p != nullptr) p = ReadNumber(p, end, ' ', record.afileId);
+  if (p != nullptr) p = ReadNumber(p, end, '\0', record.afileValue);
+  return p != nullptr;
+}
+
+char* WriteRecordLine(char* out, unsigned long long extentNumber, const AFileInfoInternal& record) {
+  out = std::to_chars(out, out + 20, extentNumber).ptr;
+  *out++ = ' ';
+  out = std::to_chars(out, out + 20, record.afileId).ptr;
+  *out++ = ' ';
+  out = std::to_chars(out, out + 20, record.afileValue).ptr;
+  *out++ = '\n';
+  return out;
+}
 
 }  // namespace
 
@@ -66,8 +100,12 @@ void ExtentBrowseImpl::LoadExtentInfo() {
   stream >> word;
 
   CSecWrapper guard(volumeCtxt.extentMapLock);
-  if (word != kStartMarker) return;
+  if (word != kStartMarker) {
+    stream.clear();
+    return;
+  }
 
+  ExtentMap& map = volumeCtxt.extentMap;
   unsigned long long extentNumber = 0;
   unsigned long long lastScanned = 0;
   AFileInfoInternal record;
@@ -77,26 +115,30 @@ void ExtentBrowseImpl::LoadExtentInfo() {
     stream.getline(line, sizeof line);
     // A line too long for the buffer fails the stream: the block is cut.
     if (stream.fail()) break;
-    if (line[0] == '\0') continue;
-    if (std::strcmp(line, kEndMarker) == 0) {
+    const std::size_t length = static_cast<std::size_t>(stream.gcount()) - (stream.eof() ? 0 : 1);
+    if (length == 0) continue;
+    if (length == sizeof kEndMarker - 1 && std::memcmp(line, kEndMarker, length) == 0) {
       complete = true;
       break;
     }
-    // A line without its three numbers ends the block as cut short, rather
-    // than storing a record made of the previous line's values.
-    if (std::sscanf(line, "%llu %llu %llu", &extentNumber, &record.afileId, &record.afileValue) !=
-        3) {
-      break;
+    // A damaged line ends the block as cut short, rather than storing a
+    // record made of whatever could be read from it.
+    if (!ParseRecordLine(line, length, extentNumber, record)) break;
+    // Blocks are written in ascending order, so the end is the usual place.
+    if (map.empty() || map.rbegin()->first < extentNumber) {
+      map.emplace_hint(map.end(), extentNumber, record);
+    } else {
+      map[extentNumber] = record;
     }
-    volumeCtxt.extentMap[extentNumber] = record;
     lastScanned = extentNumber;
   }
 
+  stream.clear();
   if (complete) {
     cacheComplete = true;
   } else {
-    stream.clear();
     stream.seekg(cacheStartPos);
+    stream.clear();
   }
   converter->ExtentNumToName(lastScanned, volumeCtxt.lastItemName);
 }
@@ -116,10 +158,19 @@ bool ExtentBrowseImpl::SaveExtentInfo(std::iostream* stream) {
     PlainStreamScope plain(*stream);
     stream->seekg(cacheStartPos);
     *stream << kStartMarker << std::endl;
+    // Formatted here rather than by the stream, so that the caller's
+    // locale and number flags cannot change what a reader will see.
+    std::string chunk;
+    chunk.reserve(kWriteChunk + kLongestRecordLine);
+    char lineBuffer[kLongestRecordLine];
     for (const ExtentMap::value_type& entry : volumeCtxt.extentMap) {
-      *stream << entry.first << ' ' << entry.second.afileId << ' ' << entry.second.afileValue
-              << '\n';
+      chunk.append(lineBuffer, WriteRecordLine(lineBuffer, entry.first, entry.second));
+      if (chunk.size() >= kWriteChunk) {
+        stream->write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+        chunk.clear();
+      }
     }
+    stream->write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
     *stream << kEndMarker << std::endl;
     written = !stream->fail();
   }

@@ -112,7 +112,7 @@ int ExtentBrowseImpl::BrowseFSExtent(const std::string& startExtentName,
     if (browseHost != gEBLocalClientName) {
       result = fsIdxBrowseClient->Browse(nullptr, nullptr);
     } else {
-      PointQueriesAtPage(*v1Request, startExtentName, pagingOffset);
+      PointQueriesAtPage(*v1Request, startExtentName, pagingOffset, pageSize);
       EB_LOG(2, "Using direct call to browse extents.");
       databrowse::BrowseResponseList responses;
       if (!browseRequestHandler) {

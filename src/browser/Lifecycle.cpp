@@ -1,4 +1,5 @@
 // Construction, destruction and the small accessors of the browser.
+#include <exception>
 #include <iostream>
 #include <memory>
 
@@ -35,7 +36,9 @@ ExtentBrowseImpl::ExtentBrowseImpl(SCParams& scParams, const std::string& browse
       maName(maName),
       browseResp(nullptr),
       responseFailedInBrowse(false),
-      itemsReceivedInBrowse(false) {
+      itemsReceivedInBrowse(false),
+      pageOutsideRange(false),
+      itemNameRead(false) {
   // An enumeration cursor that points nowhere until the first OpenEnum.
   enumCursor = volumeCtxt.extentMap.end();
 
@@ -49,7 +52,16 @@ ExtentBrowseImpl::ExtentBrowseImpl(SCParams& scParams, const std::string& browse
   browseResp = response.release();
   converter = chosen.release();
 
-  if (cacheStream != nullptr && cacheStream->good()) LoadExtentInfo();
+  if (cacheStream != nullptr && cacheStream->good()) {
+    // A cache that cannot be read is no cache: the browser starts empty
+    // and browses, instead of failing to exist.
+    try {
+      LoadExtentInfo();
+    } catch (const std::exception& error) {
+      EB_LOG(-1, "Reading the extent info block failed: %s", error.what());
+      cacheComplete = false;
+    }
+  }
 
   // Only the records of a complete cache block survive construction.
   if (!cacheComplete) {

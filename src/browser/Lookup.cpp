@@ -12,6 +12,7 @@
 
 using requestmessages::kNoRangeStart;
 using requestmessages::kVirtualServerAppType;
+using requestmessages::SaturatedPageSize;
 
 namespace {
 
@@ -23,6 +24,12 @@ constexpr int kMaxBrowsesPerLookup = 2;
 // Where a virtual-server range ends when the index did not say.
 constexpr unsigned long long kLastNewSchemeExtent = 4294967295ull;
 constexpr unsigned long long kLastOldSchemeExtent = 999999999ull;
+
+// Whether [start, start + count) holds `extent`; a range that would reach
+// past 2^64 ends there.
+bool RangeHolds(unsigned long long start, unsigned long long count, unsigned long long extent) {
+  return extent >= start && extent - start < count;
+}
 
 }  // namespace
 
@@ -103,26 +110,41 @@ bool ExtentBrowseImpl::StartBrowse(const std::string& pageName, unsigned int pag
                                                  static_cast<unsigned int>(extentNameLength));
     requestName = buffer;
   }
+  // An explicit range that does not hold the page's own extent answers
+  // nothing about it: whatever it brings, it must not mark that extent, or
+  // the extents after it, as browsed.
+  pageOutsideRange = rangeStart != kNoRangeStart &&
+                     !RangeHolds(rangeStart, pageSize, converter->ExtentNameToNum(pageName));
 
   setStartExtentNotFound(true);
   resetReturnedStartExtent();
+  const bool sent = SendBrowse(requestName, SaturatedPageSize(pageSize), pagingOffset, rangeStart,
+                               maName);
+  OnBrowseCompletionCallBack(pageName, sent ? EB_BROWSE_COMPLETED : EB_BROWSE_FAILED);
+  return true;
+}
+
+bool ExtentBrowseImpl::SendBrowse(const std::string& startName, unsigned int pageSize,
+                                  unsigned long long pagingOffset, unsigned long long rangeStart,
+                                  const std::string& host) {
   responseFailedInBrowse = false;
   itemsReceivedInBrowse = false;
-  ExtentBrowseResult status = EB_BROWSE_COMPLETED;
   int result = -1;
   try {
-    result = Browse(requestName, copyPrecedence, static_cast<unsigned int>(pageSize), pagingOffset,
-                    rangeStart, maName);
+    result = Browse(startName, copyPrecedence, pageSize, pagingOffset, rangeStart, host);
   } catch (const std::exception& error) {
+    // Nothing may leave the library as an exception; the reason is worth a
+    // line of its own, since the failure line cannot carry it.
     EB_LOG(-1, "Browse() threw: %s", error.what());
+  } catch (...) {
+    EB_LOG(-1, "Browse() threw: %s", "an exception that is not a std::exception");
   }
   // A browse whose responses failed is as failed as one whose request did:
   // the range it would record was never answered.
   if (result != 0 || responseFailedInBrowse) {
     EB_LOG(-1, "Browse() failed. [%s]", volumeCtxt.browsePath.c_str());
-    status = EB_BROWSE_FAILED;
+    return false;
   }
-  OnBrowseCompletionCallBack(pageName, status);
   return true;
 }
 
@@ -138,12 +160,20 @@ bool ExtentBrowseImpl::OnBrowseCompletionCallBack(const std::string& pageName,
   }
 
   const unsigned long long first = converter->ExtentNameToNum(pageName);
+  if (pageOutsideRange) {
+    EB_LOG(4, "The extent range asked for does not hold ioExtNum [%llu]; no range recorded.",
+           first);
+    return true;
+  }
   unsigned long long last = first;
   // Without an item from this browse the end of the range is unknown; an
   // item name left over from an earlier page would mark extents browsed that
   // no browse ever covered.
   if (startExtentNotFound || volumeCtxt.lastItemName.empty() || !itemsReceivedInBrowse) {
-    if (scParams.appType == kVirtualServerAppType) {
+    // "Nothing from here on" reaches the end of the naming scheme only once
+    // the index has shown which scheme its names are in: until then the
+    // converter's names may not be the order the index answered in.
+    if (scParams.appType == kVirtualServerAppType && itemNameRead) {
       last = converter->isNewNamingScheme() ? kLastNewSchemeExtent : kLastOldSchemeExtent;
     }
   } else {

@@ -79,15 +79,20 @@ std::string BrowseHostClientName(Indexing::BrowseReq& request) {
   return clientName;
 }
 
+void PointQueryAtPage(CNMessageBase& query, const std::string* startName,
+                      unsigned long long pagingOffset, unsigned int pageSize) {
+  CNMessageBase& paging = PagingOf(query);
+  if (startName != nullptr) paging.setstring(4, 4, *startName);
+  paging.setint64(2, 2, Low32Unsigned(pagingOffset));
+  paging.setint64(3, 3, static_cast<long long>(pageSize));
+}
+
 void PointQueriesAtPage(Indexing::BrowseReq& request, const std::string& startName,
-                        unsigned long long pagingOffset) {
+                        unsigned long long pagingOffset, unsigned int pageSize) {
   std::vector<CNMessageBase>* queries = request.getlistobject(82, 136, false);
   if (queries == nullptr) return;
   for (CNMessageBase& query : *queries) {
-    if (query.getint64(1) != 0) continue;
-    CNMessageBase& paging = PagingOf(query);
-    paging.setstring(4, 4, startName);
-    paging.setint64(2, 2, Low32Unsigned(pagingOffset));
+    if (query.getint64(1) == 0) PointQueryAtPage(query, &startName, pagingOffset, pageSize);
   }
 }
 

@@ -65,10 +65,22 @@ std::vector<CNMessageBase> ListOf(const Message& message) {
 // The client name of the browse host a V1 request names.
 std::string BrowseHostClientName(Indexing::BrowseReq& request);
 
+// A 64-bit count narrowed to the 32 bits a paging carries. Counts of 2^32 and
+// more mean "as many as there are", not the few that wrapping would leave.
+inline unsigned int SaturatedPageSize(unsigned long long pageSize) {
+  return pageSize > 0xFFFFFFFFull ? 0xFFFFFFFFu : static_cast<unsigned int>(pageSize);
+}
+
+// Points a data query at a page: offset and size always, and the start name
+// unless that is null. The page size goes in too, because these queries were
+// made for an earlier page and an enumeration asks for everything.
+void PointQueryAtPage(CNMessageBase& query, const std::string* startName,
+                      unsigned long long pagingOffset, unsigned int pageSize);
+
 // Points the data queries of a V1 request at a page, for an in-process
 // browse that sends the request as it is.
 void PointQueriesAtPage(Indexing::BrowseReq& request, const std::string& startName,
-                        unsigned long long pagingOffset);
+                        unsigned long long pagingOffset, unsigned int pageSize);
 
 }  // namespace requestmessages
 

@@ -63,14 +63,17 @@ bool ExtentBrowseImpl::IdxBrowseClientProcessRespCallback(CNMessageBase* message
     MarkResponseFailure();
     return false;
   }
-  return ProcessBrowseResponse(message);
+  if (auto* response = dynamic_cast<databrowse::BrowseResponse*>(message)) {
+    return IdxBrowseClientProcessRespCallback(response);
+  }
+  // A host may hand over a plain message of the response class; reading it
+  // as the generated class would be undefined, so it is read from a copy.
+  databrowse::BrowseResponse copy;
+  static_cast<CNMessageBase&>(copy) = *message;
+  return IdxBrowseClientProcessRespCallback(&copy);
 }
 
 bool ExtentBrowseImpl::IdxBrowseClientProcessRespCallback(databrowse::BrowseResponse* response) {
-  return ProcessBrowseResponse(response);
-}
-
-bool ExtentBrowseImpl::ProcessBrowseResponse(CNMessageBase* response) {
   StopCounter(kCounterTimeToFirstCallBack);
   InBrowseCallBackTimer timer;
 
@@ -149,6 +152,7 @@ bool ExtentBrowseImpl::ProcessBrowseResponse(CNMessageBase* response) {
   if (!items.empty()) {
     GetRealName(items.back().getstring(5, 5), volumeCtxt.lastItemName);
     itemsReceivedInBrowse = true;
+    itemNameRead = true;
   }
   return true;
 }

@@ -27,6 +27,9 @@ bool FSExtentNameConverter::IsExtentAlreadyBrowsed(unsigned long long extentNumb
 }
 
 void FSExtentNameConverter::AddToBrowsedExtents(unsigned long long first, unsigned long long last) {
+  // A range that ends before it starts claims nothing true, and held among
+  // the others it would break the order every membership answer relies on.
+  if (last < first) return;
   browsedBuckets.insert(ExtentBucket<unsigned long long>(first, last));
 }
 

@@ -61,7 +61,11 @@ void VSAExtentNameConverter::AddToBrowsedExtents(unsigned long long first,
   std::string lastName;
   ExtentNumToName(first, firstName);
   ExtentNumToName(last, lastName);
-  browsedBuckets.insert(ExtentBucket<std::string>(firstName, lastName));
+  // Ranges are held in text order: one whose last name sorts before its
+  // first claims nothing true and would break the order of the set.
+  if (!::operator<(lastName, firstName)) {
+    browsedBuckets.insert(ExtentBucket<std::string>(firstName, lastName));
+  }
   EB_LOG(4, "Inserted bucket <%llu:%s , %llu:%s>", first, firstName.c_str(), last,
          lastName.c_str());
 }
