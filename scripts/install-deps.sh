@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   cmake make g++ clang lld libclang-rt-14-dev pkg-config
-  libboost-dev libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
+  libboost-dev libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev libabsl-dev
 )
 
 missing=()

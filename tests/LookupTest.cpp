@@ -113,7 +113,9 @@ TEST_P(RangeStartTest, OnlyARangeThatHoldsTheExtentAnswersForIt) {
   const RangeCase& c = GetParam();
   unsigned long long id = 77, value = 77;
   EXPECT_EQ(browser->GetAFInfo(c.extent, id, value, c.rangeStart), c.expected);
-  if (c.expected == EB_EXTENT_FOUND) EXPECT_EQ(value, 2000 + c.extent);
+  if (c.expected == EB_EXTENT_FOUND) {
+    EXPECT_EQ(value, 2000 + c.extent);
+  }
   if (c.expected == EB_BROWSE_FAILED) {
     // The range asked for cannot answer: it says so instead of "not found",
     // and claims nothing it did not cover.
