@@ -7,7 +7,10 @@
 #include <sstream>
 
 #include "BenchSupport.h"
+#include "BrowseMessages.h"
+#include "ExtentNameConverter.h"
 #include "ThrdPerfCounter.h"
+#include "ebindex/IndexService.h"
 #include "extentbrowse/EBPerfCounters.h"
 
 namespace {
@@ -118,5 +121,66 @@ void BM_BaselineMapInsertPage(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * 1000);
 }
 BENCHMARK(BM_BaselineMapInsertPage)->Unit(benchmark::kMicrosecond);
+
+// A page of 1000 items as the index sends it, built once.
+const databrowse::BrowseResponse& PrebuiltPage() {
+  static const databrowse::BrowseResponse page = [] {
+    ebindex::Catalogue catalogue;
+    char name[ExtentNameConverter::kMaxNameLength + 1];
+    for (unsigned long long extent = 0; extent < 1000; ++extent) {
+      ExtentNameConverter::Extent_dec_to_base32_v2(extent, name, 13);
+      const Record record = ebbench::RecordOf(extent);
+      catalogue.addEntry(ebbench::kItemPath,
+                         ebindex::Entry{extent, name, record.afileId, record.afileValue, false});
+    }
+    databrowse::BrowseRequest request;
+    request.getlistobject(4, 4, true)->emplace_back(databrowse::BrowsePath());
+    request.getlistobject(4, 4, true)->front().setstring(1, 1, ebbench::kItemPath);
+    return ebindex::AnswerRequest(catalogue, request, 1000).front();
+  }();
+  return page;
+}
+
+// The library's own share of a miss: one 1000-item response handed straight
+// to the response callback of a fresh browser, no index service.
+void BM_ResponseIntoMap(benchmark::State& state) {
+  databrowse::BrowseResponse page = PrebuiltPage();
+  for (auto _ : state) {
+    state.PauseTiming();
+    auto browser = ebbench::MakeBrowser(1000);
+    state.ResumeTiming();
+    if (!browser->IdxBrowseClientProcessRespCallback(&page)) state.SkipWithError("refused");
+    state.PauseTiming();
+    browser.reset();
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * 1000);
+}
+BENCHMARK(BM_ResponseIntoMap)->Unit(benchmark::kMicrosecond);
+
+// The floor under it: read each item of the same response, decode its name
+// and insert its record into the same kind of map.
+void BM_BaselineResponseIntoMap(benchmark::State& state) {
+  databrowse::BrowseResponse page = PrebuiltPage();
+  std::vector<CNMessageBase>& items = *page.getObjectAccessor(true, false, 6, 9, 100, 98)
+                                           ->getlistobject(3, 6, false);
+  for (auto _ : state) {
+    ExtentMap map;
+    for (CNMessageBase& item : items) {
+      const std::string& path = item.getstring(5, 5);
+      const std::string name = path.substr(path.find('\x12') + 1);
+      const unsigned long long extent = ExtentNameConverter::Extent_base32_to_dec(name);
+      Record record;
+      CNMessageBase* archiveFile = item.getObjectAccessor(true, false, 9, 21, 100, 93);
+      record.afileId = static_cast<unsigned long long>(static_cast<int>(archiveFile->getint64(12)));
+      record.afileValue = static_cast<unsigned long long>(archiveFile->getint64(13));
+      record.isEmpty = item.getObjectAccessor(true, false, 1, 1, 100, 0)->getint64(18) != 0;
+      map.insert_or_assign(extent, record);
+    }
+    benchmark::DoNotOptimize(map);
+  }
+  state.SetItemsProcessed(state.iterations() * 1000);
+}
+BENCHMARK(BM_BaselineResponseIntoMap)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -11,7 +11,6 @@
 #ifndef EBPLATFORM_CNMESSAGEBASE_H
 #define EBPLATFORM_CNMESSAGEBASE_H
 
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -40,6 +39,7 @@ class CNMessageBase {
   // Setters. Setting a field replaces whatever the index held before.
   void setint64(int index, int tag, long long value);
   void setstring(int index, int tag, const std::string& value);
+  void setstring(int index, int tag, std::string&& value);
   void setlistint(int index, int tag, const std::vector<int>* values);
   void setlistobject(int index, int tag, const std::vector<CNMessageBase>* values);
   // Attaches a copy of `child` (a CNMessageBase); null removes the field.
@@ -49,15 +49,18 @@ class CNMessageBase {
   // `createIfAbsent` is true, an empty child of class (family, number) is
   // created and the field becomes set; when absent and false, null.
   // `ownedByParent` is accepted for the platform's sake: the stand-in always
-  // holds children by value, so it changes nothing.
+  // holds children by value, so it changes nothing. The child stays where
+  // it is until its own field is set again or the message is destroyed.
   CNMessageBase* getObjectAccessor(bool createIfAbsent, bool ownedByParent, int index, int tag,
                                    int family, int number);
   // The list under the field, editable in place; created empty when absent
-  // and `createIfAbsent` is true, otherwise null when absent.
+  // and `createIfAbsent` is true, otherwise null when absent. Stable like a
+  // child.
   std::vector<CNMessageBase>* getlistobject(int index, int tag, bool createIfAbsent);
 
-  // Field values; an absent field reads as empty or zero.
-  std::string getstring(int index, int tag) const;
+  // Field values; an absent field reads as empty or zero. The string is the
+  // field's own, valid until the field is set again.
+  const std::string& getstring(int index, int tag) const;
   long long getint64(int tag) const;
   std::vector<int> getlistint(int index, int tag) const;
 
@@ -78,10 +81,17 @@ class CNMessageBase {
   struct Field;
   Field* findByTag(int tag);
   const Field* findByTag(int tag) const;
+  Field* findByIndex(int index);
+  const Field* findByIndex(int index) const;
   Field& fieldAt(int index, int tag);
+  void erase(int index);
 
   TagID tagId_;
-  std::map<int, std::unique_ptr<Field>> fields_;  // by index
+  // By index. Messages hold a handful of fields, and a browse builds
+  // millions of messages: one small array costs one allocation where a
+  // tree of fields cost two per field. Children and lists sit behind
+  // pointers of their own, so a field moving in the array moves no child.
+  std::vector<Field> fields_;
 };
 
 // The display name of a known class id, or "Message(family,number)".

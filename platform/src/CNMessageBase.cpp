@@ -9,33 +9,41 @@
 struct CNMessageBase::Field {
   enum Kind { kInt64, kString, kIntList, kObject, kObjectList };
 
-  Field(int tag, Kind kind) : tag(tag), kind(kind) {}
+  Field(int index, int tag, Kind kind) : index(index), tag(tag), kind(kind) {}
   Field(const Field& other)
-      : tag(other.tag),
+      : index(other.index),
+        tag(other.tag),
         kind(other.kind),
         int64Value(other.int64Value),
         stringValue(other.stringValue),
-        intList(other.intList),
+        intList(other.intList ? new std::vector<int>(*other.intList) : nullptr),
         object(other.object ? new CNMessageBase(*other.object) : nullptr),
-        objectList(other.objectList) {}
+        objectList(other.objectList ? new std::vector<CNMessageBase>(*other.objectList) : nullptr) {}
+  Field(Field&&) noexcept = default;
+  Field& operator=(Field&&) noexcept = default;
   Field& operator=(const Field&) = delete;
 
+  int index;
   int tag;
   Kind kind;
   long long int64Value = 0;
   std::string stringValue;
-  std::vector<int> intList;
+  std::unique_ptr<std::vector<int>> intList;
   std::unique_ptr<CNMessageBase> object;
-  std::vector<CNMessageBase> objectList;
+  std::unique_ptr<std::vector<CNMessageBase>> objectList;
 };
+
+namespace {
+
+// Most messages of the protocol have at most four fields.
+constexpr std::size_t kUsualFieldCount = 4;
+
+}  // namespace
 
 CNMessageBase::CNMessageBase(int family, int number) : tagId_{family, number} {}
 
-CNMessageBase::CNMessageBase(const CNMessageBase& other) : tagId_(other.tagId_) {
-  for (const auto& entry : other.fields_) {
-    fields_.emplace(entry.first, std::make_unique<Field>(*entry.second));
-  }
-}
+CNMessageBase::CNMessageBase(const CNMessageBase& other)
+    : tagId_(other.tagId_), fields_(other.fields_) {}
 
 CNMessageBase::CNMessageBase(CNMessageBase&& other) noexcept
     : tagId_(other.tagId_), fields_(std::move(other.fields_)) {
@@ -54,7 +62,7 @@ CNMessageBase& CNMessageBase::operator=(const CNMessageBase& other) {
 CNMessageBase& CNMessageBase::operator=(CNMessageBase&& other) noexcept {
   if (this != &other) {
     // Keep our old fields alive until the end: `other` may live inside them.
-    std::map<int, std::unique_ptr<Field>> old;
+    std::vector<Field> old;
     old.swap(fields_);
     tagId_ = other.tagId_;
     fields_ = std::move(other.fields_);
@@ -66,25 +74,44 @@ CNMessageBase& CNMessageBase::operator=(CNMessageBase&& other) noexcept {
 CNMessageBase::~CNMessageBase() = default;
 
 CNMessageBase::Field* CNMessageBase::findByTag(int tag) {
-  for (auto& entry : fields_) {
-    if (entry.second->tag == tag) return entry.second.get();
+  for (Field& field : fields_) {
+    if (field.tag == tag) return &field;
   }
   return nullptr;
 }
 
 const CNMessageBase::Field* CNMessageBase::findByTag(int tag) const {
-  for (const auto& entry : fields_) {
-    if (entry.second->tag == tag) return entry.second.get();
+  for (const Field& field : fields_) {
+    if (field.tag == tag) return &field;
+  }
+  return nullptr;
+}
+
+CNMessageBase::Field* CNMessageBase::findByIndex(int index) {
+  for (Field& field : fields_) {
+    if (field.index == index) return &field;
+  }
+  return nullptr;
+}
+
+const CNMessageBase::Field* CNMessageBase::findByIndex(int index) const {
+  for (const Field& field : fields_) {
+    if (field.index == index) return &field;
   }
   return nullptr;
 }
 
 // A fresh, empty field under `index`, replacing whatever was there. Its kind
-// is set by the caller.
+// is set by the caller. Valid until the next field is added.
 CNMessageBase::Field& CNMessageBase::fieldAt(int index, int tag) {
-  std::unique_ptr<Field>& slot = fields_[index];
-  slot = std::make_unique<Field>(tag, Field::kInt64);
-  return *slot;
+  if (fields_.capacity() == 0) fields_.reserve(kUsualFieldCount);
+  auto position = fields_.begin();
+  while (position != fields_.end() && position->index < index) ++position;
+  if (position != fields_.end() && position->index == index) {
+    *position = Field(index, tag, Field::kInt64);
+    return *position;
+  }
+  return *fields_.insert(position, Field(index, tag, Field::kInt64));
 }
 
 void CNMessageBase::setint64(int index, int tag, long long value) {
@@ -94,17 +121,23 @@ void CNMessageBase::setint64(int index, int tag, long long value) {
 }
 
 void CNMessageBase::setstring(int index, int tag, const std::string& value) {
+  setstring(index, tag, std::string(value));
+}
+
+void CNMessageBase::setstring(int index, int tag, std::string&& value) {
+  // Taken before the slot is replaced, in case `value` is our own string.
+  std::string taken(std::move(value));
   Field& field = fieldAt(index, tag);
   field.kind = Field::kString;
-  field.stringValue = value;
+  field.stringValue = std::move(taken);
 }
 
 void CNMessageBase::setlistint(int index, int tag, const std::vector<int>* values) {
   if (values == nullptr) {
-    fields_.erase(index);
+    erase(index);
     return;
   }
-  std::vector<int> copy(*values);
+  auto copy = std::make_unique<std::vector<int>>(*values);
   Field& field = fieldAt(index, tag);
   field.kind = Field::kIntList;
   field.intList = std::move(copy);
@@ -112,11 +145,11 @@ void CNMessageBase::setlistint(int index, int tag, const std::vector<int>* value
 
 void CNMessageBase::setlistobject(int index, int tag, const std::vector<CNMessageBase>* values) {
   if (values == nullptr) {
-    fields_.erase(index);
+    erase(index);
     return;
   }
   // Copied before the slot is replaced, in case `values` is our own list.
-  std::vector<CNMessageBase> copy(*values);
+  auto copy = std::make_unique<std::vector<CNMessageBase>>(*values);
   Field& field = fieldAt(index, tag);
   field.kind = Field::kObjectList;
   field.objectList = std::move(copy);
@@ -124,7 +157,7 @@ void CNMessageBase::setlistobject(int index, int tag, const std::vector<CNMessag
 
 void CNMessageBase::setObjectAccessor(const void* child, int index, int tag) {
   if (child == nullptr) {
-    fields_.erase(index);
+    erase(index);
     return;
   }
   auto copy = std::make_unique<CNMessageBase>(*static_cast<const CNMessageBase*>(child));
@@ -135,33 +168,33 @@ void CNMessageBase::setObjectAccessor(const void* child, int index, int tag) {
 
 CNMessageBase* CNMessageBase::getObjectAccessor(bool createIfAbsent, bool /*ownedByParent*/,
                                                 int index, int tag, int family, int number) {
-  auto found = fields_.find(index);
-  if (found != fields_.end() && found->second->kind == Field::kObject) {
-    return found->second->object.get();
-  }
+  Field* found = findByIndex(index);
+  if (found != nullptr && found->kind == Field::kObject) return found->object.get();
   if (!createIfAbsent) return nullptr;
+  auto child = std::make_unique<CNMessageBase>(family, number);
   Field& field = fieldAt(index, tag);
   field.kind = Field::kObject;
-  field.object = std::make_unique<CNMessageBase>(family, number);
+  field.object = std::move(child);
   return field.object.get();
 }
 
 std::vector<CNMessageBase>* CNMessageBase::getlistobject(int index, int tag, bool createIfAbsent) {
-  auto found = fields_.find(index);
-  if (found != fields_.end() && found->second->kind == Field::kObjectList) {
-    return &found->second->objectList;
-  }
+  Field* found = findByIndex(index);
+  if (found != nullptr && found->kind == Field::kObjectList) return found->objectList.get();
   if (!createIfAbsent) return nullptr;
+  auto list = std::make_unique<std::vector<CNMessageBase>>();
   Field& field = fieldAt(index, tag);
   field.kind = Field::kObjectList;
-  return &field.objectList;
+  field.objectList = std::move(list);
+  return field.objectList.get();
 }
 
 // Values are looked up by wire tag; the index only says where a field is
 // stored. A field of another kind reads as absent.
-std::string CNMessageBase::getstring(int /*index*/, int tag) const {
+const std::string& CNMessageBase::getstring(int /*index*/, int tag) const {
+  static const std::string kAbsent;
   const Field* field = findByTag(tag);
-  return field != nullptr && field->kind == Field::kString ? field->stringValue : std::string();
+  return field != nullptr && field->kind == Field::kString ? field->stringValue : kAbsent;
 }
 
 long long CNMessageBase::getint64(int tag) const {
@@ -171,10 +204,10 @@ long long CNMessageBase::getint64(int tag) const {
 
 std::vector<int> CNMessageBase::getlistint(int /*index*/, int tag) const {
   const Field* field = findByTag(tag);
-  return field != nullptr && field->kind == Field::kIntList ? field->intList : std::vector<int>();
+  return field != nullptr && field->kind == Field::kIntList ? *field->intList : std::vector<int>();
 }
 
-bool CNMessageBase::isSet(int index) const { return fields_.count(index) != 0; }
+bool CNMessageBase::isSet(int index) const { return findByIndex(index) != nullptr; }
 
 bool CNMessageBase::hasTag(int tag) const { return findByTag(tag) != nullptr; }
 
@@ -185,14 +218,25 @@ const CNMessageBase* CNMessageBase::findObject(int tag) const {
 
 const std::vector<CNMessageBase>* CNMessageBase::findList(int tag) const {
   const Field* field = findByTag(tag);
-  return field != nullptr && field->kind == Field::kObjectList ? &field->objectList : nullptr;
+  return field != nullptr && field->kind == Field::kObjectList ? field->objectList.get() : nullptr;
 }
 
 std::vector<int> CNMessageBase::tags() const {
   std::vector<int> result;
   result.reserve(fields_.size());
-  for (const auto& entry : fields_) result.push_back(entry.second->tag);
+  for (const Field& field : fields_) result.push_back(field.tag);
   return result;
+}
+
+void CNMessageBase::erase(int index) {
+  for (auto it = fields_.begin(); it != fields_.end(); ++it) {
+    if (it->index == index) {
+      // Moved out first: the value being erased may hold the caller's data.
+      Field gone(std::move(*it));
+      fields_.erase(it);
+      return;
+    }
+  }
 }
 
 namespace {
@@ -222,14 +266,13 @@ void CNMessageBase::serialize(std::string& out, bool withIndices) const {
   out += MessageClassName(tagId_);
   out += '{';
   bool first = true;
-  for (const auto& entry : fields_) {
-    const Field& field = *entry.second;
+  for (const Field& field : fields_) {
     if (!first) out += ' ';
     first = false;
     out += std::to_string(field.tag);
     if (withIndices) {
       out += '/';
-      out += std::to_string(entry.first);
+      out += std::to_string(field.index);
     }
     out += ':';
     switch (field.kind) {
@@ -241,9 +284,9 @@ void CNMessageBase::serialize(std::string& out, bool withIndices) const {
         break;
       case Field::kIntList:
         out += '[';
-        for (std::size_t i = 0; i < field.intList.size(); ++i) {
+        for (std::size_t i = 0; i < field.intList->size(); ++i) {
           if (i != 0) out += ' ';
-          out += std::to_string(field.intList[i]);
+          out += std::to_string((*field.intList)[i]);
         }
         out += ']';
         break;
@@ -252,9 +295,9 @@ void CNMessageBase::serialize(std::string& out, bool withIndices) const {
         break;
       case Field::kObjectList:
         out += '[';
-        for (std::size_t i = 0; i < field.objectList.size(); ++i) {
+        for (std::size_t i = 0; i < field.objectList->size(); ++i) {
           if (i != 0) out += ' ';
-          field.objectList[i].serialize(out, withIndices);
+          (*field.objectList)[i].serialize(out, withIndices);
         }
         out += ']';
         break;

@@ -26,7 +26,7 @@ void GetRealName(const std::string& itemName, std::string& realName) {
   if (separator == std::string::npos) {
     realName = itemName;
   } else {
-    realName = itemName.substr(separator + 1);
+    realName.assign(itemName, separator + 1, std::string::npos);
   }
 }
 
