@@ -7,11 +7,12 @@ CTEST   ?= ctest --output-on-failure -j $(JOBS)
 
 RELEASE_DIR := $(BUILD)/release
 ASAN_DIR    := $(BUILD)/asan
+CLANG_ASAN_DIR := $(BUILD)/asan-clang
 TSAN_DIR    := $(BUILD)/tsan
 BENCH_DIR   := $(BUILD)/bench
 FUZZ_DIR    := $(BUILD)/fuzz
 
-.PHONY: all deps build test test-release asan tsan consumer demo bench fuzz clean
+.PHONY: all deps build test test-release asan asan-clang tsan consumer demo bench fuzz clean
 
 all: build
 
@@ -33,6 +34,15 @@ asan: deps
 	cd $(ASAN_DIR) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 $(CTEST)
 
+# The same under clang, whose UndefinedBehaviorSanitizer also checks enum
+# and bool values, local array bounds and nullability.
+asan-clang: deps
+	CXX=clang++ $(CMAKE) -S . -B $(CLANG_ASAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DEB_SANITIZE=address
+	$(CMAKE) --build $(CLANG_ASAN_DIR) -j $(JOBS)
+	cd $(CLANG_ASAN_DIR) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 $(CTEST)
+
 tsan: deps
 	$(CMAKE) -S . -B $(TSAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DEB_SANITIZE=thread
 	$(CMAKE) --build $(TSAN_DIR) -j $(JOBS)
@@ -43,7 +53,7 @@ tsan: deps
 consumer: build
 	./scripts/check-consumer.sh $(RELEASE_DIR)
 
-test: test-release consumer asan tsan
+test: test-release consumer asan asan-clang tsan
 	@echo "make test: all runs passed"
 
 demo: build

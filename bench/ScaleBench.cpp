@@ -5,6 +5,7 @@
 #include <malloc.h>
 
 #include <charconv>
+#include <cstdlib>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -18,6 +19,20 @@
 namespace {
 
 using Record = AFileInfoInternal;
+
+// 100k and 1M extents; 16M as well when EB_BENCH_LARGE is set, since those
+// need several gigabytes and minutes.
+void Sizes(benchmark::internal::Benchmark* benchmark) {
+  benchmark->Arg(100000)->Arg(1000000);
+  if (std::getenv("EB_BENCH_LARGE") != nullptr) benchmark->Arg(16000000);
+}
+
+// The same sizes, each with counters on and off.
+void SizesWithCounters(benchmark::internal::Benchmark* benchmark) {
+  benchmark->ArgNames({"extents", "counters"});
+  for (long long size : {100000ll, 1000000ll}) benchmark->Args({size, 1})->Args({size, 0});
+  if (std::getenv("EB_BENCH_LARGE") != nullptr) benchmark->Args({16000000, 1})->Args({16000000, 0});
+}
 
 std::size_t HeapInUse() { return mallinfo2().uordblks; }
 
@@ -81,7 +96,7 @@ void BM_MemoryPerExtent(benchmark::State& state) {
   state.counters["btree_B"] = btreeBytes / extents;
   state.counters["std_map_B"] = stdMapBytes / extents;
 }
-BENCHMARK(BM_MemoryPerExtent)->Arg(100000)->Arg(1000000)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MemoryPerExtent)->Apply(Sizes)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // Construction from a block of `extents` records.
 void BM_ConstructFromBlock(benchmark::State& state) {
@@ -100,7 +115,7 @@ void BM_ConstructFromBlock(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * extents);
 }
-BENCHMARK(BM_ConstructFromBlock)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ConstructFromBlock)->Apply(Sizes)->Unit(benchmark::kMillisecond);
 
 // The floor: the same text parsed with from_chars into a B-tree.
 void BM_BaselineParseIntoBtree(benchmark::State& state) {
@@ -122,7 +137,7 @@ void BM_BaselineParseIntoBtree(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * extents);
 }
-BENCHMARK(BM_BaselineParseIntoBtree)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BaselineParseIntoBtree)->Apply(Sizes)->Unit(benchmark::kMillisecond);
 
 void BM_SaveBlock(benchmark::State& state) {
   const unsigned long long extents = static_cast<unsigned long long>(state.range(0));
@@ -135,7 +150,7 @@ void BM_SaveBlock(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * extents);
 }
-BENCHMARK(BM_SaveBlock)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SaveBlock)->Apply(Sizes)->Unit(benchmark::kMillisecond);
 
 // A hit at a random extent of a browser of `extents` records, counters on
 // (the stand-in's default) or off.
@@ -161,13 +176,7 @@ void BM_Hit(benchmark::State& state) {
   }
   if (state.thread_index() == 0) gEbPerfCounter->setEnabled(true);
 }
-BENCHMARK(BM_Hit)
-    ->ArgNames({"extents", "counters"})
-    ->Args({100000, 1})
-    ->Args({1000000, 1})
-    ->Args({1000000, 0})
-    ->Threads(1)
-    ->Threads(2);
+BENCHMARK(BM_Hit)->Apply(SizesWithCounters)->Threads(1)->Threads(2);
 
 // The floors: a mutex, one find, a copy of the two values.
 template <typename Map>
@@ -193,8 +202,27 @@ void BM_BaselineHit(benchmark::State& state) {
   }
 }
 BENCHMARK_TEMPLATE(BM_BaselineHit, absl::btree_map<unsigned long long, Record>)
-    ->ArgName("extents")->Arg(100000)->Arg(1000000)->Threads(1)->Threads(2);
+    ->Apply(Sizes)->Threads(1)->Threads(2);
 BENCHMARK_TEMPLATE(BM_BaselineHit, std::map<unsigned long long, Record>)
-    ->ArgName("extents")->Arg(100000)->Arg(1000000)->Threads(1)->Threads(2);
+    ->Apply(Sizes)->Threads(1)->Threads(2);
+
+// A first-time restore: every extent in order on an empty browser, pages of
+// 1000 from the index service. Reported per extent.
+void BM_SequentialRestore(benchmark::State& state) {
+  const unsigned long long extents = static_cast<unsigned long long>(state.range(0));
+  ebbench::LoadIndex(extents);
+  unsigned long long afileId = 0, afileValue = 0;
+  for (auto _ : state) {
+    auto browser = ebbench::MakeBrowser(1000);
+    for (unsigned long long e = 0; e < extents; ++e) {
+      if (browser->GetAFInfo(e, afileId, afileValue) != EB_EXTENT_FOUND) {
+        state.SkipWithError("an extent of the item was not found");
+        break;
+      }
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * extents);
+}
+BENCHMARK(BM_SequentialRestore)->Apply(Sizes)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace

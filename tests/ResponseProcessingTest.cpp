@@ -140,8 +140,9 @@ TEST_F(ResponseProcessingTest, AnEmptyDataPageAddsNothingAndKeepsTheLastItem) {
 }
 
 TEST_F(ResponseProcessingTest, LinesAreWrittenByTheCallbackThatOwnsThem) {
-  const std::string typed = "IdxBrowseClientProcessRespCallback(databrowse::BrowseResponse*)";
-  const std::string generic = "IdxBrowseClientProcessRespCallback(CNMessageBase*)";
+  // Compilers differ only in the blank before the '*'.
+  const std::string typed = "IdxBrowseClientProcessRespCallback(databrowse::BrowseResponse";
+  const std::string generic = "IdxBrowseClientProcessRespCallback(CNMessageBase";
   databrowse::BrowseResponse notFound = ErrorResponse(4);
   CNMessageBase plain = notFound;  // the response class, not the generated type
   Feed(notFound);
