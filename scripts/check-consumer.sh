@@ -19,12 +19,14 @@ prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
 expected="5 found 101 20480"
+sample=$prefix/share/extentbrowse/sample-index.tsv
 out=$("$prefix/bin/extent-browse" --path /data/reports/annual.bin lookup 5)
 [ "$out" = "$expected" ] || fail "installed extent-browse printed '$out', not '$expected'"
 
 cmake -S "$root/examples/consumer" -B "$work/cmake-build" -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
 cmake --build "$work/cmake-build" >/dev/null
-"$work/cmake-build/consumer"
+out=$("$work/cmake-build/consumer" "$sample" /data/reports/annual.bin 5)
+[ "$out" = "$expected" ] || fail "consumer (CMake) printed '$out', not '$expected'"
 
 export PKG_CONFIG_PATH="$prefix/lib/pkgconfig:$prefix/lib/x86_64-linux-gnu/pkgconfig"
 pkg-config --exists extentbrowse
@@ -37,5 +39,6 @@ if grep -q -- '\.\.' <<<"$flags"; then
 fi
 # shellcheck disable=SC2086
 g++ -std=c++17 "$root/examples/consumer/main.cpp" -o "$work/consumer-pc" $flags
-"$work/consumer-pc"
+out=$("$work/consumer-pc" "$sample" /data/reports/annual.bin 5)
+[ "$out" = "$expected" ] || fail "consumer (pkg-config) printed '$out', not '$expected'"
 echo "consumer: installed tool runs; installed package builds and runs (CMake and pkg-config)"
