@@ -11,8 +11,10 @@ CLANG_ASAN_DIR := $(BUILD)/asan-clang
 TSAN_DIR    := $(BUILD)/tsan
 BENCH_DIR   := $(BUILD)/bench
 FUZZ_DIR    := $(BUILD)/fuzz
+PACKAGE_DIR := $(BUILD)/package
 
-.PHONY: all deps build test test-release asan asan-clang tsan consumer demo bench fuzz clean
+.PHONY: all deps build test test-release asan asan-clang tsan consumer package package-check demo \
+        bench fuzz clean
 
 all: build
 
@@ -53,7 +55,22 @@ tsan: deps
 consumer: build
 	./scripts/check-consumer.sh $(RELEASE_DIR)
 
-test: test-release consumer asan asan-clang tsan
+# Debian packages, from a release tree of its own: configured for /usr
+# (multiarch libdir, no RPATH), without the tests.
+package: deps
+	$(CMAKE) -S . -B $(PACKAGE_DIR) -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+	  -DEB_BUILD_TESTS=OFF
+	$(CMAKE) --build $(PACKAGE_DIR) -j $(JOBS)
+	rm -f $(PACKAGE_DIR)/packages/*.deb
+	cd $(PACKAGE_DIR) && cpack -G DEB
+	@ls -1 $(PACKAGE_DIR)/packages/*.deb
+
+# Lintian, then the packages unpacked into a temporary root: the tool runs
+# on its sample, and the consumer builds against the root and runs.
+package-check: package
+	./scripts/check-package.sh $(PACKAGE_DIR)/packages
+
+test: test-release consumer package-check asan asan-clang tsan
 	@echo "make test: all runs passed"
 
 demo: build

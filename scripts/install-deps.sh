@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests, the benchmarks and the
-# fuzzers need. Idempotent and quiet: packages already present are skipped,
-# and apt is only asked when something is missing.
+# Installs the Debian packages the build, the tests, the benchmarks, the
+# fuzzers and the packaging need. Idempotent and quiet: packages already
+# present are skipped, and apt is only asked when something is missing.
 set -euo pipefail
 
 packages=(
   cmake make g++ clang lld libclang-rt-14-dev pkg-config
   libboost-dev libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev libabsl-dev
+  # Debian packages: dpkg-shlibdeps and dpkg-architecture (dpkg-dev), file
+  # (CPack finds the ELF files to strip and scan with it), lintian.
+  dpkg-dev file lintian
 )
 
 missing=()

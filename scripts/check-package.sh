@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# Checks the Debian packages in a directory as a user of them would meet
+# them, without installing them (no root needed):
+#   - lintian reports no errors;
+#   - the control fields: versions, dependencies, the library's shlibs and
+#     ldconfig trigger; no RPATH or RUNPATH in any packaged ELF file;
+#   - unpacked together into a temporary root, the tool runs on its bundled
+#     sample, and the example consumer builds against the root through
+#     find_package and through pkg-config, and finds an extent of the sample.
+set -euo pipefail
+dir=${1:?usage: check-package.sh DIRECTORY_WITH_DEBS}
+root=$(cd "$(dirname "$0")/.." && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+fail() {
+  echo "check-package: $*" >&2
+  exit 1
+}
+
+one_deb() {
+  local matches=("$dir"/"$1"_*.deb)
+  [ ${#matches[@]} -eq 1 ] && [ -f "${matches[0]}" ] || fail "expected one $1 package in $dir"
+  echo "${matches[0]}"
+}
+lib_deb=$(one_deb libextentbrowse1)
+dev_deb=$(one_deb libextentbrowse-dev)
+tool_deb=$(one_deb extent-browse)
+
+# lintian: errors fail the check, warnings are shown.
+lintian_flags=()
+[ "$(id -u)" -eq 0 ] && lintian_flags+=(--allow-root)
+lintian_out=$(lintian "${lintian_flags[@]}" "$lib_deb" "$dev_deb" "$tool_deb" 2>&1 || true)
+[ -n "$lintian_out" ] && echo "$lintian_out"
+if grep -q '^E: ' <<<"$lintian_out"; then
+  fail "lintian reports errors"
+fi
+
+# Control fields.
+version=$(dpkg-deb -f "$lib_deb" Version)
+for deb in "$dev_deb" "$tool_deb"; do
+  [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "$(basename "$deb") is not version $version"
+done
+expect_depends() {
+  local deb=$1 wanted=$2
+  dpkg-deb -f "$deb" Depends | tr ',' '\n' | sed 's/^ *//' | grep -qxF "$wanted" ||
+    fail "$(basename "$deb") does not depend on '$wanted': $(dpkg-deb -f "$deb" Depends)"
+}
+expect_depends "$dev_deb" "libextentbrowse1 (= $version)"
+expect_depends "$dev_deb" "libabsl-dev"
+expect_depends "$tool_deb" "libextentbrowse1 (= $version)"
+dpkg-deb -f "$lib_deb" Depends | grep -q 'libc6' || fail "libextentbrowse1 has no dpkg-shlibdeps dependencies"
+
+dpkg-deb -e "$lib_deb" "$work/control"
+grep -qx "libextentbrowse 1 libextentbrowse1 (>= $version)" "$work/control/shlibs" ||
+  fail "libextentbrowse1's shlibs does not name libextentbrowse"
+grep -qx "activate-noawait ldconfig" "$work/control/triggers" ||
+  fail "libextentbrowse1 does not trigger ldconfig"
+
+for deb in "$lib_deb" "$dev_deb" "$tool_deb"; do
+  dpkg-deb -x "$deb" "$work/root"
+done
+usr=$work/root/usr
+libdir=$usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null || gcc -print-multiarch)
+
+while IFS= read -r -d '' file; do
+  if file -b "$file" | grep -q '^ELF' && readelf -d "$file" | grep -qE 'RPATH|RUNPATH'; then
+    fail "${file#"$work/root"} has a library search path"
+  fi
+done < <(find "$work/root" -type f -print0)
+
+# The tool, on its bundled sample: named, and found beside the executable.
+expected="5 found 101 20480"
+sample=$usr/share/extentbrowse/sample-index.tsv
+out=$(LD_LIBRARY_PATH=$libdir "$usr/bin/extent-browse" --index "$sample" \
+        --path /data/reports/annual.bin lookup 5)
+[ "$out" = "$expected" ] || fail "extent-browse --index printed '$out', not '$expected'"
+out=$(LD_LIBRARY_PATH=$libdir "$usr/bin/extent-browse" --path /data/reports/annual.bin lookup 5)
+[ "$out" = "$expected" ] || fail "extent-browse on its own sample printed '$out', not '$expected'"
+
+# The consumer through find_package.
+cmake -S "$root/examples/consumer" -B "$work/cmake-build" -DCMAKE_PREFIX_PATH="$usr" >/dev/null
+cmake --build "$work/cmake-build" >/dev/null
+out=$(LD_LIBRARY_PATH=$libdir "$work/cmake-build/consumer" "$sample" /data/reports/annual.bin 5)
+[ "$out" = "$expected" ] || fail "consumer (CMake) printed '$out', not '$expected'"
+
+# The consumer through pkg-config, the unpacked root standing in for /.
+pc() {
+  PKG_CONFIG_SYSROOT_DIR="$work/root" PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config "$@"
+}
+flags=$(pc --cflags --libs extentbrowse)
+if grep -qE -- '-rpath|\.\.' <<<"$flags"; then
+  fail "pkg-config flags hold an RPATH or a '..': $flags"
+fi
+[ "$(PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --variable=prefix extentbrowse)" = /usr ] ||
+  fail "the packaged extentbrowse.pc does not say prefix=/usr"
+# shellcheck disable=SC2086
+g++ -std=c++17 "$root/examples/consumer/main.cpp" -o "$work/consumer-pc" $flags
+out=$(LD_LIBRARY_PATH=$libdir "$work/consumer-pc" "$sample" /data/reports/annual.bin 5)
+[ "$out" = "$expected" ] || fail "consumer (pkg-config) printed '$out', not '$expected'"
+
+echo "package-check: lintian clean of errors; tool and consumer (CMake, pkg-config) run from the unpacked packages"
