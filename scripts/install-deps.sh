@@ -7,6 +7,7 @@ set -euo pipefail
 packages=(
   cmake make g++ clang lld libclang-rt-14-dev pkg-config
   libboost-dev libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev
+  libedit-dev nlohmann-json3-dev python3
 )
 
 missing=()
