@@ -5,9 +5,10 @@ set -euo pipefail
 lib=${1:?usage: check-exports.sh path/to/libextentbrowse.so}
 
 # Defined, exported symbols, demangled; the library's own, not instantiations
-# of standard or Boost templates.
+# of standard or Boost templates. A function template's instantiation is
+# demangled with its return type first ("void std::__detail::...").
 exported=$(nm -D --defined-only -C "$lib" | sed -E 's/^[0-9a-f]+ [A-Za-z] //' |
-           grep -vE '^(std::|boost::|__gnu_cxx::|(typeinfo|typeinfo name|vtable|VTT|guard variable) for (std|boost|__gnu_cxx)::)' |
+           grep -vE '^([^(]* )?(std::|boost::|__gnu_cxx::|(typeinfo|typeinfo name|vtable|VTT|guard variable) for (std|boost|__gnu_cxx)::)' |
            grep -vE '^(_init|_fini|_edata|_end|__bss_start|__odr_asan\..*)$' || true)
 
 status=0

@@ -1,13 +1,20 @@
 #include "ebindex/CatalogueFile.h"
 
 #include <cerrno>
+#include <climits>
+#include <cstdio>
 #include <cstdlib>
+#include <unordered_map>
 #include <vector>
 
 #include "ExtentNameConverter.h"
 
 namespace ebindex {
 namespace {
+
+constexpr char kDecimalPrefix[] = "Extent";
+constexpr char kHexPrefix[] = "Ext_";
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 
 std::vector<std::string> SplitOnTabs(const std::string& line) {
   std::vector<std::string> fields;
@@ -28,13 +35,64 @@ bool ParseNumber(const std::string& text, unsigned long long& value) {
   return errno != ERANGE;
 }
 
+const char* SchemeTitle(NameScheme scheme) {
+  switch (scheme) {
+    case NameScheme::kDecimal:
+      return "Extent<decimal>";
+    case NameScheme::kHex:
+      return "Ext_<hex>";
+    default:
+      return "base32";
+  }
+}
+
+// What the loader has seen of one item, to refuse what the index could not
+// hold. Names are checked to be the one name of their extent in their
+// scheme, so two entries under one name are two entries for one extent.
+struct ItemSeen {
+  std::unordered_map<unsigned long long, int> extentLines;
+  int decimalLine = 0;  // first line with an Extent<decimal> name, or 0
+  int hexLine = 0;      // first line with an Ext_<hex> name, or 0
+};
+
 }  // namespace
+
+NameScheme SchemeOfName(const std::string& name) {
+  if (name.compare(0, sizeof kDecimalPrefix - 1, kDecimalPrefix) == 0) return NameScheme::kDecimal;
+  if (name.compare(0, sizeof kHexPrefix - 1, kHexPrefix) == 0) return NameScheme::kHex;
+  return NameScheme::kBase32;
+}
+
+bool NameInScheme(NameScheme scheme, unsigned long long extent, unsigned int nameLength,
+                  std::string& name) {
+  char buffer[ExtentNameConverter::kMaxNameLength + 1] = {};
+  switch (scheme) {
+    case NameScheme::kDecimal:
+      // Browsers read these names as signed numbers.
+      if (extent > static_cast<unsigned long long>(LLONG_MAX)) return false;
+      std::snprintf(buffer, sizeof buffer, "%s%llu", kDecimalPrefix, extent);
+      break;
+    case NameScheme::kHex:
+      std::snprintf(buffer, sizeof buffer, "%s%08llx", kHexPrefix, extent);
+      break;
+    case NameScheme::kBase32:
+      ExtentNameConverter::Extent_dec_to_base32_v2(extent, buffer, nameLength);
+      break;
+  }
+  name = buffer;
+  return true;
+}
 
 bool LoadCatalogue(std::istream& in, const std::string& fileName, unsigned int nameLength,
                    Catalogue& catalogue, std::string& error) {
   static const char* const kColumns[] = {"EXTENT", "AFILEID", "AFILEVALUE"};
+  std::unordered_map<std::string, ItemSeen> seen;
   std::string line;
   for (int lineNumber = 1; std::getline(in, line); ++lineNumber) {
+    // Editors on some systems start a UTF-8 file with a byte order mark.
+    if (lineNumber == 1 && line.compare(0, sizeof kByteOrderMark - 1, kByteOrderMark) == 0) {
+      line.erase(0, sizeof kByteOrderMark - 1);
+    }
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (line.find_first_not_of(" \t") == std::string::npos || line[0] == '#') continue;
 
@@ -63,14 +121,42 @@ bool LoadCatalogue(std::istream& in, const std::string& fileName, unsigned int n
     entry.afileId = numbers[1];
     entry.afileValue = numbers[2];
     entry.empty = fields[4] == "1";
+    NameScheme scheme = NameScheme::kBase32;
     if (fields.size() == 6) {
       if (fields[5].empty()) return fail("NAME is empty");
       entry.name = fields[5];
+      scheme = SchemeOfName(entry.name);
+      // A browser pages by the names it writes itself; a name it would never
+      // write is an extent it can never be shown.
+      std::string expected;
+      if (!NameInScheme(scheme, entry.extent, nameLength, expected)) {
+        return fail("extent " + fields[1] + " has no " + SchemeTitle(scheme) +
+                    " name: such names read back as signed 64-bit numbers");
+      }
+      if (entry.name != expected) {
+        return fail("NAME '" + entry.name + "' is not the " + SchemeTitle(scheme) +
+                    " name of extent " + fields[1] + ", which is '" + expected + "'");
+      }
     } else {
-      char buffer[ExtentNameConverter::kMaxNameLength + 1] = {};
-      ExtentNameConverter::Extent_dec_to_base32_v2(entry.extent, buffer, nameLength);
-      entry.name = buffer;
+      NameInScheme(scheme, entry.extent, nameLength, entry.name);
     }
+
+    ItemSeen& item = seen[Catalogue::normalisePath(fields[0])];
+    const auto sameExtent = item.extentLines.find(entry.extent);
+    if (sameExtent != item.extentLines.end()) {
+      return fail("extent " + fields[1] + " of " + fields[0] + " is already on line " +
+                  std::to_string(sameExtent->second));
+    }
+    int& schemeLine = scheme == NameScheme::kDecimal ? item.decimalLine : item.hexLine;
+    const int otherLine = scheme == NameScheme::kDecimal ? item.hexLine : item.decimalLine;
+    if (scheme != NameScheme::kBase32) {
+      if (otherLine != 0) {
+        return fail(fields[0] + " mixes Extent<decimal> and Ext_<hex> names (line " +
+                    std::to_string(otherLine) + "), which no browser reads together");
+      }
+      if (schemeLine == 0) schemeLine = lineNumber;
+    }
+    item.extentLines.emplace(entry.extent, lineNumber);
     catalogue.addEntry(fields[0], entry);
   }
   if (in.bad()) {

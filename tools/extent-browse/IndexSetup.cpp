@@ -8,6 +8,10 @@
 
 namespace {
 
+constexpr int kVirtualServerAppType = 106;
+constexpr int kDatabaseAppType = 53;
+constexpr int kOtherDatabaseAppType = 81;
+
 std::string DirectoryOfExecutable(const char* argv0) {
   char buffer[4096];
   const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
@@ -21,13 +25,19 @@ bool Readable(const std::string& file) { return std::ifstream(file).good(); }
 
 }  // namespace
 
-std::string FindSampleIndex(const char* argv0) {
+bool FindSampleIndex(const char* argv0, std::string& file, std::string& error) {
   const std::string directory = DirectoryOfExecutable(argv0);
-  for (const std::string& candidate :
-       {directory + "/sample-index.tsv", directory + "/../share/extentbrowse/sample-index.tsv"}) {
-    if (Readable(candidate)) return candidate;
+  const std::string candidates[] = {directory + "/sample-index.tsv",
+                                    directory + "/../share/extentbrowse/sample-index.tsv"};
+  for (const std::string& candidate : candidates) {
+    if (Readable(candidate)) {
+      file = candidate;
+      return true;
+    }
   }
-  return directory + "/sample-index.tsv";
+  error = "cannot find the bundled sample index: looked for " + candidates[0] + " and " +
+          candidates[1] + "; --index FILE names another catalogue";
+  return false;
 }
 
 bool LoadCatalogueFile(const std::string& file, unsigned int nameLength,
@@ -64,8 +74,36 @@ bool ChooseItem(const ebindex::Catalogue& catalogue, const std::string& requeste
   return false;
 }
 
+int AppTypeOfNames(const ebindex::Catalogue& catalogue, const std::string& path) {
+  const std::vector<ebindex::Entry>* entries = catalogue.find(path);
+  if (entries == nullptr) return 0;
+  // The loader refuses an item with both old schemes, so the first
+  // old-scheme name speaks for the item.
+  for (const ebindex::Entry& entry : *entries) {
+    switch (ebindex::SchemeOfName(entry.name)) {
+      case ebindex::NameScheme::kDecimal:
+        return kVirtualServerAppType;
+      case ebindex::NameScheme::kHex:
+        return kDatabaseAppType;
+      case ebindex::NameScheme::kBase32:
+        break;
+    }
+  }
+  return 0;
+}
+
+bool ReadsNamesOf(int appType, int namesAppType) {
+  if (namesAppType == kVirtualServerAppType) return appType == kVirtualServerAppType;
+  if (namesAppType == kDatabaseAppType) {
+    return appType == kDatabaseAppType || appType == kOtherDatabaseAppType;
+  }
+  return true;
+}
+
 void ConfigureIndex(const ebindex::Catalogue& catalogue, const Options& options) {
   ebindex::IndexService& index = ebindex::IndexService::instance();
+  // A fresh service records nothing: a host that recorded every call of a
+  // long session would hold all of them in memory.
   index.reset();
   index.setCatalogue(catalogue);
   index.setProtocol(options.v1 ? ebindex::Protocol::V1 : ebindex::Protocol::V2);

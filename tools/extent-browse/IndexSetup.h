@@ -8,7 +8,8 @@
 #include "Options.h"
 
 // The bundled sample: beside the executable, or where it is installed.
-std::string FindSampleIndex(const char* argv0);
+// False, with `error` saying where it looked, when it is in neither place.
+bool FindSampleIndex(const char* argv0, std::string& file, std::string& error);
 
 // Reads a catalogue file; on failure `error` says what is wrong, with the
 // file and line.
@@ -19,6 +20,14 @@ bool LoadCatalogueFile(const std::string& file, unsigned int nameLength,
 // item of the catalogue.
 bool ChooseItem(const ebindex::Catalogue& catalogue, const std::string& requested,
                 std::string& path, std::string& error);
+
+// The application type whose browser reads the item's names: 106 for
+// Extent<decimal> names, 53 for Ext_<hex> names, 0 when they are all base32.
+int AppTypeOfNames(const ebindex::Catalogue& catalogue, const std::string& path);
+
+// Whether a browser of `appType` reads names meant for `namesAppType`:
+// base32 names every browser reads, old-scheme names only their own type.
+bool ReadsNamesOf(int appType, int namesAppType);
 
 // Installs the catalogue, protocol, delivery and faults of `options`.
 void ConfigureIndex(const ebindex::Catalogue& catalogue, const Options& options);

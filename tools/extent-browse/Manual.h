@@ -1,4 +1,5 @@
-// The tool's manual, printed by `help` and `--help`.
+// The tool's manual, printed by `help` and `--help`. Generated at build time
+// from manual.txt, which also gives the man page.
 #ifndef EXTENTBROWSE_TOOLS_MANUAL_H
 #define EXTENTBROWSE_TOOLS_MANUAL_H
 

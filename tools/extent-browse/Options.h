@@ -8,7 +8,8 @@
 struct Options {
   std::string indexFile;  // empty: the bundled sample
   std::string path;       // empty: the catalogue's only item
-  int appType = 0;
+  bool hasAppType = false;
+  int appType = 0;  // once the item is chosen, the type the browser uses
   unsigned long long pageSize = 1000;
   int nameLength = 13;
   unsigned int copyPrecedence = 0;
@@ -17,7 +18,9 @@ struct Options {
   bool hasRangeStart = false;  // lookups ask for an extent range starting here
   unsigned long long rangeStart = 0;
   std::string cacheFile;
+  bool hasLogLevel = false;  // without it the library's lines are not shown
   int logLevel = 0;
+  bool json = false;
 
   bool v1 = false;
   std::string browseHost;
@@ -31,13 +34,21 @@ struct Options {
   int errorCode = 0;
 
   bool help = false;
+  bool version = false;
   std::vector<std::string> command;  // the command and its arguments, if any
+  // The options given that choose an item or shape its browser, which the
+  // demo, running on its own sample and browsers, does not use.
+  std::vector<std::string> itemOptionsGiven;
 };
 
-// Exit statuses.
+// Exit statuses. A stop signal S gives 128 + S.
 constexpr int kExitOk = 0;
 constexpr int kExitBrowseFailed = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitSignalBase = 128;
+// Standard output's reader went away: what a shell reports for a process
+// that SIGPIPE ended.
+constexpr int kExitBrokenPipe = 141;
 
 // Fills `options`; on a usage error prints one line to stderr and returns
 // false.
@@ -45,5 +56,10 @@ bool ParseOptions(int argc, char** argv, Options& options);
 
 // Prints "extent-browse: <message>" on stderr.
 void ReportError(const std::string& message);
+// Prints "extent-browse: warning: <message>" on stderr.
+void ReportWarning(const std::string& message);
+
+// An unsigned decimal 64-bit number, the whole of `text`.
+bool ParseUnsigned(const std::string& text, unsigned long long& value);
 
 #endif  // EXTENTBROWSE_TOOLS_OPTIONS_H

@@ -6,35 +6,48 @@
 #include <string>
 #include <vector>
 
+#include "CacheFile.h"
 #include "Options.h"
 
 class ExtentBrowse;
+class LineReader;
 
 class Session {
  public:
   // `browser` and `out` are not owned and must outlive the session.
-  Session(ExtentBrowse& browser, const Options& options, std::ostream& out);
+  // `options.appType` is the browser's application type; `item` is what a
+  // `save` names as the cache's owner.
+  Session(ExtentBrowse& browser, const Options& options, const CacheItem& item,
+          std::ostream& out);
 
   // Runs one command and its arguments. A bad command or argument is
-  // reported on stderr and counts as a usage error.
-  void Run(const std::vector<std::string>& words);
+  // reported on stderr and counts as a usage error. False once the session
+  // is to end: quit or exit, a stop signal, or output that cannot be
+  // written.
+  bool Run(const std::vector<std::string>& words);
 
-  // Runs one command per line of `in`, skipping blank lines and '#'
-  // comments; shows a prompt on `out` when `prompt` is set.
-  void RunLines(std::istream& in, bool prompt);
+  // Runs one command per line until the input ends or Run says to stop.
+  // Errors name their line; a word starting with '#' starts a comment.
+  void RunLines(LineReader& in);
 
   // kExitOk, kExitBrowseFailed when any answer was browse-failed, or
   // kExitUsage when any command was wrong (that status wins).
   int ExitStatus() const;
 
  private:
+  enum class Knowledge { kEmpty, kNotEmpty, kAbsent, kUnknown };
+
   void Lookup(const std::vector<std::string>& arguments);
   void Empty(const std::vector<std::string>& arguments);
   void Enumerate();
   void Save(const std::vector<std::string>& arguments);
   void Name(const std::vector<std::string>& arguments);
   void Number(const std::vector<std::string>& arguments);
-  void Stats();
+
+  Knowledge WhatIsKnown(unsigned long long extent);
+  bool InMap(unsigned long long extent);
+  // Whether to go on answering: no stop signal, output still written.
+  bool Going() const;
 
   // Parses every argument as an extent number; false after reporting the
   // first bad one.
@@ -44,16 +57,20 @@ class Session {
 
   ExtentBrowse& browser_;
   const Options& options_;
+  CacheItem item_;
   std::ostream& out_;
   bool browseFailed_ = false;
   bool usageError_ = false;
+  int lineNumber_ = 0;  // of the line being run, or 0 for the command line
+  // The extents of the browser's map, taken when `empty` first needs them
+  // after a call that may have browsed.
+  std::vector<unsigned long long> mapExtents_;
+  bool mapExtentsCurrent_ = false;
 };
 
-// Prints the counter table (which the library writes through the log
-// writer) and the number of browse requests the index received.
-void PrintStats(std::ostream& out);
-
-// An unsigned decimal 64-bit number, the whole of `text`.
-bool ParseUnsigned(const std::string& text, unsigned long long& value);
+// Prints the library's counters (which it writes through the log writer)
+// and the number of browse requests the index received, as text or as one
+// JSON object.
+void PrintStats(std::ostream& out, bool json);
 
 #endif  // EXTENTBROWSE_TOOLS_SESSION_H

@@ -1,5 +1,8 @@
 // extent-browse: runs the extent browse library end to end against the
 // in-process index service.
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <iostream>
 #include <memory>
 #include <sstream>
@@ -10,73 +13,138 @@
 #include "CacheFile.h"
 #include "Demo.h"
 #include "IndexSetup.h"
+#include "LineReader.h"
 #include "LogWriters.h"
 #include "Manual.h"
 #include "Options.h"
+#include "Output.h"
 #include "Session.h"
+#include "Signals.h"
+#include "Version.h"
 #include "extentbrowse/ExtentBrowse.h"
 
 namespace {
 
-int RunOnItem(const char* argv0, const Options& options) {
-  const std::string indexFile = options.indexFile.empty() ? FindSampleIndex(argv0) : options.indexFile;
-  ebindex::Catalogue catalogue;
+// Below every level the library writes at: without --log-level, standard
+// error carries the tool's own messages only.
+constexpr int kLibraryQuiet = -2;
+
+std::string NamesOf(int namesAppType) {
+  return namesAppType == 106 ? "Extent<decimal> names, which only application type 106 reads"
+                             : "Ext_<hex> names, which only application types 53 and 81 read";
+}
+
+int RunOnItem(const char* argv0, Options& options, std::ostream& out) {
   std::string error;
+  std::string indexFile = options.indexFile;
+  if (indexFile.empty() && !FindSampleIndex(argv0, indexFile, error)) {
+    ReportError(error);
+    return kExitUsage;
+  }
+  ebindex::Catalogue catalogue;
   std::string path;
-  if (!LoadCatalogueFile(indexFile, static_cast<unsigned int>(options.nameLength), catalogue, error) ||
+  if (!LoadCatalogueFile(indexFile, static_cast<unsigned int>(options.nameLength), catalogue,
+                         error) ||
       !ChooseItem(catalogue, options.path, path, error)) {
     ReportError(error);
     return kExitUsage;
   }
+  // A browser of the wrong type reads old-scheme names as other numbers and
+  // answers not-found for everything; the names tell the right type.
+  const int namesAppType = AppTypeOfNames(catalogue, path);
+  if (!options.hasAppType) {
+    options.appType = namesAppType;
+  } else if (!ReadsNamesOf(options.appType, namesAppType)) {
+    ReportWarning("the index holds " + path + " under " + NamesOf(namesAppType) +
+                  "; --app-type " + std::to_string(options.appType) + " will not find its extents");
+  }
+
+  const CacheItem item{catalogue.storedPath(path), options.appType};
+  std::string block;
+  if (!options.cacheFile.empty()) {
+    std::string warning;
+    if (!ReadCacheFile(options.cacheFile, item, block, warning, error)) {
+      ReportError(error);
+      return kExitUsage;
+    }
+    if (!warning.empty()) ReportWarning(warning);
+  }
   ConfigureIndex(catalogue, options);
 
-  std::stringstream cache;
-  const bool seeded = !options.cacheFile.empty() && ReadCacheFile(options.cacheFile, cache);
+  // The block alone, so that the browser's block starts at the stream's
+  // start and a save into a fresh stream begins there too.
+  std::stringstream cache(block);
   SCParams params;
   params.appType = options.appType;
-  ExtentBrowse browser(params, path, seeded ? &cache : nullptr, EB_MODE_DEFAULT, options.pageSize,
-                       options.nameLength, false, options.copyPrecedence, options.ma);
+  ExtentBrowse browser(params, path, block.empty() ? nullptr : &cache, EB_MODE_DEFAULT,
+                       options.pageSize, options.nameLength, false, options.copyPrecedence,
+                       options.ma);
   if (!options.backupSetGuid.empty()) browser.SetBackupSetGuid(options.backupSetGuid);
 
-  Session session(browser, options, std::cout);
+  // From here on the browser learns, and a signal must not lose it.
+  InstallStopSignals();
+  Session session(browser, options, item, out);
   if (options.command.empty()) {
-    session.RunLines(std::cin, isatty(STDIN_FILENO) != 0);
+    std::unique_ptr<LineReader> reader = MakeStdinReader(out);
+    session.RunLines(*reader);
   } else {
     session.Run(options.command);
   }
+  out << std::flush;
 
   int status = session.ExitStatus();
   if (!options.cacheFile.empty()) {
     std::size_t records = 0;
-    if (!SaveCacheFile(*browser.GetImpl(), options.cacheFile, records, error)) {
+    if (!SaveCacheFile(*browser.GetImpl(), options.cacheFile, item, records, error)) {
       ReportError(error);
       status = kExitUsage;
     }
   }
-  std::cout << std::flush;
+  if (StopSignal() != 0) status = kExitSignalBase + StopSignal();
   return status;
+}
+
+int Run(int argc, char** argv, std::ostream& out) {
+  Options options;
+  if (!ParseOptions(argc, argv, options)) return kExitUsage;
+  if (options.help || (options.command.size() == 1 && options.command.front() == "help")) {
+    out << kManual;
+    return kExitOk;
+  }
+  if (options.version) {
+    out << "extent-browse " << kExtentBrowseVersion << "\n";
+    return kExitOk;
+  }
+
+  // The library logs through this writer from its first call on.
+  g_ptrLogWriter = boost::shared_ptr<CLogWriterInterface>(
+      new CStderrLogWriter(options.hasLogLevel ? options.logLevel : kLibraryQuiet));
+
+  if (!options.command.empty() && options.command.front() == "demo") {
+    if (options.command.size() != 1 || options.json) {
+      ReportError(options.json ? "demo is a narration; it has no --json form"
+                               : "demo takes no arguments");
+      return kExitUsage;
+    }
+    return RunDemo(argv[0], options, out);
+  }
+  return RunOnItem(argv[0], options, out);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  Options options;
-  if (!ParseOptions(argc, argv, options)) return kExitUsage;
-  if (options.help || (!options.command.empty() && options.command.front() == "help" &&
-                       options.command.size() == 1)) {
-    std::cout << kManual;
-    return kExitOk;
+  IgnoreBrokenPipe();
+  FdOutput output(STDOUT_FILENO);
+  std::ostream out(&output);
+  int status = Run(argc, argv, out);
+  out << std::flush;
+  if (output.error() == EPIPE) {
+    // The reader went away (`| head`): nothing to say, but not a success.
+    if (StopSignal() == 0) status = kExitBrokenPipe;
+  } else if (output.error() != 0) {
+    ReportError(std::string("cannot write to standard output: ") + std::strerror(output.error()));
+    status = std::max(status, kExitUsage);
   }
-
-  // The library logs through this writer from its first call on.
-  g_ptrLogWriter = boost::shared_ptr<CLogWriterInterface>(new CStderrLogWriter(options.logLevel));
-
-  if (!options.command.empty() && options.command.front() == "demo") {
-    if (options.command.size() != 1) {
-      ReportError("demo takes no arguments");
-      return kExitUsage;
-    }
-    return RunDemo(argv[0], options, std::cout);
-  }
-  return RunOnItem(argv[0], options);
+  return status;
 }

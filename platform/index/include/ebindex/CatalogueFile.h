@@ -1,11 +1,16 @@
 // Loading a catalogue from its text file, for hosts of the index service.
 //
-// One entry per line, tab-separated, UTF-8; '#' comments and blank lines are
-// skipped:
+// One entry per line, tab-separated, UTF-8 (a byte order mark at the start
+// is skipped); '#' comments and blank lines are skipped:
 //   PATH <TAB> EXTENT <TAB> AFILEID <TAB> AFILEVALUE <TAB> EMPTY [<TAB> NAME]
 // EXTENT, AFILEID and AFILEVALUE are unsigned decimal 64-bit numbers, EMPTY
 // is 0 or 1, NAME is the entry's index name (by default the base32 name of
 // EXTENT at the given name length).
+//
+// A file is refused, at the first line that shows it, when a NAME is not the
+// name a browser writes for its EXTENT, when an item holds an extent twice
+// (under one name or two), or when an item mixes Extent<decimal> and
+// Ext_<hex> names (no browser reads both).
 #ifndef EBINDEX_CATALOGUEFILE_H
 #define EBINDEX_CATALOGUEFILE_H
 
@@ -15,6 +20,22 @@
 #include "ebindex/Catalogue.h"
 
 namespace ebindex {
+
+// The ways an index names extents.
+enum class NameScheme {
+  kBase32,   // base32 at the browser's name length
+  kDecimal,  // "Extent<decimal>": virtual-machine disks from before base32 names
+  kHex,      // "Ext_<hex, at least 8 digits>": databases from before base32 names
+};
+
+// The scheme a name is written in, told by its start ("Extent", "Ext_");
+// any other name is taken as base32.
+NameScheme SchemeOfName(const std::string& name);
+
+// The name of `extent` in `scheme`, as the browser's converters write it.
+// False when the scheme has no name that reads back as `extent`.
+bool NameInScheme(NameScheme scheme, unsigned long long extent, unsigned int nameLength,
+                  std::string& name);
 
 // Adds the entries of `in` to `catalogue`. On the first bad line, returns
 // false with `error` set to "FILE:LINE: what is wrong".

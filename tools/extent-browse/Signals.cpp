@@ -1,0 +1,50 @@
+#include "Signals.h"
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <initializer_list>
+#include <unistd.h>
+
+namespace {
+
+volatile std::sig_atomic_t gSignal = 0;
+int gWake[2] = {-1, -1};
+
+extern "C" void OnStopSignal(int signal) {
+  const int savedErrno = errno;
+  if (gSignal == 0) gSignal = signal;
+  // The pipe is non-blocking: once it is full, the reader has been woken.
+  const char byte = 0;
+  if (write(gWake[1], &byte, 1) < 0) {
+  }
+  errno = savedErrno;
+}
+
+}  // namespace
+
+void InstallStopSignals() {
+  if (gWake[0] >= 0) return;
+  if (pipe2(gWake, O_CLOEXEC | O_NONBLOCK) != 0) gWake[0] = gWake[1] = -1;
+
+  struct sigaction action {};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  // One handler at a time, so the first signal is the one kept.
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&action.sa_mask, signal);
+  // Readers wait on the pipe as well as on their input, so interrupted
+  // calls elsewhere (the library's, a save's) can simply resume.
+  action.sa_flags = SA_RESTART;
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+}
+
+void IgnoreBrokenPipe() {
+  struct sigaction ignore {};
+  ignore.sa_handler = SIG_IGN;
+  sigemptyset(&ignore.sa_mask);
+  sigaction(SIGPIPE, &ignore, nullptr);
+}
+
+int StopSignal() { return gSignal; }
+
+int StopSignalFd() { return gWake[0]; }

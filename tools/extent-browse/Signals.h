@@ -1,0 +1,24 @@
+// Ending a session by signal without losing what it learnt.
+//
+// SIGINT, SIGTERM and SIGHUP only note the signal and wake the line reader;
+// the session then stops between commands and the main flow saves the
+// cache, which a signal handler could not do safely. Further signals only
+// note again, so a save under way is never cut short.
+#ifndef EXTENTBROWSE_TOOLS_SIGNALS_H
+#define EXTENTBROWSE_TOOLS_SIGNALS_H
+
+// Installs the handlers; call once, when there is something to save.
+void InstallStopSignals();
+
+// Makes a write to a closed pipe fail with EPIPE instead of killing the
+// process; call before anything is written.
+void IgnoreBrokenPipe();
+
+// The first stop signal received, or 0.
+int StopSignal();
+
+// A descriptor that becomes readable once a stop signal has arrived, for
+// readers that wait on standard input; -1 before InstallStopSignals.
+int StopSignalFd();
+
+#endif  // EXTENTBROWSE_TOOLS_SIGNALS_H
