@@ -6,6 +6,7 @@
 #include <ostream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <unistd.h>
 
 #include "CacheFile.h"
@@ -166,7 +167,7 @@ int RunDemo(const char* argv0, const Options& options, std::ostream& out) {
     ReportError(error);
     return kExitUsage;
   }
-  ConfigureIndex(catalogue, options);
+  ConfigureIndex(std::move(catalogue), options);
 
   out << "The bundled sample index (" << sample << ") holds three items.\n"
       << kFileItem << " is a file-system file (application type 0) whose index names\n"

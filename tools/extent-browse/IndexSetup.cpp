@@ -2,6 +2,7 @@
 
 #include <fstream>
 #include <unistd.h>
+#include <utility>
 
 #include "ebindex/CatalogueFile.h"
 #include "extentbrowse/ExtentBrowse.h"
@@ -100,12 +101,12 @@ bool ReadsNamesOf(int appType, int namesAppType) {
   return true;
 }
 
-void ConfigureIndex(const ebindex::Catalogue& catalogue, const Options& options) {
+void ConfigureIndex(ebindex::Catalogue catalogue, const Options& options) {
   ebindex::IndexService& index = ebindex::IndexService::instance();
   // A fresh service records nothing: a host that recorded every call of a
   // long session would hold all of them in memory.
   index.reset();
-  index.setCatalogue(catalogue);
+  index.setCatalogue(std::move(catalogue));
   index.setProtocol(options.v1 ? ebindex::Protocol::V1 : ebindex::Protocol::V2);
   if (!options.browseHost.empty()) index.setDefaultHost(options.browseHost);
   if (!options.localClient.empty()) SetLocalClientName(options.localClient);

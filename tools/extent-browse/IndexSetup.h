@@ -30,6 +30,6 @@ int AppTypeOfNames(const ebindex::Catalogue& catalogue, const std::string& path)
 bool ReadsNamesOf(int appType, int namesAppType);
 
 // Installs the catalogue, protocol, delivery and faults of `options`.
-void ConfigureIndex(const ebindex::Catalogue& catalogue, const Options& options);
+void ConfigureIndex(ebindex::Catalogue catalogue, const Options& options);
 
 #endif  // EXTENTBROWSE_TOOLS_INDEXSETUP_H

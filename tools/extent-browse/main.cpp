@@ -7,6 +7,7 @@
 #include <memory>
 #include <sstream>
 #include <unistd.h>
+#include <utility>
 
 #include <boost/shared_ptr.hpp>
 
@@ -69,7 +70,7 @@ int RunOnItem(const char* argv0, Options& options, std::ostream& out) {
     }
     if (!warning.empty()) ReportWarning(warning);
   }
-  ConfigureIndex(catalogue, options);
+  ConfigureIndex(std::move(catalogue), options);
 
   // The block alone, so that the browser's block starts at the stream's
   // start and a save into a fresh stream begins there too.
