@@ -29,7 +29,7 @@ ExtentBrowseImpl& SeededBrowser() {
 }
 
 // With counters on (the default), the hit also starts and stops the map
-// search counter, which in the stand-in takes the counter set's own mutex.
+// search counter; BM_CounterPair has that pair on its own.
 void BM_LookupHit(benchmark::State& state) {
   ExtentBrowseImpl& browser = SeededBrowser();
   const bool countersOn = state.range(0) != 0;

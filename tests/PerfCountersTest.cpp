@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <thread>
 #include <vector>
 
@@ -82,15 +83,26 @@ TEST(EBPerfCountersTest, LoggingStopsWritesAndResetsAllTenInIdOrder) {
   }
 }
 
-TEST(ThrdPerfCounterTest, FlagsShapeTheThinOperations) {
+class ThrdPerfCounterTest : public testing::Test {
+ protected:
+  void Pairs(int id, int n) {
+    for (int i = 0; i < n; ++i) {
+      counters.StartPerfCounter("m", id);
+      counters.StopPerfCounter("m", id, 0);
+    }
+  }
+  ThrdPerfCounter::Snapshot Row(std::size_t index = 0) { return counters.snapshot().at(index); }
+
   EvEvent event;
-  ThrdPerfCounter counters(&event);
+  ThrdPerfCounter counters{&event};
+};
+
+TEST_F(ThrdPerfCounterTest, FlagsShapeTheThinOperations) {
   counters.AddPerfCounter(1, "one", 0, false);
   counters.setEnabled(false);
   counters.setLogAfterUpdate(true);
   ScopedLogCapture log(5);
-  counters.StartPerfCounter("m", 1);
-  counters.StopPerfCounter("m", 1, 0);
+  Pairs(1, 1);
   counters.ResetPerfCounter("m", 1);
   counters.LogPerfCounters("m", nullptr, -1);
   counters.StopPerfCounters("m", nullptr, false, true, -1);
@@ -102,31 +114,131 @@ TEST(ThrdPerfCounterTest, FlagsShapeTheThinOperations) {
   counters.setBulkStopSuppressed(true);
   counters.StartPerfCounter("m", 1);
   counters.StopPerfCounters("m", nullptr, false, true, -1);
-  EXPECT_EQ(counters.snapshot()[0].running, 1u);  // suppressed: still running
+  EXPECT_EQ(Row().running, 1u);  // suppressed: still running
 
   counters.setBulkStopSuppressed(false);
   counters.setLogAfterUpdate(true);
   counters.StopPerfCounter("m", 1, 0);
-  EXPECT_EQ(counters.snapshot()[0].count, 1u);
+  EXPECT_EQ(Row().count, 1u);
   EXPECT_EQ(log.messages().front(), "Performance counters of m (For All The Files)");
 }
 
-TEST(ThrdPerfCounterTest, MeasuresAcrossThreadsAndIgnoresStrayStops) {
-  EvEvent event;
-  ThrdPerfCounter counters(&event);
+// Which start a stop ends shows in the maximum: only the first start
+// paired with the last stop spans from `from` to `until`; pairing them
+// otherwise comes out at least 30 ms short. Figures this long also show
+// the table's units.
+TEST_F(ThrdPerfCounterTest, AStopEndsItsThreadsOwnStartElseTheOldest) {
   counters.AddPerfCounter(9, "first response", 0, false);
+  std::thread([&] { counters.StartPerfCounter("m", 9); }).join();
+  const auto from = std::chrono::steady_clock::now();
+  std::this_thread::sleep_for(30ms);
   counters.StartPerfCounter("m", 9);
-  std::thread other([&] {
-    std::this_thread::sleep_for(20ms);
-    counters.StopPerfCounter("m", 9, 0);  // ends the start made on the main thread
+  std::this_thread::sleep_for(30ms);
+  counters.StopPerfCounter("m", 9, 0);  // the main thread's own start
+  EXPECT_EQ(Row().running, 1u);
+  std::this_thread::sleep_for(30ms);
+  std::chrono::steady_clock::time_point until;
+  std::thread([&] {
+    until = std::chrono::steady_clock::now();
+    counters.StopPerfCounter("m", 9, 0);  // the start of the thread now gone
     counters.StopPerfCounter("m", 9, 0);  // nothing left to stop
-  });
-  other.join();
-  const ThrdPerfCounter::Snapshot row = counters.snapshot()[0];
-  EXPECT_EQ(row.count, 1u);
+  }).join();
+  const ThrdPerfCounter::Snapshot row = Row();
+  EXPECT_EQ(row.count, 2u);
   EXPECT_EQ(row.running, 0u);
-  EXPECT_GE(row.total, 20ms);
-  EXPECT_EQ(row.max, row.total);
+  using Ms = std::chrono::duration<double, std::milli>;
+  EXPECT_GE(Ms(row.max).count(), Ms(until - from - 5ms).count());
+  EXPECT_GE(Ms(row.total).count(), Ms(row.max + 30ms).count());
+
+  ScopedLogCapture log(1);
+  counters.LogPerfCounters("m", "t", -1);
+  ASSERT_EQ(log.messages().size(), 3u);  // title, heading, one row
+  unsigned long long count = 0;
+  double total = 0, average = 0, max = 0;
+  ASSERT_EQ(std::sscanf(log.messages()[2].c_str(), " 9 first response %llu %lf %lf %lf", &count,
+                        &total, &average, &max), 4) << log.messages()[2];
+  EXPECT_EQ(count, 2u);
+  EXPECT_NEAR(total, Ms(row.total).count(), 0.001);
+  EXPECT_NEAR(average, total / 2, 0.001);
+  EXPECT_NEAR(max, Ms(row.max).count(), 0.001);
+}
+
+// Counters 0 and 1 nest on every worker; counter 9 is started on one
+// thread and stopped on two others, as the library runs it, and those two
+// must never both end one start; counter 5 is reset while workers run it.
+TEST_F(ThrdPerfCounterTest, ConcurrentPairsAreEachCountedOnce) {
+  for (int id : {0, 1, 5, 9}) counters.AddPerfCounter(id, "c", 0, false);
+  constexpr unsigned kThreads = 4, kPairs = 2000;
+  std::atomic<bool> done{false};
+  unsigned long long resets = 0;
+  std::thread resetter([&] {
+    for (; !done.load(); ++resets) counters.ResetPerfCounter("m", 5);
+  });
+  std::vector<std::thread> threads;
+  for (unsigned t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&] {
+      for (unsigned i = 0; i < kPairs; ++i) {
+        counters.StartPerfCounter("m", 0);
+        Pairs(1, 1);
+        counters.StopPerfCounter("m", 0, 0);
+        Pairs(5, 1);
+      }
+    });
+  }
+  std::atomic<int> inFlight{0};  // kept low enough that no start is dropped
+  threads.emplace_back([&] {
+    for (unsigned i = 0; i < kPairs; ++i, ++inFlight) {
+      while (inFlight.load() >= 8) std::this_thread::yield();
+      counters.StartPerfCounter("m", 9);
+    }
+  });
+  for (int stopper = 0; stopper < 2; ++stopper) {
+    threads.emplace_back([&] {
+      for (unsigned i = 0; i < kPairs / 2; ++i) {
+        int running = inFlight.load();
+        while (running == 0 || !inFlight.compare_exchange_weak(running, running - 1)) {
+          std::this_thread::yield();
+          running = inFlight.load();
+        }
+        counters.StopPerfCounter("m", 9, 0);
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  done = true;
+  resetter.join();
+
+  for (std::size_t row : {0, 1, 3}) {
+    const ThrdPerfCounter::Snapshot counter = Row(row);
+    EXPECT_EQ(counter.count, counter.id == 9 ? kPairs : kThreads * kPairs) << counter.id;
+    EXPECT_EQ(counter.running + counter.dropped, 0u) << counter.id;
+    EXPECT_GE(counter.total, counter.max) << counter.id;
+  }
+  counters.ResetPerfCounter("m", 5);
+  const ThrdPerfCounter::Snapshot reset = Row(2);
+  EXPECT_EQ(reset.count + reset.running + reset.dropped, 0u);
+  EXPECT_EQ(reset.total + reset.max, 0ns);
+  EXPECT_EQ(counters.platformCalls(), 2 * (3 * kThreads * kPairs + kPairs) + resets + 1);
+}
+
+TEST_F(ThrdPerfCounterTest, KeepsToItsFixedSizes) {
+  constexpr int kSlots = ThrdPerfCounter::kStartSlots;
+  ScopedLogCapture log(-1);
+  counters.AddPerfCounter(ThrdPerfCounter::kMaxCounters, "past the end", 0, false);
+  counters.AddPerfCounter(2, "two", 0, false);
+  counters.AddPerfCounter(2, "again", 0, false);
+  EXPECT_EQ(log.count("Performance counter id 64 is outside 0 to 63; not added."), 1u);
+  ASSERT_EQ(counters.snapshot().size(), 1u);
+  EXPECT_EQ(Row().name, "two");
+
+  for (int i = 0; i <= kSlots; ++i) counters.StartPerfCounter("m", 2);
+  EXPECT_EQ(Row().running, unsigned(kSlots));
+  EXPECT_EQ(Row().dropped, 1u);
+  // More than a thread's list holds: the stops past it end the oldest.
+  for (int i = 0; i < kSlots / 2 + 4; ++i) counters.StopPerfCounter("m", 2, 0);
+  counters.StopPerfCounters("m", nullptr, false, true, -1);
+  EXPECT_EQ(Row().count, unsigned(kSlots));
+  EXPECT_EQ(Row().running, 0u);
 }
 
 }  // namespace

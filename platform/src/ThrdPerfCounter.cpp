@@ -1,6 +1,14 @@
 #include "ThrdPerfCounter.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
+#include <thread>
+
+#if defined(__x86_64__)
+#include <cpuid.h>
+#include <x86intrin.h>
+#endif
 
 #include "CLogWriterInterface.h"
 
@@ -13,71 +21,285 @@ constexpr std::size_t kResetHistoryLimit = 1024;
 
 double Milliseconds(std::chrono::nanoseconds duration) { return duration.count() / 1e6; }
 
+// --- The clock ---------------------------------------------------------
+
+std::uint64_t SteadyNanos() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// Only an invariant time-stamp counter ticks at one rate whatever the
+// core's frequency or sleep state; any other is no clock at all.
+bool TscIsInvariant() {
+#if defined(__x86_64__)
+  unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+  if (__get_cpuid(0x80000007u, &eax, &ebx, &ecx, &edx) == 0) return false;
+  return (edx & (1u << 8)) != 0;
+#else
+  return false;
+#endif
+}
+
+bool UseTsc() {
+  static const bool use = TscIsInvariant();
+  return use;
+}
+
+std::uint64_t Ticks() {
+#if defined(__x86_64__)
+  if (UseTsc()) return __rdtsc();
+#endif
+  return SteadyNanos();
+}
+
+// A stamp of 0 marks a free slot, so no start may carry it.
+std::uint64_t Stamp() {
+  const std::uint64_t ticks = Ticks();
+  return ticks != 0 ? ticks : 1;
+}
+
+struct ClockPair {
+  std::uint64_t ticks;
+  std::uint64_t nanos;
+};
+
+// A thread preempted between the two reads would skew the ratio by the
+// time it was away, so keep the closest of a few tries.
+ClockPair ReadClocks() {
+  ClockPair best{Ticks(), SteadyNanos()};
+  std::uint64_t bestGap = std::numeric_limits<std::uint64_t>::max();
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    const std::uint64_t before = Ticks();
+    const std::uint64_t nanos = SteadyNanos();
+    const std::uint64_t after = Ticks();
+    if (after - before < bestGap) {
+      bestGap = after - before;
+      best = ClockPair{before + (after - before) / 2, nanos};
+    }
+  }
+  return best;
+}
+
+// Where the ratio is measured from: the first set's construction, so that
+// by the time anyone reads figures the span is usually long already.
+const ClockPair& CalibrationOrigin() {
+  static const ClockPair origin = ReadClocks();
+  return origin;
+}
+
+// Over 5 ms the two reads' jitter (tens of nanoseconds) is noise in the
+// fifth decimal; a read sooner than that waits out the rest, once.
+constexpr std::uint64_t kCalibrationSpanNanos = 5000000;
+
+double NanosPerTick() {
+  if (!UseTsc()) return 1.0;
+  static const double ratio = [] {
+    const ClockPair origin = CalibrationOrigin();
+    ClockPair now = ReadClocks();
+    if (now.nanos - origin.nanos < kCalibrationSpanNanos) {
+      std::this_thread::sleep_for(
+          std::chrono::nanoseconds(kCalibrationSpanNanos - (now.nanos - origin.nanos)));
+      now = ReadClocks();
+    }
+    if (now.ticks <= origin.ticks) return 1.0;
+    return static_cast<double>(now.nanos - origin.nanos) /
+           static_cast<double>(now.ticks - origin.ticks);
+  }();
+  return ratio;
+}
+
+std::chrono::nanoseconds ToNanos(std::uint64_t ticks, double nanosPerTick) {
+  return std::chrono::nanoseconds(
+      static_cast<std::chrono::nanoseconds::rep>(std::llround(ticks * nanosPerTick)));
+}
+
+// --- A thread's own starts ---------------------------------------------
+
+// Where this thread's running starts sit, newest last, so that its stop
+// finds its own start without scanning the slots. Trivial on purpose: a
+// thread_local with no constructor costs no guard on each use.
+struct OwnStart {
+  std::uint64_t set;    // the set's serial
+  std::uint64_t stamp;  // what the slot holds while the start is this one
+  int id;
+  int slot;
+};
+constexpr int kOwnStarts = 16;
+struct ThreadStarts {
+  OwnStart entries[kOwnStarts];
+  int size;
+  unsigned hint;  // 0 until first use; spreads threads over the slots
+};
+thread_local ThreadStarts tOwnStarts;
+
+std::atomic<std::uint64_t> gNextSerial{1};
+std::atomic<unsigned> gNextHint{1};
+
+void Remember(ThreadStarts& own, const OwnStart& start) {
+  // A start never stopped (a failed browse leaves some) would fill the
+  // list for good; forgetting the oldest only sends its stop, if one ever
+  // comes, the cross-thread way.
+  if (own.size == kOwnStarts) {
+    std::copy(own.entries + 1, own.entries + kOwnStarts, own.entries);
+    --own.size;
+  }
+  own.entries[own.size++] = start;
+}
+
+void Forget(ThreadStarts& own, int index) {
+  std::copy(own.entries + index + 1, own.entries + own.size, own.entries + index);
+  --own.size;
+}
+
 }  // namespace
 
-ThrdPerfCounter::ThrdPerfCounter(EvEvent* event) : event_(event) {}
+ThrdPerfCounter::ThrdPerfCounter(EvEvent* event)
+    : event_(event), serial_(gNextSerial.fetch_add(1, std::memory_order_relaxed)) {
+  CalibrationOrigin();
+}
 
 void ThrdPerfCounter::AddPerfCounter(int id, const char* name, CTRBASETYPE, bool) {
+  if (id < 0 || id >= kMaxCounters) {
+    CLogWriterInterface* writer = g_ptrLogWriter.get();
+    if (writer->getLevel() >= -1) {
+      writer->writeLog(-1, __PRETTY_FUNCTION__, __LINE__, 0, 0,
+                       "Performance counter id %d is outside 0 to %d; not added.", id,
+                       kMaxCounters - 1);
+    }
+    return;
+  }
   std::lock_guard<std::mutex> lock(mutex_);
   Counter& counter = counters_[id];
-  if (counter.name.empty()) counter.name = name != nullptr ? name : "";
+  if (counter.registered.load(std::memory_order_relaxed)) return;
+  names_[id] = name != nullptr ? name : "";
+  counter.registered.store(true, std::memory_order_release);
 }
 
-void ThrdPerfCounter::finish(Counter& counter, std::vector<Start>::iterator start,
-                             Clock::time_point now) {
-  const Clock::duration elapsed = now - start->at;
-  counter.running.erase(start);
-  ++counter.count;
-  counter.total += elapsed;
-  counter.max = std::max(counter.max, elapsed);
+void ThrdPerfCounter::record(Tally& tally, std::uint64_t startTicks, std::uint64_t now) {
+  // Stamps taken on different cores may be a few ticks out of step.
+  const std::uint64_t elapsed = now > startTicks ? now - startTicks : 0;
+  tally.totalTicks.fetch_add(elapsed, std::memory_order_relaxed);
+  tally.count.fetch_add(1, std::memory_order_relaxed);
+  std::uint64_t max = tally.maxTicks.load(std::memory_order_relaxed);
+  while (elapsed > max &&
+         !tally.maxTicks.compare_exchange_weak(max, elapsed, std::memory_order_relaxed)) {
+  }
 }
 
-void ThrdPerfCounter::_StartPerfCounter(const std::string&, int id) {
-  ++platformCalls_;
-  const Clock::time_point now = Clock::now();
-  std::lock_guard<std::mutex> lock(mutex_);
-  auto found = counters_.find(id);
-  if (found == counters_.end()) return;
-  found->second.running.push_back(Start{std::this_thread::get_id(), now});
+void ThrdPerfCounter::start(int id) {
+  if (id < 0 || id >= kMaxCounters) {
+    platformCalls_.fetch_add(1, std::memory_order_relaxed);
+    return;
+  }
+  ThreadStarts& own = tOwnStarts;
+  if (own.hint == 0) own.hint = gNextHint.fetch_add(1, std::memory_order_relaxed);
+  Counter& counter = counters_[id];
+  Tally& tally = counter.tallies[own.hint % kTallies];
+  tally.calls.fetch_add(1, std::memory_order_relaxed);
+  if (!counter.registered.load(std::memory_order_acquire)) return;
+  const std::uint64_t stamp = Stamp();
+  const unsigned first = (own.hint % kTallies) * (kStartSlots / kTallies);
+  for (unsigned i = 0; i < kStartSlots; ++i) {
+    const int slot = static_cast<int>((first + i) % kStartSlots);
+    std::atomic<std::uint64_t>& cell = counter.starts[slot];
+    std::uint64_t expected = 0;
+    if (cell.load(std::memory_order_relaxed) == 0 &&
+        cell.compare_exchange_strong(expected, stamp, std::memory_order_acq_rel)) {
+      Remember(own, OwnStart{serial_, stamp, id, slot});
+      return;
+    }
+  }
+  tally.dropped.fetch_add(1, std::memory_order_relaxed);
 }
+
+void ThrdPerfCounter::takeOldest(Counter& counter, Tally& tally, std::uint64_t now) {
+  for (;;) {
+    int oldest = -1;
+    std::uint64_t oldestStamp = std::numeric_limits<std::uint64_t>::max();
+    for (int slot = 0; slot < kStartSlots; ++slot) {
+      const std::uint64_t stamp = counter.starts[slot].load(std::memory_order_acquire);
+      if (stamp != 0 && stamp < oldestStamp) {
+        oldest = slot;
+        oldestStamp = stamp;
+      }
+    }
+    if (oldest < 0) return;
+    // Another stop may have ended it since; look again.
+    if (counter.starts[oldest].compare_exchange_strong(oldestStamp, 0,
+                                                       std::memory_order_acq_rel)) {
+      record(tally, oldestStamp, now);
+      return;
+    }
+  }
+}
+
+void ThrdPerfCounter::stop(int id) {
+  if (id < 0 || id >= kMaxCounters) {
+    platformCalls_.fetch_add(1, std::memory_order_relaxed);
+    return;
+  }
+  ThreadStarts& own = tOwnStarts;
+  if (own.hint == 0) own.hint = gNextHint.fetch_add(1, std::memory_order_relaxed);
+  Counter& counter = counters_[id];
+  Tally& tally = counter.tallies[own.hint % kTallies];
+  tally.calls.fetch_add(1, std::memory_order_relaxed);
+  if (!counter.registered.load(std::memory_order_acquire)) return;
+  const std::uint64_t now = Ticks();
+  for (int i = own.size - 1; i >= 0; --i) {
+    const OwnStart mine = own.entries[i];
+    if (mine.set != serial_ || mine.id != id) continue;
+    Forget(own, i);
+    // A cross-thread stop, a bulk stop or a reset may have ended this
+    // start already; then an older one of ours is next in line.
+    std::uint64_t expected = mine.stamp;
+    if (counter.starts[mine.slot].compare_exchange_strong(expected, 0,
+                                                          std::memory_order_acq_rel)) {
+      record(tally, mine.stamp, now);
+      return;
+    }
+  }
+  // A counter stopped elsewhere than it started (a response arriving on
+  // the service's thread) ends the start that has waited longest.
+  takeOldest(counter, tally, now);
+}
+
+void ThrdPerfCounter::_StartPerfCounter(const std::string&, int id) { start(id); }
 
 void ThrdPerfCounter::_StopPerfCounter(const std::string&, int id, unsigned long long) {
-  ++platformCalls_;
-  const Clock::time_point now = Clock::now();
-  std::lock_guard<std::mutex> lock(mutex_);
-  auto found = counters_.find(id);
-  if (found == counters_.end() || found->second.running.empty()) return;
-  std::vector<Start>& running = found->second.running;
-  // A counter started and stopped on one thread measures that thread's
-  // work; one stopped elsewhere (a response arriving on the service's
-  // thread) ends the start that has waited longest.
-  const std::thread::id self = std::this_thread::get_id();
-  auto mine = std::find_if(running.rbegin(), running.rend(),
-                           [self](const Start& start) { return start.thread == self; });
-  auto start = mine != running.rend() ? std::next(mine).base() : running.begin();
-  finish(found->second, start, now);
+  stop(id);
 }
 
 void ThrdPerfCounter::_ResetPerfCounter(const std::string&, int id) {
-  ++platformCalls_;
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (resets_.size() == kResetHistoryLimit) resets_.erase(resets_.begin());
-  resets_.push_back(id);
-  auto found = counters_.find(id);
-  if (found == counters_.end()) return;
-  Counter& counter = found->second;
-  counter.count = 0;
-  counter.total = Clock::duration(0);
-  counter.max = Clock::duration(0);
-  counter.running.clear();
+  platformCalls_.fetch_add(1, std::memory_order_relaxed);
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (resets_.size() == kResetHistoryLimit) resets_.erase(resets_.begin());
+    resets_.push_back(id);
+  }
+  if (id < 0 || id >= kMaxCounters) return;
+  Counter& counter = counters_[id];
+  if (!counter.registered.load(std::memory_order_acquire)) return;
+  // Only the stamps seen here are cleared: a start claimed meanwhile
+  // belongs after the reset.
+  for (std::atomic<std::uint64_t>& cell : counter.starts) {
+    std::uint64_t stamp = cell.load(std::memory_order_acquire);
+    if (stamp != 0) cell.compare_exchange_strong(stamp, 0, std::memory_order_acq_rel);
+  }
+  for (Tally& tally : counter.tallies) {
+    tally.count.store(0, std::memory_order_relaxed);
+    tally.totalTicks.store(0, std::memory_order_relaxed);
+    tally.maxTicks.store(0, std::memory_order_relaxed);
+    tally.dropped.store(0, std::memory_order_relaxed);
+  }
 }
 
 void ThrdPerfCounter::_LogPerfCounters(const std::string& module, const std::string& title,
                                        long long) {
-  ++platformCalls_;
-  const std::vector<Snapshot> rows = snapshot();
+  platformCalls_.fetch_add(1, std::memory_order_relaxed);
   CLogWriterInterface* writer = g_ptrLogWriter.get();
   if (writer->getLevel() < 1) return;
+  const std::vector<Snapshot> rows = snapshot();
   writer->writeLog(1, __PRETTY_FUNCTION__, __LINE__, 0, 0, "Performance counters of %s (%s)",
                    module.c_str(), title.c_str());
   writer->writeLog(1, __PRETTY_FUNCTION__, __LINE__, 0, 0, "%3s  %-30s %10s %12s %10s %10s",
@@ -92,12 +314,15 @@ void ThrdPerfCounter::_LogPerfCounters(const std::string& module, const std::str
 
 void ThrdPerfCounter::_StopPerfCounters(const std::string&, const std::string&, bool, bool,
                                         long long) {
-  ++platformCalls_;
-  const Clock::time_point now = Clock::now();
-  std::lock_guard<std::mutex> lock(mutex_);
-  for (auto& entry : counters_) {
-    Counter& counter = entry.second;
-    while (!counter.running.empty()) finish(counter, counter.running.begin(), now);
+  platformCalls_.fetch_add(1, std::memory_order_relaxed);
+  const std::uint64_t now = Ticks();
+  for (Counter& counter : counters_) {
+    if (!counter.registered.load(std::memory_order_acquire)) continue;
+    for (std::atomic<std::uint64_t>& cell : counter.starts) {
+      if (cell.load(std::memory_order_relaxed) == 0) continue;
+      const std::uint64_t stamp = cell.exchange(0, std::memory_order_acq_rel);
+      if (stamp != 0) record(counter.tallies[0], stamp, now);
+    }
   }
 }
 
@@ -105,14 +330,17 @@ void ThrdPerfCounter::logAfterUpdateStep(const char* module) {
   if (isLogAfterUpdate()) _LogPerfCounters(module, kDefaultTitle, -1);
 }
 
-void ThrdPerfCounter::StartPerfCounter(const char* module, int id) {
+// The thin operations go straight to the counting, without the module
+// name the platform operations take as a string: building one per call
+// would cost as much as the counting.
+void ThrdPerfCounter::StartPerfCounter(const char*, int id) {
   if (!isEnabled()) return;
-  _StartPerfCounter(module, id);
+  start(id);
 }
 
-void ThrdPerfCounter::StopPerfCounter(const char* module, int id, unsigned long long count) {
+void ThrdPerfCounter::StopPerfCounter(const char* module, int id, unsigned long long) {
   if (!isEnabled()) return;
-  _StopPerfCounter(module, id, count);
+  stop(id);
   logAfterUpdateStep(module);
 }
 
@@ -135,20 +363,37 @@ void ThrdPerfCounter::StopPerfCounters(const char* module, const char* title, bo
 }
 
 std::vector<ThrdPerfCounter::Snapshot> ThrdPerfCounter::snapshot() const {
-  std::lock_guard<std::mutex> lock(mutex_);
+  const double nanosPerTick = NanosPerTick();
   std::vector<Snapshot> rows;
-  rows.reserve(counters_.size());
-  for (const auto& entry : counters_) {
+  for (int id = 0; id < kMaxCounters; ++id) {
+    const Counter& counter = counters_[id];
+    if (!counter.registered.load(std::memory_order_acquire)) continue;
     Snapshot row;
-    row.id = entry.first;
-    row.name = entry.second.name;
-    row.count = entry.second.count;
-    row.total = std::chrono::duration_cast<std::chrono::nanoseconds>(entry.second.total);
-    row.max = std::chrono::duration_cast<std::chrono::nanoseconds>(entry.second.max);
-    row.running = entry.second.running.size();
+    row.id = id;
+    row.name = names_[id];
+    std::uint64_t totalTicks = 0, maxTicks = 0;
+    for (const Tally& tally : counter.tallies) {
+      row.count += tally.count.load(std::memory_order_relaxed);
+      totalTicks += tally.totalTicks.load(std::memory_order_relaxed);
+      maxTicks = std::max(maxTicks, tally.maxTicks.load(std::memory_order_relaxed));
+      row.dropped += tally.dropped.load(std::memory_order_relaxed);
+    }
+    row.total = ToNanos(totalTicks, nanosPerTick);
+    row.max = ToNanos(maxTicks, nanosPerTick);
+    for (const std::atomic<std::uint64_t>& cell : counter.starts) {
+      if (cell.load(std::memory_order_relaxed) != 0) ++row.running;
+    }
     rows.push_back(row);
   }
   return rows;
+}
+
+unsigned long long ThrdPerfCounter::platformCalls() const {
+  unsigned long long calls = platformCalls_.load(std::memory_order_relaxed);
+  for (const Counter& counter : counters_) {
+    for (const Tally& tally : counter.tallies) calls += tally.calls.load(std::memory_order_relaxed);
+  }
+  return calls;
 }
 
 std::vector<int> ThrdPerfCounter::resetHistory() const {
