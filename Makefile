@@ -11,7 +11,7 @@ TSAN_DIR    := $(BUILD)/tsan
 BENCH_DIR   := $(BUILD)/bench
 FUZZ_DIR    := $(BUILD)/fuzz
 
-.PHONY: all deps build test test-release asan tsan consumer demo bench fuzz clean
+.PHONY: all deps build test test-release asan tsan consumer demo bench fuzz stress clean
 
 all: build
 
@@ -48,6 +48,12 @@ test: test-release consumer asan tsan
 
 demo: build
 	$(RELEASE_DIR)/tools/extent-browse/extent-browse demo
+
+# Many browsers, callers and faults at once against the release build; the
+# test suite runs the same harness for ten seconds in each tree.
+STRESS_SECONDS ?= 60
+stress: build
+	STRESS_SECONDS=$(STRESS_SECONDS) $(RELEASE_DIR)/tests/stress/eb_stress
 
 bench: deps
 	$(CMAKE) -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DEB_BUILD_BENCH=ON -DEB_BUILD_TESTS=OFF
