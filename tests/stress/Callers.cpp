@@ -36,6 +36,7 @@ class Caller {
   Caller(Subject& subject, Step& step, unsigned long long seed)
       : subject_(subject), kind_(subject.kind), step_(step), random_(seed) {}
 
+ private:
   // One library call, published for the watchdog while it runs.
   template <typename Call>
   auto call(const char* name, unsigned long long number, Call&& body) {
@@ -47,6 +48,7 @@ class Caller {
     return body();
   }
 
+ public:
   void run(const std::atomic<bool>& stop) {
     while (!stop) {
       const unsigned int roll = random_() % 100;
