@@ -185,6 +185,11 @@ class Caller {
   }
 
   void enumerate() {
+    // A slow build lists one item at a time in the whole run: each listing
+    // browses the whole item, and several at once starve every other call.
+    static std::mutex slowBuildListing;
+    std::unique_lock<std::mutex> alone(slowBuildListing, std::defer_lock);
+    if (kSlowdown > 1 && !alone.try_lock()) return;
     std::unique_lock<std::mutex> only(subject_.enumeration, std::try_to_lock);
     if (!only.owns_lock() || !due(subject_.nextEnumerationMs)) return;
     ExtentBrowse& browser = *subject_.browser;

@@ -42,9 +42,9 @@ constexpr long long kHangMs = kSlowdown > 1 ? 120000 : 30000;
 void PrintSummary() {
   std::lock_guard<std::mutex> lock(gPrintMutex);
   std::fprintf(stderr, "did: %llu browsers (%llu seeded from a saved block), %llu enumerations, "
-                       "%llu saves\n",
+                       "%llu saves; the longest call, %s, took %lld ms\n",
                totals.browsers.load(), totals.seeded.load(), totals.enumerations.load(),
-               totals.saves.load());
+               totals.saves.load(), totals.longestCall.load(), totals.longestCallMs.load());
   std::fflush(stderr);
   std::printf("stress: %llu lookups, %llu browses, %llu faults injected, %llu wrong answers, "
               "%llu hangs\n",

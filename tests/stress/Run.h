@@ -64,6 +64,16 @@ long long NowMs();
 // spacing them leaves a browser mostly to lookups.
 constexpr long long kHeavyCallSpacingMs = 400 * kSlowdown;
 
+// Lookups are GetAFInfo and IsExtentEmpty calls. The second line is what
+// else the run did, so that a quiet summary can be trusted.
+struct Totals {
+  std::atomic<unsigned long long> lookups{0}, faults{0}, wrong{0}, hangs{0};
+  std::atomic<unsigned long long> browsers{0}, seeded{0}, enumerations{0}, saves{0};
+  std::atomic<long long> longestCallMs{0};  // how close the run came to a hang
+  std::atomic<const char*> longestCall{"no call"};
+};
+extern Totals totals;
+
 // The library call a thread is in, and since when; the watchdog reads it.
 struct Step {
   std::atomic<long long> sinceMs{0};  // 0: between calls
@@ -75,16 +85,15 @@ struct Step {
     extent = number;
     sinceMs = NowMs();
   }
-  void end() { sinceMs = 0; }
+  void end() {
+    const long long took = NowMs() - sinceMs.exchange(0);
+    long long longest = totals.longestCallMs;
+    while (took > longest && !totals.longestCallMs.compare_exchange_weak(longest, took)) {
+    }
+    if (took > longest) totals.longestCall = call.load();
+  }
 };
 
-// Lookups are GetAFInfo and IsExtentEmpty calls. The second line is what
-// else the run did, so that a quiet summary can be trusted.
-struct Totals {
-  std::atomic<unsigned long long> lookups{0}, faults{0}, wrong{0}, hangs{0};
-  std::atomic<unsigned long long> browsers{0}, seeded{0}, enumerations{0}, saves{0};
-};
-extern Totals totals;
 // Whether to walk into the library's known defects (see Main.cpp).
 extern bool knownDefects;
 
