@@ -167,7 +167,9 @@ void RunSlot(Slot& slot, unsigned long long seed, long long deadlineMs) {
                            Mix(Mix(seed, generation), i), std::cref(stop));
     }
     SleepUntil(std::min(bornMs + faultAtMs, deadlineMs));
-    if (faulty && !armedBeforeBuilt) ArmFault(*subject, slot.path, route == kV1InProcess, false, random);
+    if (faulty && !armedBeforeBuilt) {
+      ArmFault(*subject, slot.path, route == kV1InProcess, false, random);
+    }
     SleepUntil(std::min(bornMs + lifetimeMs, deadlineMs));
     stop = true;
     for (std::thread& thread : threads) thread.join();

@@ -109,7 +109,9 @@ class Caller {
     const unsigned long long page = subject_.pageSize;
     const unsigned int roll = random_() % 10;
     if (roll < 8) return number - random_() % std::min(page, number + 1);
-    if (roll == 8 && number >= page && number - page >= 1000) return number - page - random_() % 1000;
+    if (roll == 8 && number >= page && number - page >= 1000) {
+      return number - page - random_() % 1000;
+    }
     return number + 1 + random_() % 1000;
   }
 
@@ -140,8 +142,8 @@ class Caller {
                                     : browser.GetAFInfo(number, afileId, afileValue, rangeStart);
     });
     const Extent* extent = kind_.find(number);
-    const std::string what = "GetAFInfo(" + std::to_string(number) +
-                             (rangeStart == kNoRange ? "" : ", " + std::to_string(rangeStart)) + ")";
+    const std::string range = rangeStart == kNoRange ? "" : ", " + std::to_string(rangeStart);
+    const std::string what = "GetAFInfo(" + std::to_string(number) + range + ")";
     if (!check(result, afileId, afileValue, extent, mayFail(number, rangeStart), what) ||
         result != EB_EXTENT_FOUND) {
       return;

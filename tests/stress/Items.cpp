@@ -80,7 +80,8 @@ std::vector<ItemKind> MakeKinds(std::mt19937_64& random) {
 void AddItem(ebindex::Catalogue& catalogue, const std::string& path, const ItemKind& kind) {
   std::vector<ebindex::Entry> entries;
   for (const Extent& e : kind.extents) {
-    entries.push_back({e.number, IndexName(kind.naming, e.number), e.afileId, e.afileValue, e.empty});
+    entries.push_back(
+        {e.number, IndexName(kind.naming, e.number), e.afileId, e.afileValue, e.empty});
   }
   // The catalogue takes entries cheapest in name order, which only the
   // decimal scheme does not share with number order.

@@ -78,7 +78,8 @@ void Watch(std::vector<Slot>& slots, const std::atomic<bool>& done) {
           subject = slot.current;
         }
         std::lock_guard<std::mutex> print(gPrintMutex);
-        std::fprintf(stderr, "hang: %s of %s has been in %s (extent %llu) for %lld s\n  browser: %s\n",
+        std::fprintf(stderr,
+                     "hang: %s of %s has been in %s (extent %llu) for %lld s\n  browser: %s\n",
                      thread.c_str(), slot.kind->name.c_str(), step.call.load(), step.extent.load(),
                      (now - since) / 1000, subject ? subject->describe().c_str() : "none");
       }
@@ -127,7 +128,8 @@ int main() {
   const unsigned long long seed = EnvNumber("STRESS_SEED", std::random_device()());
   const std::string only = std::getenv("STRESS_ONLY") ? std::getenv("STRESS_ONLY") : "";
   knownDefects = EnvNumber("STRESS_KNOWN_DEFECTS", 0) != 0;
-  hangMs = static_cast<long long>(EnvNumber("STRESS_HANG_SECONDS", kSlowdown > 1 ? 240 : 60)) * 1000;
+  const unsigned long long hangSeconds = EnvNumber("STRESS_HANG_SECONDS", kSlowdown > 1 ? 240 : 60);
+  hangMs = static_cast<long long>(hangSeconds) * 1000;
 
   // The library logs every failed browse at the host's lowest level; here
   // they come by the thousand on purpose.
