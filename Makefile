@@ -14,7 +14,7 @@ FUZZ_DIR    := $(BUILD)/fuzz
 PACKAGE_DIR := $(BUILD)/package
 
 .PHONY: all deps build test test-release asan asan-clang tsan consumer package package-check demo \
-        bench fuzz clean
+        bench fuzz stress clean
 
 all: build
 
@@ -75,6 +75,12 @@ test: test-release consumer package-check asan asan-clang tsan
 
 demo: build
 	$(RELEASE_DIR)/tools/extent-browse/extent-browse demo
+
+# Many browsers, callers and faults at once against the release build; the
+# test suite runs the same harness for ten seconds in each tree.
+STRESS_SECONDS ?= 60
+stress: build
+	STRESS_SECONDS=$(STRESS_SECONDS) $(RELEASE_DIR)/tests/stress/eb_stress
 
 bench: deps
 	$(CMAKE) -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DEB_BUILD_BENCH=ON -DEB_BUILD_TESTS=OFF

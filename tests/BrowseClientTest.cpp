@@ -124,6 +124,13 @@ TEST_F(BrowseClientTest, FaultsAndProtocolsCanBeAimedAtOneItem) {
   const auto deliveries = callback.deliveries();
   ASSERT_TRUE(deliveries.size() == 2 || deliveries.size() == 3) << deliveries.size();
   EXPECT_EQ(service().browseCallCount(), 2u);
+
+  service().failInitialize(ebindex::kAllCalls, "/vol/f");
+  service().clearFaults("/vol/g/");
+  EXPECT_EQ(faulty.Browse(nullptr, nullptr), 0) << "the item's own fault is dropped";
+  IdxBrowseClient clientOfF;
+  EXPECT_NE(clientOfF.Initialize(Request(""), &callback, 2000, nullptr, nullptr), 0)
+      << "another item's fault stays";
 }
 
 TEST(DemangleHostNameTest, SplitsHostClientPortAndFlags) {

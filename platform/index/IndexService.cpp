@@ -2,6 +2,7 @@
 // answers the response streams build.
 #include "ebindex/IndexService.h"
 
+#include <algorithm>
 #include <atomic>
 #include <map>
 #include <mutex>
@@ -197,6 +198,22 @@ void IndexService::clearFaults() {
   state_->values.initializeFaults.clear();
   state_->values.browseFaults.clear();
   state_->values.scriptFaults.clear();
+}
+
+void IndexService::clearFaults(const std::string& path) {
+  const std::string target = Catalogue::normalisePath(path);
+  const auto aimedAtPath = [&target](const FaultRule& rule) { return rule.path == target; };
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  State::Values& values = state_->values;
+  values.initializeFaults.erase(std::remove_if(values.initializeFaults.begin(),
+                                               values.initializeFaults.end(), aimedAtPath),
+                                values.initializeFaults.end());
+  values.browseFaults.erase(
+      std::remove_if(values.browseFaults.begin(), values.browseFaults.end(), aimedAtPath),
+      values.browseFaults.end());
+  values.scriptFaults.erase(
+      std::remove_if(values.scriptFaults.begin(), values.scriptFaults.end(), aimedAtPath),
+      values.scriptFaults.end());
 }
 
 void IndexService::setRecording(bool on) {

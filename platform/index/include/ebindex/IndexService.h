@@ -132,6 +132,10 @@ class IndexService {
   void scriptResponses(const std::vector<ScriptedResponse>& script, int calls = kAllCalls,
                        const std::string& path = std::string());
   void clearFaults();
+  // Drops the faults aimed at the item at `path` (with `path` empty, those
+  // aimed at any item), so that a host can hand an item to a new browser
+  // without the faults the last one left unused.
+  void clearFaults(const std::string& path);
 
   // Records: off by default. While on, every Initialize, Browse, directBrowse
   // and setPaths call is kept with deep copies of its messages.
