@@ -18,6 +18,10 @@ std::string OldVirtualServerName(unsigned long long extent) {
   return "Extent" + std::to_string(extent);
 }
 
+std::string MisnamedAt99(unsigned long long extent) {
+  return extent == 99 ? "Z" : ebtest::Base32Name(extent);
+}
+
 std::string OldDatabaseName(unsigned long long extent) {
   char name[32];
   std::snprintf(name, sizeof name, "Ext_%08llx", extent);
@@ -102,6 +106,10 @@ struct RangeCase {
   unsigned long long extent;
   ExtentBrowseResult expected;
 };
+
+void PrintTo(const RangeCase& c, std::ostream* out) {
+  *out << "extent " << c.extent << " from range start " << c.rangeStart;
+}
 
 // Extents 0-99 and 120-199; ranges of 10 from the range start.
 class RangeStartTest : public IndexTest, public ::testing::WithParamInterface<RangeCase> {};
@@ -282,23 +290,74 @@ TEST_F(LookupTest, AResponseFailureFailsTheBrowseAndRecordsNoRange) {
   }
 }
 
-TEST_F(LookupTest, ALookupTheIndexCannotSettleIsGivenUpAfterTwoBrowses) {
-  AddItem("/f", 1, 8);
-  // A misnamed entry: it sorts after every base32 name but reads as extent 0.
-  ebindex::Entry misnamed;
-  misnamed.extent = 99;
-  misnamed.name = "Z";
-  catalogue.addEntry("/f", misnamed);
-  index().setCatalogue(catalogue);
+struct LookupStep {
+  unsigned long long extent;
+  unsigned long long rangeStart;  // all ones: a page of names
+  ExtentBrowseResult expected;
+};
 
-  auto browser = MakeBrowser(0, "/f", 8);
-  ExpectFound(*browser, 1);  // records (1, 8)
-  // The page from 10 holds only "Z": the range (10, 0) is taken for (1, 8)
-  // and not kept, so no browse ever settles 10.
-  EXPECT_EQ(Lookup(*browser, 10), EB_BROWSE_FAILED);
-  EXPECT_EQ(BrowseCount(), 3u);
-  EXPECT_TRUE(log.contains("ioExtNum [10] is still unresolved after 2 browses; giving up."));
+struct RangeKeepingCase {
+  const char* name;
+  int appType;
+  unsigned long long pageSize;
+  std::vector<std::pair<unsigned long long, unsigned long long>> runs;  // [first, first + count)
+  unsigned long long step;                                               // between extents of a run
+  std::string (*entryName)(unsigned long long);
+  std::vector<LookupStep> steps;
+};
+
+void PrintTo(const RangeKeepingCase& c, std::ostream* out) { *out << c.name; }
+
+constexpr unsigned long long kNames = 0xFFFFFFFFFFFFFFFFull;
+
+// Browses whose ranges the browsed-range set cannot keep beside the ones it
+// holds, or that an extent range and the naming scheme cannot order, must
+// still give the index's answer.
+class RangeKeepingTest : public IndexTest, public ::testing::WithParamInterface<RangeKeepingCase> {};
+
+TEST_P(RangeKeepingTest, EveryLookupGetsTheIndexsAnswer) {
+  const RangeKeepingCase& c = GetParam();
+  for (const auto& run : c.runs) {
+    for (unsigned long long extent = run.first; extent < run.first + run.second; extent += c.step) {
+      const std::string name = c.entryName != nullptr ? c.entryName(extent) : Base32Name(extent);
+      catalogue.addEntry("/item", ebindex::Entry{extent, name, 1000 + extent, 2000 + extent, false});
+    }
+  }
+  index().setCatalogue(catalogue);
+  auto browser = MakeBrowser(c.appType, "/item", c.pageSize);
+  for (const LookupStep& step : c.steps) {
+    unsigned long long id = 0, value = 0;
+    EXPECT_EQ(browser->GetAFInfo(step.extent, id, value, step.rangeStart), step.expected)
+        << "extent " << step.extent;
+  }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RangeKeepingTest,
+    ::testing::Values(
+        // (99, 198) encloses (100, 138) from the range lookup and is not kept.
+        RangeKeepingCase{"EnclosingPage", 0, 50, {{0, 600}}, 2, nullptr,
+                         {{100, 90, EB_EXTENT_FOUND}, {99, kNames, EB_EXTENT_NOT_FOUND}}},
+        // (200, end of scheme) encloses (500, 500), recorded before any name
+        // was read.
+        RangeKeepingCase{"EnclosingEndOfScheme", 106, 10, {{0, 100}}, 1, nullptr,
+                         {{500, kNames, EB_EXTENT_NOT_FOUND},
+                          {5, kNames, EB_EXTENT_FOUND},
+                          {200, kNames, EB_EXTENT_NOT_FOUND}}},
+        // An empty extent range says nothing past its end.
+        RangeKeepingCase{"EmptyRangeOfADisk", 106, 50, {{0, 100}, {1000, 100}}, 1, nullptr,
+                         {{5, kNames, EB_EXTENT_FOUND},
+                          {500, 480, EB_EXTENT_NOT_FOUND},
+                          {1050, kNames, EB_EXTENT_FOUND}}},
+        // A range answers in number order; Extent5..Extent9 as text would
+        // take in Extent60.
+        RangeKeepingCase{"RangeOfOldNames", 106, 10, {{0, 100}}, 1, OldVirtualServerName,
+                         {{5, 0, EB_EXTENT_FOUND}, {60, kNames, EB_EXTENT_FOUND}}},
+        // Extent 99 named "Z" sorts after every base32 name but reads as 0:
+        // the page from 10 ends before it starts.
+        RangeKeepingCase{"MisnamedEntry", 0, 8, {{1, 8}, {99, 1}}, 1, MisnamedAt99,
+                         {{1, kNames, EB_EXTENT_FOUND}, {10, kNames, EB_EXTENT_NOT_FOUND}}}),
+    [](const ::testing::TestParamInfo<RangeKeepingCase>& info) { return info.param.name; });
 
 TEST_F(LookupTest, AnExceptionInsideABrowseFailsItWithoutLeavingTheLibrary) {
   // A host's writer that throws while the request is being built.

@@ -139,9 +139,11 @@ class EB_EXPORT ExtentBrowseImpl {
   // failed; a response of the browse carried items.
   std::atomic<bool> responseFailedInBrowse;
   std::atomic<bool> itemsReceivedInBrowse;
-  // Per browse, set when it starts: its explicit extent range leaves out
-  // the page's own extent. Read by the completion on the same thread.
-  bool pageOutsideRange;
+  // What the browse in progress asks for: a page of names from the page's
+  // own extent, or an extent range that holds that extent or leaves it out.
+  // Set when the browse starts, read by its completion on the same thread.
+  enum class PageKind { kNamePaged, kRangeHoldingExtent, kRangeMissingExtent };
+  PageKind currentPage;
   // Some response has carried an item, so the converter has read one of the
   // index's own names and knows the item's naming scheme.
   std::atomic<bool> itemNameRead;

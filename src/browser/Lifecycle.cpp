@@ -37,7 +37,7 @@ ExtentBrowseImpl::ExtentBrowseImpl(SCParams& scParams, const std::string& browse
       browseResp(nullptr),
       responseFailedInBrowse(false),
       itemsReceivedInBrowse(false),
-      pageOutsideRange(false),
+      currentPage(PageKind::kNamePaged),
       itemNameRead(false) {
   // An enumeration cursor that points nowhere until the first OpenEnum.
   enumCursor = volumeCtxt.extentMap.end();

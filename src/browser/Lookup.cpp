@@ -16,11 +16,6 @@ using requestmessages::SaturatedPageSize;
 
 namespace {
 
-// A lookup that two browses could not settle is given up: with names and
-// numbers that are exact inverses one browse always settles it, so more
-// browsing would only repeat what the index already answered.
-constexpr int kMaxBrowsesPerLookup = 2;
-
 // Where a virtual-server range ends when the index did not say.
 constexpr unsigned long long kLastNewSchemeExtent = 4294967295ull;
 constexpr unsigned long long kLastOldSchemeExtent = 999999999ull;
@@ -43,7 +38,12 @@ ExtentBrowseResult ExtentBrowseImpl::GetAFInfo(unsigned long long extentNumber,
                                                unsigned long long& afileId,
                                                unsigned long long& afileValue,
                                                unsigned long long rangeStart) {
-  for (int browses = 0;; ++browses) {
+  // A page that starts at the extent's own name covers it, and so does an
+  // extent range that holds it: once such a page has been browsed, the index
+  // has said whether the extent exists.
+  const bool pageCoversExtent =
+      rangeStart == kNoRangeStart || RangeHolds(rangeStart, pageSize, extentNumber);
+  for (bool browsedOnce = false;; browsedOnce = true) {
     {
       CSecWrapper guard(volumeCtxt.extentMapLock);
       StartCounter(kCounterFindInExtentMap);
@@ -64,15 +64,22 @@ ExtentBrowseResult ExtentBrowseImpl::GetAFInfo(unsigned long long extentNumber,
         return EB_EXTENT_NOT_FOUND;
       }
     }
-    EB_LOG(4, "ioExtNum [%llu] not browsed yet.", extentNumber);
-
-    if (browses == kMaxBrowsesPerLookup) {
-      // "Not found" would tell a restore there is no data here; we only
-      // know that the index did not settle the question.
-      EB_LOG(-1, "ioExtNum [%llu] is still unresolved after %d browses; giving up.",
-             extentNumber, browses);
+    if (browsedOnce) {
+      if (pageCoversExtent) {
+        // The extent was not on its own page. The range the browse brought
+        // may not have been kept (it enclosed one already held, or ran past
+        // what the naming scheme can order), but the answer stands, and
+        // browsing again would only repeat it.
+        EB_LOG(4, "ioExtNum [%llu] is not on its own page; not in the backup.", extentNumber);
+        return EB_EXTENT_NOT_FOUND;
+      }
+      // "Not found" would tell a restore there is no data here; the range
+      // asked for cannot say.
+      EB_LOG(-1, "ioExtNum [%llu] lies outside the extent range asked for; it cannot be answered.",
+             extentNumber);
       return EB_BROWSE_FAILED;
     }
+    EB_LOG(4, "ioExtNum [%llu] not browsed yet.", extentNumber);
 
     std::string pageName;
     converter->ExtentNumToName(extentNumber, pageName);
@@ -113,8 +120,13 @@ bool ExtentBrowseImpl::StartBrowse(const std::string& pageName, unsigned int pag
   // An explicit range that does not hold the page's own extent answers
   // nothing about it: whatever it brings, it must not mark that extent, or
   // the extents after it, as browsed.
-  pageOutsideRange = rangeStart != kNoRangeStart &&
-                     !RangeHolds(rangeStart, pageSize, converter->ExtentNameToNum(pageName));
+  if (rangeStart == kNoRangeStart) {
+    currentPage = PageKind::kNamePaged;
+  } else if (RangeHolds(rangeStart, pageSize, converter->ExtentNameToNum(pageName))) {
+    currentPage = PageKind::kRangeHoldingExtent;
+  } else {
+    currentPage = PageKind::kRangeMissingExtent;
+  }
 
   setStartExtentNotFound(true);
   resetReturnedStartExtent();
@@ -160,23 +172,29 @@ bool ExtentBrowseImpl::OnBrowseCompletionCallBack(const std::string& pageName,
   }
 
   const unsigned long long first = converter->ExtentNameToNum(pageName);
-  if (pageOutsideRange) {
+  if (currentPage == PageKind::kRangeMissingExtent) {
     EB_LOG(4, "The extent range asked for does not hold ioExtNum [%llu]; no range recorded.",
            first);
     return true;
   }
+  const bool virtualServer = scParams.appType == kVirtualServerAppType;
   unsigned long long last = first;
   // Without an item from this browse the end of the range is unknown; an
   // item name left over from an earlier page would mark extents browsed that
   // no browse ever covered.
   if (startExtentNotFound || volumeCtxt.lastItemName.empty() || !itemsReceivedInBrowse) {
-    // "Nothing from here on" reaches the end of the naming scheme only once
-    // the index has shown which scheme its names are in: until then the
-    // converter's names may not be the order the index answered in.
-    if (scParams.appType == kVirtualServerAppType && itemNameRead) {
+    // "Nothing from here on" reaches the end of the naming scheme only for a
+    // page of names, and only once the index has shown which scheme its
+    // names are in: until then the converter's names may not be the order
+    // the index answered in. An extent range says nothing past its end.
+    if (virtualServer && itemNameRead && currentPage == PageKind::kNamePaged) {
       last = converter->isNewNamingScheme() ? kLastNewSchemeExtent : kLastOldSchemeExtent;
     }
-  } else {
+  } else if (!(virtualServer && currentPage == PageKind::kRangeHoldingExtent &&
+               !converter->isNewNamingScheme())) {
+    // An extent range answers in number order, which old-scheme names of
+    // virtual-server items do not sort in: for those only the page's own
+    // extent is known.
     last = converter->ExtentNameToNum(volumeCtxt.lastItemName);
   }
 

@@ -155,7 +155,6 @@ void RunSlot(Slot& slot, unsigned long long seed, long long deadlineMs) {
     slot.controller.end();
     ++totals.browsers;
     totals.seeded += seeded;
-    if (kind.appType == 106 && !knownDefects) ReadNames(*subject, slot.controller);
 
     const long long bornMs = NowMs();
     subject->heavyCallsUntilMs =

@@ -53,9 +53,9 @@ class Caller {
     while (!stop) {
       const unsigned int roll = random_() % 100;
       if (roll < 60) {
-        // Some name a range, when the known defects are asked for.
+        // Some name an extent range.
         const unsigned long long number = pick();
-        lookup(number, roll < 50 || !knownDefects ? kNoRange : rangeFor(number));
+        lookup(number, roll < 50 ? kNoRange : rangeFor(number));
       } else if (roll < 72) {
         walk(stop);
       } else if (roll < 85) {
@@ -73,16 +73,6 @@ class Caller {
         enumerate();
       } else {
         save();
-      }
-    }
-  }
-
-  void lookUpFirstHole() {
-    const std::vector<Extent>& extents = kind_.extents;
-    for (std::size_t i = 0; i + 1 < extents.size(); ++i) {
-      if (extents[i + 1].number > extents[i].number + 1) {
-        lookup(extents[i].number + 1, kNoRange);
-        return;
       }
     }
   }
@@ -161,8 +151,8 @@ class Caller {
   bool mayFail(unsigned long long number, unsigned long long rangeStart) const {
     if (rangeStart != kNoRange) {
       const bool holds = number >= rangeStart && number - rangeStart < subject_.pageSize;
-      // A range that misses the extent, or holds nothing from it on, cannot answer for it.
-      if (!holds || !kind_.anyIn(number, subject_.pageSize - (number - rangeStart))) return true;
+      // A range that misses the extent cannot answer for it.
+      if (!holds) return true;
     }
     return subject_.faulted && !subject_.seededWith(number);
   }
@@ -295,8 +285,6 @@ class Caller {
 };
 
 }  // namespace
-
-void ReadNames(Subject& subject, Step& step) { Caller(subject, step, 0).lookUpFirstHole(); }
 
 void RunCaller(Subject& subject, Step& step, unsigned long long seed,
                const std::atomic<bool>& stop) {

@@ -52,11 +52,6 @@ const Extent* ItemKind::find(unsigned long long number) const {
   return found != extents.end() && found->number == number ? &*found : nullptr;
 }
 
-bool ItemKind::anyIn(unsigned long long first, unsigned long long count) const {
-  auto found = std::lower_bound(extents.begin(), extents.end(), first, ByNumber);
-  return found != extents.end() && found->number - first < count;
-}
-
 std::vector<ItemKind> MakeKinds(std::mt19937_64& random) {
   // Old-scheme database names read back exactly only below 2^32, and the
   // virtual-server schemes end at 2^32 and at 10^9.

@@ -6,19 +6,7 @@
 // STRESS_SECONDS (default 60), STRESS_SEED (default: drawn; printed first),
 // STRESS_HANG_SECONDS (the watchdog's bound on one call; default 60, 240
 // under ThreadSanitizer), STRESS_ONLY (kind names separated by commas, to
-// narrow a reproduction),
-// STRESS_KNOWN_DEFECTS=1 to walk into the library's known defects, which
-// every run would otherwise fail on. All come from browsed ranges: a range
-// that encloses one already held is dropped, so the hole it was browsed for
-// is never settled (browse-failed after two browses). Lookups that name an
-// extent range record ranges shorter than a page, and a virtual-server
-// browser that met the end of the item before it read any name records that
-// end as one extent; later ranges enclose both. Those lookups also record
-// wrong ranges: on a virtual-server item a range without extents claims
-// everything to the end of the naming scheme, and on an old-scheme one a
-// range of numbers is kept as one of names, so Extent5 to Extent9 covers
-// Extent60. By default no lookup names a range, and a virtual-server
-// browser reads names before its callers start.
+// narrow a reproduction).
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -31,7 +19,6 @@
 namespace stress {
 
 Totals totals;
-bool knownDefects = false;
 
 namespace {
 
@@ -127,7 +114,6 @@ int main() {
   const long long seconds = static_cast<long long>(EnvNumber("STRESS_SECONDS", 60));
   const unsigned long long seed = EnvNumber("STRESS_SEED", std::random_device()());
   const std::string only = std::getenv("STRESS_ONLY") ? std::getenv("STRESS_ONLY") : "";
-  knownDefects = EnvNumber("STRESS_KNOWN_DEFECTS", 0) != 0;
   const unsigned long long hangSeconds = EnvNumber("STRESS_HANG_SECONDS", kSlowdown > 1 ? 240 : 60);
   hangMs = static_cast<long long>(hangSeconds) * 1000;
 
@@ -149,8 +135,8 @@ int main() {
       chosen.push_back(i);
     }
   }
-  std::printf("stress seed %llu: %lld s, %zu items, known defects %s, hang bound %lld s\n",
-              seed, seconds, chosen.size(), knownDefects ? "included" : "avoided", hangMs / 1000);
+  std::printf("stress seed %llu: %lld s, %zu items, hang bound %lld s\n", seed, seconds,
+              chosen.size(), hangMs / 1000);
   std::fflush(stdout);
   std::vector<Slot> slots(chosen.size());
   ebindex::Catalogue catalogue;

@@ -40,8 +40,6 @@ struct ItemKind {
   std::vector<Extent> extents;  // ascending
 
   const Extent* find(unsigned long long number) const;
-  // Whether an extent lies in [first, first + count), the count saturating.
-  bool anyIn(unsigned long long first, unsigned long long count) const;
 };
 
 std::vector<ItemKind> MakeKinds(std::mt19937_64& random);
@@ -93,9 +91,6 @@ struct Step {
     if (took > longest) totals.longestCall = call.load();
   }
 };
-
-// Whether to walk into the library's known defects (see Main.cpp).
-extern bool knownDefects;
 
 // An extent-info block a browser saved, and the extents it holds.
 struct SavedBlock {
@@ -167,10 +162,6 @@ void ReportWrong(const Subject& subject, const std::string& what);
 void SetUpHosts();
 // Browsers of the slot's item, one after another, until the deadline.
 void RunSlot(Slot& slot, unsigned long long seed, long long deadlineMs);
-
-// Looks up the first hole below the item's last extent, so that the
-// browser has read the index's names before anything else browses.
-void ReadNames(Subject& subject, Step& step);
 
 // Calls into `subject` at random until `stop`, checking every answer.
 void RunCaller(Subject& subject, Step& step, unsigned long long seed,
