@@ -10,6 +10,8 @@ ASAN_DIR    := $(BUILD)/asan
 TSAN_DIR    := $(BUILD)/tsan
 BENCH_DIR   := $(BUILD)/bench
 FUZZ_DIR    := $(BUILD)/fuzz
+# Seconds each fuzz target runs for in `make fuzz`.
+FUZZ_SECONDS ?= 60
 
 .PHONY: all deps build test test-release asan tsan consumer demo bench fuzz clean
 
@@ -58,7 +60,7 @@ fuzz: deps
 	CXX=clang++ $(CMAKE) -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DEB_BUILD_FUZZ=ON \
 	  -DEB_BUILD_TESTS=OFF -DEB_BUILD_TOOLS=OFF
 	$(CMAKE) --build $(FUZZ_DIR) -j $(JOBS)
-	./scripts/run-fuzzers.sh $(FUZZ_DIR)
+	FUZZ_SECONDS=$(FUZZ_SECONDS) ./scripts/run-fuzzers.sh $(FUZZ_DIR)
 
 clean:
 	rm -rf $(BUILD)
