@@ -14,13 +14,15 @@
 //  - the extent map, read back with SaveExtentInfo and IsExtentEmpty, is
 //    exactly the model's, so it holds nothing but extents named in the input;
 //  - the completion records the range the model says. Its end is the number
-//    of the last item name of the last response that stored items, or the
-//    start alone when no response did, so the browser's last item name
-//    is a name from the input, or untouched;
+//    of the last item name of the last response that stored items (unless
+//    none did, or the start extent was reported missing, when the range
+//    ends where an empty browse's does), so the browser's last item name is
+//    a name from the input, or untouched;
 //  - a lookup of an extent neither stored nor browsed browses an index that
 //    knows nothing. After any failed response it must answer
 //    EB_BROWSE_FAILED from that one browse; after only well-formed ones the
-//    browse settles it.
+//    browse settles it (or, where the ranges already recorded leave no
+//    extent one browse can settle, the lookup gives up after a second).
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
