@@ -12,6 +12,8 @@ TSAN_DIR    := $(BUILD)/tsan
 BENCH_DIR   := $(BUILD)/bench
 FUZZ_DIR    := $(BUILD)/fuzz
 PACKAGE_DIR := $(BUILD)/package
+# Seconds each fuzz target runs for in `make fuzz`.
+FUZZ_SECONDS ?= 60
 
 .PHONY: all deps build test test-release asan asan-clang tsan consumer package package-check demo \
         bench fuzz stress clean
@@ -91,7 +93,7 @@ fuzz: deps
 	CXX=clang++ $(CMAKE) -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DEB_BUILD_FUZZ=ON \
 	  -DEB_BUILD_TESTS=OFF -DEB_BUILD_TOOLS=OFF
 	$(CMAKE) --build $(FUZZ_DIR) -j $(JOBS)
-	./scripts/run-fuzzers.sh $(FUZZ_DIR)
+	FUZZ_SECONDS=$(FUZZ_SECONDS) ./scripts/run-fuzzers.sh $(FUZZ_DIR)
 
 clean:
 	rm -rf $(BUILD)
