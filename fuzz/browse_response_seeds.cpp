@@ -12,7 +12,8 @@
 #include "BrowseMessages.h"
 #include "BrowseResponseInput.h"
 #include "ExtentNameConverter.h"
-#include "IndexService.h"
+#include "IdxBrowseClient.h"
+#include "ebindex/IndexService.h"
 
 namespace {
 
@@ -93,13 +94,34 @@ FuzzInput Answer(int appTypeIndex, const ebindex::Catalogue& catalogue,
   return InputOf(appTypeIndex, pageName, messages);
 }
 
+// Keeps a copy of every message the service delivers, null ones as null.
+class Collector : public IdxBrowseClientResp {
+ public:
+  bool processResp(CNMessageBase* message) override { return keep(message); }
+  bool processResp(databrowse::BrowseResponse* response) override { return keep(response); }
+  std::vector<std::unique_ptr<CNMessageBase>> messages;
+
+ private:
+  bool keep(const CNMessageBase* message) {
+    messages.push_back(message != nullptr ? std::make_unique<CNMessageBase>(*message) : nullptr);
+    return true;
+  }
+};
+
+// What the index service delivers for `script` in place of the real answer.
 FuzzInput Scripted(int appTypeIndex, const std::vector<ebindex::ScriptedResponse>& script) {
-  const ebindex::Catalogue catalogue = CatalogueOf(Base32, 0, 6);
-  const std::vector<databrowse::BrowseResponse> real =
-      ebindex::AnswerRequest(catalogue, RequestFor(kPath, Base32(0), 0), 100);
-  const std::vector<std::unique_ptr<CNMessageBase>> answer = ebindex::ScriptedAnswer(script, real);
+  ebindex::IndexService& index = ebindex::IndexService::instance();
+  index.reset();
+  index.setCatalogue(CatalogueOf(Base32, 0, 6));
+  index.scriptResponses(script, 1);
+  Collector collector;
+  IdxBrowseClient client;
+  client.Initialize(RequestFor(kPath, Base32(0), 0), &collector, 2000, nullptr, nullptr);
+  client.Browse(nullptr, nullptr);
   std::vector<const CNMessageBase*> messages;
-  for (const std::unique_ptr<CNMessageBase>& message : answer) messages.push_back(message.get());
+  for (const std::unique_ptr<CNMessageBase>& message : collector.messages) {
+    messages.push_back(message.get());
+  }
   return InputOf(appTypeIndex, Base32(0), messages);
 }
 
