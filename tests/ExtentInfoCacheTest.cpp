@@ -29,8 +29,11 @@ class ExtentInfoCacheTest : public IndexTest {
 };
 
 TEST_F(ExtentInfoCacheTest, ACompleteBlockSeedsRecordsButNotRanges) {
-  std::stringstream stream(kStart + "5 12 7\n" + "3 12 6\n\n" + "5 13 8\n" + kEnd);
+  std::stringstream stream(kStart + "5 12 7\n" + "3 12 6\n\n" + "5 13 8\n" + kEnd + "after");
   auto browser = Seeded(stream);
+  std::string next;
+  stream >> next;
+  EXPECT_EQ(next, "after") << "the stream is left just past the block";
   // Out of order lines, an empty line, and a later line replacing an earlier one.
   EXPECT_EQ(MapOf(*browser), (std::vector<MapRecord>{{3, 12, 6}, {5, 13, 8}}));
 

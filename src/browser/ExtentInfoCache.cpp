@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cstring>
 #include <iostream>
+#include <memory>
 #include <string>
 
 #include "common/EBLog.h"
@@ -21,6 +22,7 @@ constexpr const char kEndMarker[] = "END_EXTENT_INFO";
 constexpr std::size_t kLineBufferSize = 1024;
 // Three 20-digit numbers, two blanks and a line feed.
 constexpr std::size_t kLongestRecordLine = 3 * 20 + 3;
+constexpr std::size_t kReadChunk = 64 * 1024;
 constexpr std::size_t kWriteChunk = 64 * 1024;
 
 // The caller's stream is used with its exceptions off and plain formatting,
@@ -110,20 +112,43 @@ void ExtentBrowseImpl::LoadExtentInfo() {
   unsigned long long lastScanned = 0;
   AFileInfoInternal record;
   bool complete = false;
-  char line[kLineBufferSize];
-  while (stream.good()) {
-    stream.getline(line, sizeof line);
-    // A line too long for the buffer fails the stream: the block is cut.
-    if (stream.fail()) break;
-    const std::size_t length = static_cast<std::size_t>(stream.gcount()) - (stream.eof() ? 0 : 1);
+  // The block is read a chunk at a time and parsed in place: a line at a
+  // time through the stream costs more than the parsing. Lines keep their
+  // limit of 1023 characters.
+  std::unique_ptr<char[]> buffer(new char[kReadChunk]);
+  std::size_t begin = 0;  // the unparsed bytes are [begin, end)
+  std::size_t end = 0;
+  bool streamEnded = false;
+  for (;;) {
+    const char* const start = buffer.get() + begin;
+    const char* newline = static_cast<const char*>(std::memchr(start, '\n', end - begin));
+    if (newline == nullptr) {
+      // A line too long for a reader of 1023-character lines cuts the block.
+      if (end - begin >= kLineBufferSize) break;
+      if (!streamEnded) {
+        std::memmove(buffer.get(), start, end - begin);
+        end -= begin;
+        begin = 0;
+        stream.read(buffer.get() + end, static_cast<std::streamsize>(kReadChunk - end));
+        const std::size_t got = static_cast<std::size_t>(stream.gcount());
+        end += got;
+        streamEnded = got == 0 || !stream.good();
+        continue;
+      }
+      if (begin == end) break;  // the stream ended before the end marker
+      newline = buffer.get() + end;  // a last line without its line feed
+    }
+    const std::size_t length = static_cast<std::size_t>(newline - start);
+    begin += length + (newline < buffer.get() + end ? 1 : 0);
+    if (length >= kLineBufferSize) break;
     if (length == 0) continue;
-    if (length == sizeof kEndMarker - 1 && std::memcmp(line, kEndMarker, length) == 0) {
+    if (length == sizeof kEndMarker - 1 && std::memcmp(start, kEndMarker, length) == 0) {
       complete = true;
       break;
     }
     // A damaged line ends the block as cut short, rather than storing a
     // record made of whatever could be read from it.
-    if (!ParseRecordLine(line, length, extentNumber, record)) break;
+    if (!ParseRecordLine(start, length, extentNumber, record)) break;
     // Blocks are written in ascending order, so the end is the usual place.
     if (map.empty() || map.rbegin()->first < extentNumber) {
       map.emplace_hint(map.end(), extentNumber, record);
@@ -136,10 +161,12 @@ void ExtentBrowseImpl::LoadExtentInfo() {
   stream.clear();
   if (complete) {
     cacheComplete = true;
+    // Leave the stream just past the end marker, as a reader of lines would.
+    if (begin < end) stream.seekg(-static_cast<std::streamoff>(end - begin), std::ios::cur);
   } else {
     stream.seekg(cacheStartPos);
-    stream.clear();
   }
+  stream.clear();
   converter->ExtentNumToName(lastScanned, volumeCtxt.lastItemName);
 }
 
