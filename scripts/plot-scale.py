@@ -70,23 +70,30 @@ def main():
             tempfile.NamedTemporaryFile("w", suffix=".dat", delete=False) as hit:
         mem.write(data_block(memory))
         hit.write(data_block(hits))
+    # The same colour for the same map in both panels: the browser first,
+    # then the bare B-tree, then the old map.
+    def colour(title):
+        return 1 if title.startswith("browser") else 2 if "btree" in title else 3
+
     plots = []
-    for index, (name, data) in enumerate((("memory", mem.name), ("hit", hit.name))):
+    for name, data in (("memory", mem.name), ("hit", hit.name)):
         series = memory if name == "memory" else hits
         plots.append(", ".join(
-            f"'{data}' index {i} with linespoints lw 2 title '{title}'"
+            f"'{data}' index {i} with linespoints lw 2 lc {colour(title)} title '{title}'"
             for i, title in enumerate(series)))
     script = f"""
 set terminal svg size 900,380 font 'sans,11' background '#ffffff' noenhanced
 set output '{sys.argv[2]}'
 set multiplot layout 1,2
 set logscale x
+set xrange [50000:30000000]
 set xlabel 'extents in the map'
 set grid
+set yrange [0:120]
 set key top left opaque
-set yrange [0:*]
 set title 'Heap bytes per extent'
 plot {plots[0]}
+set yrange [0:*]
 set title 'Hit lookup, one thread (ns, CPU time)'
 plot {plots[1]}
 unset multiplot
