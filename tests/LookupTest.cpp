@@ -1,18 +1,24 @@
-// Lookups end to end against the index service: file-system, virtual-server
-// and database items, name-paged and extent-range, and the failure paths.
+// Lookups end to end against the index service: every kind of item, both
+// request forms, every way a page travels, and the failure paths.
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 #include <random>
 #include <stdexcept>
 
 #include "extentbrowse/EBExtentNameConverter.h"
+#include "extentbrowse/EBPerfCounters.h"
 #include "extentbrowse/ExtentBrowse.h"
 #include "support/BrowserFixtures.h"
 
 namespace {
 
 using namespace ebtest;
+using Range = std::pair<unsigned long long, unsigned long long>;
+using Ranges = std::vector<Range>;
+using Kind = ebindex::ScriptedResponse;
+constexpr unsigned long long kNoRange = ~0ull;
 
 std::string OldVirtualServerName(unsigned long long extent) {
   return "Extent" + std::to_string(extent);
@@ -27,7 +33,7 @@ std::string OldDatabaseName(unsigned long long extent) {
 class LookupTest : public IndexTest {
  protected:
   ExtentBrowseResult Lookup(ExtentBrowseImpl& browser, unsigned long long extent,
-                            unsigned long long rangeStart = 0xFFFFFFFFFFFFFFFFull) {
+                            unsigned long long rangeStart = kNoRange) {
     afileId = afileValue = 77;
     return browser.GetAFInfo(extent, afileId, afileValue, rangeStart);
   }
@@ -39,68 +45,112 @@ class LookupTest : public IndexTest {
   }
   void ExpectNotFound(ExtentBrowseImpl& browser, unsigned long long extent) {
     EXPECT_EQ(Lookup(browser, extent), EB_EXTENT_NOT_FOUND) << extent;
-    EXPECT_EQ(afileId, 77u) << "outputs untouched";
-    EXPECT_EQ(afileValue, 77u);
-  }
-  static const CNMessageBase& PagingOfQuery(const CNMessageBase& query) {
-    return *query.findObject(8)->findObject(2);
+    EXPECT_EQ(afileId + afileValue, 154u) << "outputs untouched";
   }
   std::string LastStartName() {
     const ebindex::RecordedBrowse last = index().browseCalls().back();
-    const CNMessageBase& query = last.hadWrapper ? last.wrapper.queries.front()
-                                 : last.v1       ? last.request.findList(136)->front()
-                                                 : last.request.findList(12)->front();
-    return query.findObject(8)->findObject(2)->getstring(4, 4);
+    return StartNameIn(last.hadWrapper ? last.wrapper.queries.front()
+                       : last.v1       ? last.request.findList(136)->front()
+                                       : last.request.findList(12)->front());
+  }
+  Range LastRange() {
+    const Ranges ranges = RecordedRanges(log);
+    return ranges.empty() ? Range(0, 0) : ranges.back();
   }
 
   unsigned long long afileId = 0;
   unsigned long long afileValue = 0;
 };
 
-TEST_F(LookupTest, AFileSystemItemIsBrowsedAPageAtATime) {
-  AddItem("/f", 0, 250);
+TEST_F(LookupTest, AFileSystemItemIsBrowsedAPageAtATimeAndItsHolesNeedNoBrowse) {
+  AddItem("/f", 0, 60);
+  AddItem("/f", 80, 220);
   auto browser = MakeBrowser(0, "/f", 100);
+  EXPECT_FALSE(browser->IsExtentEmpty(7)) << "not known yet, and asking does not browse";
+  EXPECT_EQ(BrowseCount(), 0u);
 
   ExpectFound(*browser, 0);
+  EXPECT_EQ(LastRange(), Range(0, 119));  // a hundred items: 0-59 and 80-119
+  ExpectFound(*browser, 119);
+  ExpectNotFound(*browser, 70);
+  EXPECT_TRUE(browser->IsExtentEmpty(7));
+  EXPECT_FALSE(browser->IsExtentEmpty(8));
   EXPECT_EQ(BrowseCount(), 1u);
-  EXPECT_EQ(RecordedRanges(log), (std::vector<std::pair<unsigned long long, unsigned long long>>{
-                                     {0, 99}}));
-  ExpectFound(*browser, 50);
-  ExpectFound(*browser, 99);  // the range's last extent is in the map
-  EXPECT_EQ(BrowseCount(), 1u);
-  EXPECT_TRUE(browser->IsExtentEmpty(49));
-  EXPECT_FALSE(browser->IsExtentEmpty(50));
 
-  ExpectFound(*browser, 120);  // the page starts at the extent looked up
+  ExpectFound(*browser, 150);  // the page starts at the extent looked up
+  EXPECT_EQ(LastStartName(), Base32Name(150));
+  EXPECT_EQ(LastRange(), Range(150, 249));
   EXPECT_EQ(BrowseCount(), 2u);
-  EXPECT_EQ(LastStartName(), Base32Name(120));
-
-  // Past the end the index has nothing: the range is the extent alone.
-  ExpectNotFound(*browser, 300);
-  EXPECT_EQ(BrowseCount(), 3u);
-  EXPECT_EQ(RecordedRanges(log).back(), std::make_pair(300ull, 300ull));
-  ExpectNotFound(*browser, 300);
-  EXPECT_EQ(BrowseCount(), 3u);
-  ExpectNotFound(*browser, 301);
-  EXPECT_EQ(BrowseCount(), 4u);
 }
 
-TEST_F(LookupTest, HolesInsideABrowsedRangeAreAnsweredWithoutBrowsing) {
-  AddItem("/f", 0, 10);
-  AddItem("/f", 20, 10);
-  auto browser = MakeBrowser(0, "/f", 15);
-  ExpectFound(*browser, 0);
-  EXPECT_EQ(RecordedRanges(log).back(), std::make_pair(0ull, 24ull));
-  ExpectNotFound(*browser, 15);
-  ExpectFound(*browser, 24);
+// After a page of the item was seen, a lookup past its end: the index has
+// nothing from there, which covers the rest of a virtual-server scheme but
+// says nothing past the extent itself for any other kind of item.
+TEST_F(LookupTest, PastTheEndOnlyAVirtualServerRangeReachesTheEndOfItsScheme) {
+  const struct {
+    int appType;
+    std::string (*name)(unsigned long long);
+    unsigned long long last;
+  } cases[] = {
+      {0, nullptr, 99999},        {53, nullptr, 99999},
+      {81, nullptr, 99999},       {53, OldDatabaseName, 99999},
+      {106, nullptr, 4294967295}, {106, OldVirtualServerName, 999999999},
+  };
+  int item = 0;
+  for (const auto& c : cases) {
+    const std::string path = "/i" + std::to_string(item++);
+    AddItem(path, 0, 20, c.name);
+    auto browser = MakeBrowser(c.appType, path, 10);
+    ExpectFound(*browser, 3);
+    ExpectNotFound(*browser, 99999);
+    EXPECT_EQ(LastRange(), Range(99999, c.last)) << c.appType;
+  }
+}
+
+TEST_F(LookupTest, OldNamesSwitchTheConverterAndKeepTheirOwnOrder) {
+  AddItem("/vm", 0, 100, OldVirtualServerName);
+  auto vm = MakeBrowser(106, "/vm", 10);
+  ExpectFound(*vm, 5);
+  // Virtual-server requests name their start in base32; the index translates.
+  EXPECT_EQ(LastStartName(), Base32Name(5));
+  EXPECT_FALSE(vm->GetExtentNameConverter()->isNewNamingScheme());
+  EXPECT_EQ(LastRange(), Range(5, 58));  // Extent5, Extent50 ... Extent58 in text order
+  ExpectFound(*vm, 55);
+  ExpectNotFound(*vm, 500);  // sorts between Extent5 and Extent58
   EXPECT_EQ(BrowseCount(), 1u);
-  EXPECT_FALSE(browser->IsExtentEmpty(15));
+  ExpectFound(*vm, 6);  // sorts after Extent58
+  EXPECT_EQ(LastStartName(), Base32Name(6));
+
+  AddItem("/db", 0, 20, OldDatabaseName);
+  AddItem("/db", 4294967296ull, 2, OldDatabaseName);
+  auto db = MakeBrowser(53, "/db", 10);
+  ExpectFound(*db, 4294967296ull);
+  EXPECT_EQ(std::get<0>(MapOf(*db).front()), 4294967296ull) << "not stored as 2^28";
+  ExpectFound(*db, 4294967297ull);
+  ExpectFound(*db, 3);
+  EXPECT_EQ(LastStartName(), "Ext_00000003") << "database requests use the converter's names";
+}
+
+TEST_F(LookupTest, AVirtualServerItemInOldNamesIsNotDeclaredAbsentBeforeItsNamesAreSeen) {
+  for (unsigned long long extent : {3, 7, 14, 24, 29, 31, 41, 45}) {
+    catalogue.addEntry("/vm", MakeEntry(extent, OldVirtualServerName(extent)));
+  }
+  index().setCatalogue(catalogue);
+  auto browser = MakeBrowser(106, "/vm", 50);
+  // Extent8 sorts after every name of the item: the index has nothing from
+  // there, which says nothing of the base32 names the converter still uses.
+  ExpectNotFound(*browser, 8);
+  EXPECT_EQ(LastRange(), Range(8, 8));
+  ExpectFound(*browser, 24);
+  ExpectNotFound(*browser, 9);
+  EXPECT_EQ(LastRange(), Range(9, 999999999));
 }
 
 struct RangeCase {
   unsigned long long rangeStart;
   unsigned long long extent;
   ExtentBrowseResult expected;
+  Ranges recorded;
 };
 
 // Extents 0-99 and 120-199; ranges of 10 from the range start.
@@ -113,108 +163,52 @@ TEST_P(RangeStartTest, OnlyARangeThatHoldsTheExtentAnswersForIt) {
   const RangeCase& c = GetParam();
   unsigned long long id = 77, value = 77;
   EXPECT_EQ(browser->GetAFInfo(c.extent, id, value, c.rangeStart), c.expected);
+  EXPECT_EQ(RecordedRanges(log), c.recorded);
   if (c.expected == EB_EXTENT_FOUND) {
     EXPECT_EQ(value, 2000 + c.extent);
   }
+  // A range that cannot answer says so instead of "not found".
   if (c.expected == EB_BROWSE_FAILED) {
-    // The range asked for cannot answer: it says so instead of "not found",
-    // and claims nothing it did not cover.
-    EXPECT_TRUE(RecordedRanges(log).empty());
     EXPECT_EQ(browser->GetAFInfo(c.extent, id, value), EB_EXTENT_FOUND);
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     BeforeInsideAndAfter, RangeStartTest,
-    ::testing::Values(RangeCase{30, 5, EB_BROWSE_FAILED},   // range after the extent
-                      RangeCase{0, 50, EB_BROWSE_FAILED},   // range before it
-                      RangeCase{41, 50, EB_EXTENT_FOUND},   // inside, at the range's end
-                      RangeCase{50, 50, EB_EXTENT_FOUND},   // inside, at its start
-                      RangeCase{105, 110, EB_EXTENT_NOT_FOUND},  // inside a hole
-                      RangeCase{0, 5, EB_EXTENT_FOUND}));
+    ::testing::Values(RangeCase{30, 5, EB_BROWSE_FAILED, {}}, RangeCase{0, 50, EB_BROWSE_FAILED, {}},
+                      RangeCase{41, 50, EB_EXTENT_FOUND, {{50, 50}}},  // at the range's end
+                      RangeCase{50, 50, EB_EXTENT_FOUND, {{50, 59}}},
+                      RangeCase{105, 110, EB_EXTENT_NOT_FOUND, {{110, 110}}},  // in a hole
+                      RangeCase{0, 5, EB_EXTENT_FOUND, {{5, 9}}}));
 
-TEST_F(LookupTest, AnExplicitRangeStartBrowsesByExtentNumber) {
+TEST_F(LookupTest, ExplicitRangesTakeAClientOfTheirOwnOnEveryPath) {
   AddItem("/f", 0, 300);
-  auto browser = MakeBrowser(0, "/f", 100);
-  EXPECT_EQ(Lookup(*browser, 150, 120), EB_EXTENT_FOUND);
-  EXPECT_EQ(afileId, 1150u);
-  // The range asked for is [120, 220); its last item ends the browsed range.
-  EXPECT_EQ(RecordedRanges(log).back(), std::make_pair(150ull, 219ull));
-  ExpectFound(*browser, 219);
-  EXPECT_EQ(BrowseCount(), 1u);
-  EXPECT_EQ(Lookup(*browser, 250, 240), EB_EXTENT_FOUND);
-  EXPECT_EQ(index().initializeCalls().size(), 1u) << "the range client is reused";
-  EXPECT_EQ(index().setPathsCalls().size(), 1u);
-}
-
-TEST_F(LookupTest, AVirtualServerItemInTheNewScheme) {
-  AddItem("/vm/disk0", 0, 100);
-  auto browser = MakeBrowser(106, "/vm/disk0", 10);
-  ExpectFound(*browser, 5);
-  EXPECT_EQ(LastStartName(), Base32Name(5));
-  EXPECT_EQ(RecordedRanges(log).back(), std::make_pair(5ull, 14ull));
-  ExpectNotFound(*browser, 1000);
-  // The index reported nothing from 1000 on: everything up to the new
-  // scheme's last extent counts as browsed.
-  EXPECT_EQ(RecordedRanges(log).back(), std::make_pair(1000ull, 4294967295ull));
-  ExpectNotFound(*browser, 5000);
-  EXPECT_EQ(BrowseCount(), 2u);
-}
-
-TEST_F(LookupTest, AVirtualServerItemInTheOldSchemeSwitchesAndKeepsTextOrder) {
-  AddItem("/vm/disk0", 0, 100, OldVirtualServerName);
-  auto browser = MakeBrowser(106, "/vm/disk0", 10);
-  ExpectFound(*browser, 5);
-  // The request names its start in base32; the index translates it.
-  EXPECT_EQ(LastStartName(), Base32Name(5));
-  EXPECT_FALSE(browser->GetExtentNameConverter()->isNewNamingScheme());
-  // Extent5, Extent50 ... Extent58: ten names in text order.
-  EXPECT_EQ(RecordedRanges(log).back(), std::make_pair(5ull, 58ull));
-  ExpectFound(*browser, 55);
-  // Extent500 sorts between Extent5 and Extent58: browsed, though absent.
-  ExpectNotFound(*browser, 500);
-  EXPECT_EQ(BrowseCount(), 1u);
-  // Extent6 sorts after Extent58: it needs a browse of its own, still
-  // requested by its base32 name.
-  ExpectFound(*browser, 6);
-  EXPECT_EQ(BrowseCount(), 2u);
-  EXPECT_EQ(LastStartName(), Base32Name(6));
-  // Past the end in the old scheme the range ends at 999999999.
-  ExpectNotFound(*browser, 99999);
-  EXPECT_EQ(RecordedRanges(log).back(), std::make_pair(99999ull, 999999999ull));
-}
-
-TEST_F(LookupTest, ADatabaseItemWithOldNamesFindsExtentsBeyond32Bits) {
-  AddItem("/db/file.edb", 0, 20, OldDatabaseName);
-  AddItem("/db/file.edb", 4294967296ull, 2, OldDatabaseName);
-  auto browser = MakeBrowser(53, "/db/file.edb", 10);
-  ExpectFound(*browser, 4294967296ull);
-  EXPECT_EQ(std::get<0>(MapOf(*browser).front()), 4294967296ull) << "not stored as 2^28";
-  ExpectFound(*browser, 4294967297ull);
-  // Now in the old scheme: the next page is asked for by its hex name.
-  ExpectFound(*browser, 3);
-  EXPECT_EQ(LastStartName(), "Ext_00000003");
-  // The index's "nothing from here" covers the start extent alone.
-  ExpectNotFound(*browser, 4294967300ull);
-  EXPECT_EQ(RecordedRanges(log).back(), std::make_pair(4294967300ull, 4294967300ull));
-}
-
-TEST_F(LookupTest, AVirtualServerItemInOldNamesIsNotDeclaredAbsentBeforeItsNamesAreSeen) {
-  for (unsigned long long extent : {3, 7, 14, 24, 29, 31, 41, 45}) {
-    catalogue.addEntry("/vm/disk1", ebindex::Entry{extent, OldVirtualServerName(extent),
-                                                   1000 + extent, 2000 + extent, false});
+  const struct {
+    ebindex::Protocol protocol;
+    bool inProcess;
+  } cases[] = {{ebindex::Protocol::V2, false}, {ebindex::Protocol::V1, false},
+               {ebindex::Protocol::V1, true}};
+  for (const auto& c : cases) {
+    index().setProtocol(c.protocol);
+    SetLocalClientName(c.inProcess ? "localhost" : "");
+    index().clearRecords();
+    log.clear();
+    auto browser = MakeBrowser(0, "/f", 100);
+    EXPECT_EQ(Lookup(*browser, 150, 120), EB_EXTENT_FOUND);
+    EXPECT_EQ(afileValue, 2150u);
+    EXPECT_EQ(LastRange(), Range(150, 219)) << "[120, 220) ends at its last item";
+    ExpectFound(*browser, 219);
+    EXPECT_EQ(Lookup(*browser, 250, 240), EB_EXTENT_FOUND);
+    EXPECT_EQ(index().initializeCalls().size(), 1u) << "the range client is reused";
+    EXPECT_EQ(index().setPathsCalls().size(), 1u);
+    const ebindex::RecordedBrowse sent = index().browseCalls().back();
+    EXPECT_TRUE(sent.v1 == (c.protocol == ebindex::Protocol::V1) && !sent.hadWrapper);
+    EXPECT_EQ(sent.direct, c.inProcess);
+    // Only the in-process request is pointed at the page it browses.
+    EXPECT_EQ(LastStartName(), c.inProcess ? Base32Name(250) : "");
+    EXPECT_EQ(log.count("Using direct call to browse extents."), c.inProcess ? 2u : 0u);
   }
-  index().setCatalogue(catalogue);
-  auto browser = MakeBrowser(106, "/vm/disk1", 50);
-  // Extent8 sorts after every name of the item: the index has nothing from
-  // there, which says nothing of base32 names the converter still uses.
-  ExpectNotFound(*browser, 8);
-  EXPECT_EQ(RecordedRanges(log).back(), std::make_pair(8ull, 8ull));
-  ExpectFound(*browser, 24);
-  // The names it brought settle the scheme; from then on "nothing from
-  // here" reaches the end of the old scheme.
-  ExpectNotFound(*browser, 9);
-  EXPECT_EQ(RecordedRanges(log).back(), std::make_pair(9ull, 999999999ull));
+  SetLocalClientName("");
 }
 
 TEST_F(LookupTest, PageSizesOf2To32AndMoreAskForEverythingInsteadOfWrapping) {
@@ -224,60 +218,47 @@ TEST_F(LookupTest, PageSizesOf2To32AndMoreAskForEverythingInsteadOfWrapping) {
     auto browser = MakeBrowser(0, "/f", pageSize);
     ExpectFound(*browser, 0);
     ExpectFound(*browser, 299);
-    EXPECT_EQ(index().browseCalls().size(), 1u) << pageSize;
-    EXPECT_EQ(PagingOfQuery(index().browseCalls().back().wrapper.queries.front()).getint64(3),
-              4294967295ll);
+    ASSERT_EQ(index().browseCalls().size(), 1u) << pageSize;
+    EXPECT_EQ(PagingOf(index().browseCalls()[0].wrapper.queries[0]).getint64(3), 4294967295ll);
     // The extent range keeps all 64 bits of the page size.
     EXPECT_EQ(Lookup(*MakeBrowser(0, "/f", pageSize), 5, 0), EB_EXTENT_FOUND);
-    const CNMessageBase rangePath = index().initializeCalls().back().request.findList(4)->front();
-    ASSERT_NE(rangePath.findObject(5), nullptr);
-    EXPECT_EQ(rangePath.findObject(5)->findList(6)->front().getint64(2),
+    const CNMessageBase path = index().initializeCalls().back().request.findList(4)->front();
+    EXPECT_EQ(path.findObject(5)->findList(6)->front().getint64(2),
               static_cast<long long>(pageSize));
   }
 }
 
-TEST_F(LookupTest, ARequestFailureFailsEveryLaterBrowsingLookup) {
+// Each failure fails its lookup and every later browsing lookup of the
+// browser, records no range for the page it spoiled, and leaves the next
+// browse to a new client, whose pages are recorded and found again.
+TEST_F(LookupTest, AFailureFailsTheBrowserButLaterPagesStillCount) {
   AddItem("/f", 0, 300);
-  auto browser = MakeBrowser(0, "/f", 100);
-  index().failBrowse(1, false, 1);
-  EXPECT_EQ(Lookup(*browser, 10), EB_BROWSE_FAILED);
-  EXPECT_TRUE(log.contains("Browse() failed. [/f]"));
-  EXPECT_TRUE(RecordedRanges(log).empty());
-
-  // A new client browses, and the lookup still reports the earlier failure.
-  EXPECT_EQ(Lookup(*browser, 10), EB_BROWSE_FAILED);
-  EXPECT_EQ(index().initializeCalls().size(), 2u);
-  ExpectFound(*browser, 20);  // what that browse brought is found
-}
-
-TEST_F(LookupTest, AnInitialisationFailureFailsTheLookup) {
-  AddItem("/f", 0, 10);
-  auto browser = MakeBrowser(0, "/f");
-  index().failInitialize(1);
-  EXPECT_EQ(Lookup(*browser, 1), EB_BROWSE_FAILED);
-  EXPECT_TRUE(log.contains("IdxBrowseClient initialization failed."));
-}
-
-TEST_F(LookupTest, AResponseFailureFailsTheBrowseAndRecordsNoRange) {
-  using Kind = ebindex::ScriptedResponse;
-  const std::vector<std::vector<Kind>> scripts = {
-      {Kind::Of(Kind::kNoBrowseResult), Kind::Of(Kind::kEnd)},
-      {Kind::Of(Kind::kNoDataList), Kind::Of(Kind::kEnd)},
-      {Kind::Of(Kind::kNull), Kind::Of(Kind::kEnd)},
-      {Kind::Of(Kind::kOtherClass), Kind::Of(Kind::kEnd)},
-      {Kind::Error(7), Kind::Of(Kind::kEnd)},
-      {Kind::Of(Kind::kPage), Kind::Error(9), Kind::Of(Kind::kEnd)},
+  const auto script = [this](std::vector<Kind> responses) -> std::function<void()> {
+    return [this, responses] { index().scriptResponses(responses, 1); };
   };
-  AddItem("/f", 0, 300);
-  for (const std::vector<Kind>& script : scripts) {
+  const Kind end = Kind::Of(Kind::kEnd);
+  const std::vector<std::function<void()>> faults = {
+      [this] { index().failInitialize(1); },
+      [this] { index().failBrowse(1, false, 1); },
+      [this] { index().failBrowse(1, true, 1); },
+      script({Kind::Of(Kind::kNoBrowseResult), end}),
+      script({Kind::Of(Kind::kNoDataList), end}),
+      script({Kind::Of(Kind::kNull), end}),
+      script({Kind::Of(Kind::kOtherClass), end}),
+      script({Kind::Error(7), end}),
+      script({Kind::Of(Kind::kPage), Kind::Error(9), end}),
+  };
+  for (std::size_t i = 0; i < faults.size(); ++i) {
     log.clear();
+    index().clearRecords();
     auto browser = MakeBrowser(0, "/f", 100);
-    index().scriptResponses(script, 1);
-    EXPECT_EQ(Lookup(*browser, 10), EB_BROWSE_FAILED);
-    EXPECT_TRUE(RecordedRanges(log).empty()) << "no range for a page that failed";
-    // Later browses record their ranges again, though the browser stays failed.
-    EXPECT_EQ(Lookup(*browser, 150), EB_BROWSE_FAILED);
-    EXPECT_EQ(RecordedRanges(log).size(), 1u);
+    faults[i]();
+    EXPECT_EQ(Lookup(*browser, 10), EB_BROWSE_FAILED) << i;
+    EXPECT_TRUE(log.contains("Browse() failed. [/f]")) << i;
+    EXPECT_TRUE(RecordedRanges(log).empty()) << i;
+    EXPECT_EQ(Lookup(*browser, 150), EB_BROWSE_FAILED) << i;
+    EXPECT_EQ(RecordedRanges(log), (Ranges{{150, 249}})) << i;
+    EXPECT_EQ(index().initializeCalls().size(), 2u) << i;
     ExpectFound(*browser, 150);
   }
 }
@@ -285,16 +266,12 @@ TEST_F(LookupTest, AResponseFailureFailsTheBrowseAndRecordsNoRange) {
 TEST_F(LookupTest, ALookupTheIndexCannotSettleIsGivenUpAfterTwoBrowses) {
   AddItem("/f", 1, 8);
   // A misnamed entry: it sorts after every base32 name but reads as extent 0.
-  ebindex::Entry misnamed;
-  misnamed.extent = 99;
-  misnamed.name = "Z";
-  catalogue.addEntry("/f", misnamed);
+  catalogue.addEntry("/f", MakeEntry(99, "Z"));
   index().setCatalogue(catalogue);
-
   auto browser = MakeBrowser(0, "/f", 8);
   ExpectFound(*browser, 1);  // records (1, 8)
-  // The page from 10 holds only "Z": the range (10, 0) is taken for (1, 8)
-  // and not kept, so no browse ever settles 10.
+  // The page from 10 holds only "Z": its range (10, 0) is dropped, so no
+  // browse ever settles 10.
   EXPECT_EQ(Lookup(*browser, 10), EB_BROWSE_FAILED);
   EXPECT_EQ(BrowseCount(), 3u);
   EXPECT_TRUE(log.contains("ioExtNum [10] is still unresolved after 2 browses; giving up."));
@@ -325,23 +302,53 @@ TEST_F(LookupTest, AnExceptionInsideABrowseFailsItWithoutLeavingTheLibrary) {
   ExpectFound(*browser, 3);
 }
 
-TEST_F(LookupTest, V1BrowsesRemoteAndInProcessAnswerAlike) {
-  AddItem("/f", 0, 50);
-  index().setProtocol(ebindex::Protocol::V1);
-  {
-    auto remote = MakeBrowser(0, "/f", 10);
-    ExpectFound(*remote, 7);
-    EXPECT_FALSE(index().browseCalls().back().direct);
+TEST_F(LookupTest, TheFacadeAsksForNamesAndAGuidReachesOnlyRequestsBuiltAfterIt) {
+  AddItem("/f", 0, 100);
+  AddItem("/f", 120, 280);
+  SCParams params = MakeParams(0);
+  ExtentBrowse browse(params, "/f", nullptr, EB_MODE_DEFAULT, 100, 13, false, 0, "");
+  unsigned long long id = 0, value = 0;
+  ASSERT_EQ(browse.GetAFInfo(5, id, value), EB_EXTENT_FOUND);
+  EXPECT_EQ(index().initializeCalls().back().request.findObject(8)->getint64(1), 2);
+  EXPECT_EQ(LastStartName(), Base32Name(5));
+
+  // The map and the browsed ranges stay as they were.
+  browse.SetBackupSetGuid("guid-1");
+  EXPECT_EQ(browse.GetAFInfo(5, id, value), EB_EXTENT_FOUND);
+  EXPECT_EQ(browse.GetAFInfo(110, id, value), EB_EXTENT_NOT_FOUND);
+  EXPECT_EQ(BrowseCount(), 1u);
+  // The client made before keeps its request; the next one names the
+  // backup by the GUID alone.
+  ASSERT_EQ(browse.GetAFInfo(200, id, value), EB_EXTENT_FOUND);
+  EXPECT_FALSE(index().browseCalls().back().request.findObject(3)->hasTag(25));
+  index().failBrowse(1, false, 1);
+  EXPECT_EQ(browse.GetAFInfo(350, id, value), EB_BROWSE_FAILED);
+  EXPECT_EQ(browse.GetAFInfo(350, id, value), EB_BROWSE_FAILED);
+  const CNMessageBase entity = *index().initializeCalls().back().request.findObject(3);
+  EXPECT_EQ(entity.tags(), (std::vector<int>{25, 38}));
+  EXPECT_EQ(entity.getstring(10, 25), "guid-1");
+
+  // Failed lookups record no error text.
+  std::string text = "stale";
+  EXPECT_EQ(browse.GetLatestErrorInfo(text), 0);
+  EXPECT_EQ(text, "");
+}
+
+TEST_F(LookupTest, EveryStepOfALookupCountsOnce) {
+  AddItem("/f", 0, 10);
+  auto browser = MakeBrowser(0, "/f");
+  const std::vector<ThrdPerfCounter::Snapshot> before = gEbPerfCounter->snapshot();
+  ExpectFound(*browser, 3);  // a miss: one browse of one data response and the end
+  ExpectFound(*browser, 4);  // a hit
+  const std::vector<ThrdPerfCounter::Snapshot> after = gEbPerfCounter->snapshot();
+  // EBBrowse, InBrowseCallBack, AddToExtentMap, FindInExtentMap, TimeInGetAfInfo,
+  // AddToBrowsedBuckets, FindInBrowsedBuckets, WaitToSendBrowse,
+  // WaitForBrowseComplete, TimeToGetFirstBrowseCallBack.
+  const unsigned long long counts[] = {1, 2, 1, 3, 0, 1, 1, 1, 1, 1};
+  for (int id = 0; id < 10; ++id) {
+    EXPECT_EQ(after[id].count - before[id].count, counts[id]) << after[id].name;
+    EXPECT_EQ(after[id].running, before[id].running) << after[id].name;
   }
-  SetLocalClientName("localhost");
-  {
-    auto inProcess = MakeBrowser(0, "/f", 10);
-    ExpectFound(*inProcess, 7);
-    ExpectFound(*inProcess, 30);
-    EXPECT_TRUE(index().browseCalls().back().direct);
-    EXPECT_EQ(LastStartName(), Base32Name(30));
-  }
-  SetLocalClientName("");
 }
 
 struct DeliveryPath {
@@ -351,8 +358,8 @@ struct DeliveryPath {
   int appType;
 };
 
-// One item of 200 extents numbered from 0, browsed ten at a time through
-// each way a page can travel.
+// One item of 200 extents browsed ten at a time through each way a page
+// can travel.
 class DeliveryPathTest : public IndexTest, public ::testing::WithParamInterface<DeliveryPath> {
  protected:
   DeliveryPathTest() {
@@ -362,7 +369,9 @@ class DeliveryPathTest : public IndexTest, public ::testing::WithParamInterface<
   }
   ~DeliveryPathTest() override { SetLocalClientName(""); }
 
-  std::unique_ptr<ExtentBrowseImpl> Browser() { return MakeBrowser(GetParam().appType, "/item", 10); }
+  std::unique_ptr<ExtentBrowseImpl> Browser() {
+    return MakeBrowser(GetParam().appType, "/item", 10);
+  }
   static std::size_t EnumeratedCount(ExtentBrowseImpl& browser) {
     void* handle = browser.OpenEnum();
     if (handle == nullptr) return 0;
@@ -386,12 +395,8 @@ TEST_P(DeliveryPathTest, LookupsInAnyOrderAndAnEnumerationAfterThemAnswerForTheW
   for (int i = 0; i < 300; ++i) {
     const unsigned long long extent = random() % 250;
     const ExtentBrowseResult result = fresh->GetAFInfo(extent, id, value);
-    if (extent < 200) {
-      ASSERT_EQ(result, EB_EXTENT_FOUND) << extent;
-      ASSERT_EQ(value, 2000 + extent);
-    } else {
-      ASSERT_EQ(result, EB_EXTENT_NOT_FOUND) << extent;
-    }
+    ASSERT_EQ(result, extent < 200 ? EB_EXTENT_FOUND : EB_EXTENT_NOT_FOUND) << extent;
+    ASSERT_TRUE(extent >= 200 || value == 2000 + extent) << extent;
   }
   EXPECT_EQ(EnumeratedCount(*fresh), 200u);
 }

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "BrowseMessages.h"
-#include "ebindex/IndexService.h"
+#include "support/IndexFixtures.h"
 #include "extentbrowse/ExtentBrowseImpl.h"
 #include "support/TestSupport.h"
 
