@@ -175,7 +175,8 @@ TEST_P(RangeStartTest, OnlyARangeThatHoldsTheExtentAnswersForIt) {
 
 INSTANTIATE_TEST_SUITE_P(
     BeforeInsideAndAfter, RangeStartTest,
-    ::testing::Values(RangeCase{30, 5, EB_BROWSE_FAILED, {}}, RangeCase{0, 50, EB_BROWSE_FAILED, {}},
+    ::testing::Values(RangeCase{30, 5, EB_BROWSE_FAILED, {}},
+                      RangeCase{0, 50, EB_BROWSE_FAILED, {}},
                       RangeCase{41, 50, EB_EXTENT_FOUND, {{50, 50}}},  // at the range's end
                       RangeCase{50, 50, EB_EXTENT_FOUND, {{50, 59}}},
                       RangeCase{105, 110, EB_EXTENT_NOT_FOUND, {{110, 110}}},  // in a hole
