@@ -1,33 +1,15 @@
 // The string helpers for browse paths and item names.
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include "browser/PathHelpers.h"
 #include "support/TestSupport.h"
 
 namespace {
 
-using ebtest::LoggingTest;
 using ebtest::MakeParams;
 
-class TransformPathTest : public LoggingTest {};
-
-TEST_F(TransformPathTest, VirtualServerPathsGetABackslashForEverySlash) {
-  const SCParams params = MakeParams(106);
-  std::string path = "a/b//c/";
-  ASSERT_EQ(path.size(), 7u);
-  EXPECT_TRUE(TransformPath(path, &params));
-  EXPECT_EQ(path, "a\\b\\\\c\\");
-  EXPECT_EQ(log.messages(),
-            (std::vector<std::string>{"replaced '/' with '\\' at pos = 1",
-                                      "replaced '/' with '\\' at pos = 3",
-                                      "replaced '/' with '\\' at pos = 4",
-                                      "replaced '/' with '\\' at pos = 6"}));
-  EXPECT_EQ(log.writer().lines().front().level, 5);
-}
-
-TEST_F(TransformPathTest, OtherTypesAndExistingBackslashesAreLeftAlone) {
+TEST(TransformPathTest, OnlyVirtualServerPathsGetABackslashForEverySlash) {
+  ebtest::ScopedLogCapture log(5);
   for (int appType : {0, 53, 81, 105, 107}) {
     const SCParams params = MakeParams(appType);
     std::string path = "a/b//c/";
@@ -35,54 +17,41 @@ TEST_F(TransformPathTest, OtherTypesAndExistingBackslashesAreLeftAlone) {
     EXPECT_EQ(path, "a/b//c/") << appType;
   }
   EXPECT_TRUE(log.messages().empty());
-
   const SCParams virtualServer = MakeParams(106);
-  std::string mixed = "\\vm\\disk/0";
-  EXPECT_TRUE(TransformPath(mixed, &virtualServer));
-  EXPECT_EQ(mixed, "\\vm\\disk\\0");
-
-  std::string path = "/a/b";
+  std::string path = "\\a/b//c/";
+  EXPECT_TRUE(TransformPath(path, &virtualServer));
+  EXPECT_EQ(path, "\\a\\b\\\\c\\");
+  EXPECT_EQ(log.messages(), (std::vector<std::string>{"replaced '/' with '\\' at pos = 2",
+                                                      "replaced '/' with '\\' at pos = 4",
+                                                      "replaced '/' with '\\' at pos = 5",
+                                                      "replaced '/' with '\\' at pos = 7"}));
+  EXPECT_EQ(log.writer().lines().front().level, 5);
+  path = "/a";
   EXPECT_FALSE(TransformPath(path, nullptr));
-  EXPECT_EQ(path, "/a/b");
+  EXPECT_EQ(path, "/a");
 }
 
-TEST(GetRealNameTest, TakesEverythingAfterTheFirstSeparator) {
-  struct Case {
-    std::string itemName;
-    std::string expected;
-  };
-  const Case cases[] = {
-      {"plain", "plain"},
-      {"abc\x12xyz", "xyz"},
-      {"abc\x12", ""},
-      {"\x12" "first", "first"},
-      {"a\x12" "b\x12" "c", "b\x12" "c"},
-      {"", ""},
-  };
-  for (const Case& c : cases) {
+TEST(StringHelpersTest, NamesTypesTakeRealNamesAndShrinkRuns) {
+  const std::pair<std::string, std::string> names[] = {
+      {"plain", "plain"}, {"abc\x12xyz", "xyz"}, {"abc\x12", ""}, {"\x12" "first", "first"},
+      {"a\x12" "b\x12" "c", "b\x12" "c"}, {"", ""}};
+  for (const auto& [item, real] : names) {
     std::string out = "previous content";
-    GetRealName(c.itemName, out);
-    EXPECT_EQ(out, c.expected);
+    GetRealName(item, out);
+    EXPECT_EQ(out, real);
   }
-}
-
-TEST(BrowseRespTypeStrTest, NamesTheKnownTypes) {
-  const char* names[] = {"Data", "Prediction", "Partial", "Error", "Warning", "End", "Progress"};
-  for (int type = 0; type <= 6; ++type) {
-    EXPECT_STREQ(BrowseRespTypeStr(static_cast<databrowse::BrowseResponseType>(type)), names[type]);
+  const char* types[] = {"Data", "Prediction", "Partial", "Error", "Warning", "End", "Progress",
+                         "Unknown", "Unknown", "Unknown"};
+  const int values[] = {0, 1, 2, 3, 4, 5, 6, 7, 100, -1};
+  for (int i = 0; i < 10; ++i) {
+    EXPECT_STREQ(BrowseRespTypeStr(static_cast<databrowse::BrowseResponseType>(values[i])), types[i]);
   }
-  for (int type : {7, 15, 100, -1}) {
-    EXPECT_STREQ(BrowseRespTypeStr(static_cast<databrowse::BrowseResponseType>(type)), "Unknown");
-  }
-}
-
-TEST(RemoveDuplicatesTest, ShrinksRunsOfTheCharacterOnly) {
-  const char* cases[][3] = {
-      {"//a///b/c//", "/", "/a/b/c/"}, {"aabb", "/", "aabb"}, {"aabb", "a", "abb"}, {"", "/", ""}};
-  for (const auto& c : cases) {
-    std::string text = c[0];
-    RemoveDuplicates(text, c[1][0]);
-    EXPECT_EQ(text, c[2]) << c[0];
+  const char* runs[][3] = {{"//a///b/c//", "/", "/a/b/c/"}, {"aabb", "/", "aabb"},
+                           {"aabb", "a", "abb"},            {"", "/", ""}};
+  for (const auto& run : runs) {
+    std::string text = run[0];
+    RemoveDuplicates(text, run[1][0]);
+    EXPECT_EQ(text, run[2]) << run[0];
   }
 }
 
