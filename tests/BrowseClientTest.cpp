@@ -7,7 +7,7 @@
 #include <mutex>
 #include <thread>
 
-#include "support/IndexFixtures.h"
+#include "support/Support.h"
 
 namespace {
 

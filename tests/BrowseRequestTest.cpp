@@ -4,7 +4,7 @@
 
 #include "extentbrowse/EBPerfCounters.h"
 #include "extentbrowse/ExtentBrowse.h"
-#include "support/BrowserFixtures.h"
+#include "support/Support.h"
 
 namespace {
 

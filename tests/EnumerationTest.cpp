@@ -8,7 +8,7 @@
 #include <sstream>
 #include <thread>
 
-#include "support/BrowserFixtures.h"
+#include "support/Support.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <sstream>
 #include <string>
 
-#include "support/BrowserFixtures.h"
+#include "support/Support.h"
 
 namespace {
 

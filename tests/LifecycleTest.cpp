@@ -15,7 +15,7 @@
 #include "common/EBLog.h"
 #include "extentbrowse/EBPerfCounters.h"
 #include "extentbrowse/ExtentBrowse.h"
-#include "support/BrowserFixtures.h"
+#include "support/Support.h"
 
 namespace {
 

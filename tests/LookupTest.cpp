@@ -10,7 +10,7 @@
 #include "extentbrowse/EBExtentNameConverter.h"
 #include "extentbrowse/EBPerfCounters.h"
 #include "extentbrowse/ExtentBrowse.h"
-#include "support/BrowserFixtures.h"
+#include "support/Support.h"
 
 namespace {
 

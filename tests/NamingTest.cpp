@@ -11,7 +11,7 @@
 #include "naming/NameOrder.h"
 #include "naming/NewExtentNameConverter.h"
 #include "naming/VSAExtentNameConverter.h"
-#include "support/TestSupport.h"
+#include "support/Support.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "browser/PathHelpers.h"
-#include "support/TestSupport.h"
+#include "support/Support.h"
 
 namespace {
 

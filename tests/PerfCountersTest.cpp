@@ -10,7 +10,7 @@
 #include "ThrdPerfCounter.h"
 #include "extentbrowse/EBPerfCounters.h"
 #include "extentbrowse/ExtentBrowse.h"
-#include "support/TestSupport.h"
+#include "support/Support.h"
 
 namespace {
 

@@ -3,13 +3,51 @@
 #include <gtest/gtest.h>
 
 #include "browser/TdfsIdxBrowseClientResp.h"
-#include "support/BrowserFixtures.h"
+#include "support/Support.h"
 
 namespace {
 
 using namespace ebtest;
 
 std::string ItemPath(unsigned long long extent) { return "/f\x12" + Base32Name(extent); }
+
+struct DataItem {
+  std::string path;  // as the index sends it: item path, 0x12, extent name
+  unsigned long long afileId, afileValue;
+  bool empty;
+};
+
+databrowse::BrowseResponse DataResponse(const std::vector<DataItem>& items) {
+  std::vector<CNMessageBase> data;
+  for (const DataItem& item : items) {
+    databrowse::BrowseData entry;
+    entry.setstring(5, 5, item.path);
+    databrowse::ArchiveFileInfo archiveFile;
+    archiveFile.setint64(1, 12, static_cast<long long>(item.afileId));
+    archiveFile.setint64(2, 13, static_cast<long long>(item.afileValue));
+    entry.setObjectAccessor(&archiveFile, 9, 21);
+    databrowse::ItemAttributes attributes;
+    attributes.setint64(1, 18, item.empty ? 1 : 0);
+    entry.setObjectAccessor(&attributes, 1, 1);
+    data.push_back(entry);
+  }
+  databrowse::BrowseResult result;
+  result.setlistobject(3, 6, &data);
+  databrowse::BrowseResponse response;
+  response.setint64(1, 1, databrowse::BROWSE_RESPONSE_DATA);
+  response.setObjectAccessor(&result, 6, 9);
+  return response;
+}
+
+databrowse::BrowseResponse ErrorResponse(int code) {
+  databrowse::BrowseError error;
+  error.setint64(1, 1, code);
+  const std::vector<CNMessageBase> errors(1, error);
+  databrowse::BrowseResponse response;
+  response.setint64(1, 1, databrowse::BROWSE_RESPONSE_ERROR);
+  response.setlistobject(4, 7, &errors);
+  return response;
+}
 
 databrowse::BrowseResponse WithErrors(databrowse::BrowseResponse response,
                                       std::vector<CNMessageBase> errors) {

@@ -1,4 +1,9 @@
-#include "support/IndexFixtures.h"
+#include "support/Support.h"
+
+#include <cstdio>
+#include <sstream>
+
+#include "ExtentNameConverter.h"
 
 namespace ebtest {
 
@@ -27,6 +32,29 @@ databrowse::BrowseRequest RequestFor(const std::string& path, int mode,
 }
 
 }  // namespace
+
+ScopedLogCapture::ScopedLogCapture(int level)
+    : writer_(new CCaptureLogWriter(level)), previous_(g_ptrLogWriter) {
+  g_ptrLogWriter = writer_;
+}
+
+SCParams MakeParams(int appType) {
+  SCParams params;
+  params.sourceClientId = 7;
+  params.appType = appType;
+  params.bkpSetId = 11;
+  params.AppId = 13;
+  params.appInstance = 17;
+  params.totime = 1700000000;
+  params.fromtime = 1600000000;
+  return params;
+}
+
+std::string Base32Name(unsigned long long extent) {
+  char buffer[ExtentNameConverter::kMaxNameLength + 1] = {};
+  ExtentNameConverter::Extent_dec_to_base32_v2(extent, buffer, 13);
+  return buffer;
+}
 
 ebindex::Entry MakeEntry(unsigned long long extent, const std::string& name, bool empty) {
   return ebindex::Entry{extent, name, 1000 + extent, 2000 + extent, empty};
@@ -65,12 +93,6 @@ databrowse::BrowseRequest RangeRequest(const std::string& path, unsigned long lo
   return RequestFor(path, 3, query, &range);
 }
 
-std::vector<long long> TypesOf(const std::vector<databrowse::BrowseResponse>& responses) {
-  std::vector<long long> types;
-  for (const auto& response : responses) types.push_back(response.getint64(1));
-  return types;
-}
-
 std::vector<std::string> NamesIn(const CNMessageBase& response) {
   std::vector<std::string> names;
   const CNMessageBase* result = response.findObject(9);
@@ -82,38 +104,56 @@ std::vector<std::string> NamesIn(const CNMessageBase& response) {
   return names;
 }
 
-std::vector<std::string> AllNames(const std::vector<databrowse::BrowseResponse>& responses) {
-  std::vector<std::string> names;
-  for (const auto& response : responses) {
-    for (const std::string& name : NamesIn(response)) names.push_back(name);
+std::vector<MapRecord> MapOf(ExtentBrowseImpl& browser) {
+  // The block is written where the construction stream's block began, so
+  // the stream needs room to be positioned there.
+  std::stringstream stream(std::string(4096, ' '));
+  EXPECT_TRUE(browser.SaveExtentInfo(&stream));
+  std::vector<MapRecord> records;
+  std::string line;
+  while (std::getline(stream, line)) {
+    unsigned long long extent = 0, afileId = 0, afileValue = 0;
+    if (std::sscanf(line.c_str(), "%llu %llu %llu", &extent, &afileId, &afileValue) == 3) {
+      records.emplace_back(extent, afileId, afileValue);
+    }
   }
-  return names;
+  return records;
 }
 
-long long FirstErrorCode(const CNMessageBase& response) {
-  const std::vector<CNMessageBase>* errors = response.findList(7);
-  return errors == nullptr || errors->empty() ? -1 : errors->front().getint64(1);
-}
-
-bool RecordingCallback::record(bool typed, CNMessageBase* message) {
-  Delivery delivery{typed, message == nullptr, message != nullptr ? *message : CNMessageBase(0, 0),
-                    std::this_thread::get_id()};
-  std::lock_guard<std::mutex> lock(mutex_);
-  deliveries_.push_back(std::move(delivery));
-  return true;
-}
-
-std::vector<RecordingCallback::Delivery> RecordingCallback::deliveries() const {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return deliveries_;
-}
-
-std::vector<std::string> RecordingCallback::names() const {
-  std::vector<std::string> names;
-  for (const Delivery& delivery : deliveries()) {
-    for (const std::string& name : NamesIn(delivery.message)) names.push_back(name);
+std::vector<std::pair<unsigned long long, unsigned long long>> RecordedRanges(
+    const ScopedLogCapture& log) {
+  std::vector<std::pair<unsigned long long, unsigned long long>> ranges;
+  for (const std::string& message : log.messages()) {
+    unsigned long long first = 0, last = 0;
+    if (std::sscanf(message.c_str(), "Added to browsedExtents: (%llu, %llu)", &first, &last) == 2) {
+      ranges.emplace_back(first, last);
+    }
   }
-  return names;
+  return ranges;
+}
+
+IndexTest::IndexTest() {
+  index().reset();
+  index().setRecording(true);
+}
+
+void IndexTest::AddItem(const std::string& path, unsigned long long first,
+                        unsigned long long count, std::string (*name)(unsigned long long)) {
+  catalogue.addItem(path);
+  for (unsigned long long extent = first; extent < first + count; ++extent) {
+    catalogue.addEntry(path, MakeEntry(extent, name != nullptr ? name(extent) : Base32Name(extent),
+                                       extent % 7 == 0));
+  }
+  index().setCatalogue(catalogue);
+}
+
+std::unique_ptr<ExtentBrowseImpl> IndexTest::MakeBrowser(int appType, const std::string& path,
+                                                         unsigned long long pageSize,
+                                                         const std::string& maName,
+                                                         std::iostream* cache) {
+  SCParams params = MakeParams(appType);
+  return std::unique_ptr<ExtentBrowseImpl>(new ExtentBrowseImpl(
+      params, path, cache, EB_MODE_DEFAULT, pageSize, 13, false, 0, maName));
 }
 
 }  // namespace ebtest
