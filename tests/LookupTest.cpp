@@ -83,9 +83,9 @@ TEST_F(LookupTest, AFileSystemItemIsBrowsedAPageAtATimeAndItsHolesNeedNoBrowse) 
   EXPECT_EQ(BrowseCount(), 2u);
 }
 
-// After a page of the item was seen, a lookup past its end: the index has
-// nothing from there, which covers the rest of a virtual-server scheme but
-// says nothing past the extent itself for any other kind of item.
+// Past the end of an item the index has nothing. Once a page has shown the
+// item's names, that covers the rest of a virtual-server scheme; before it,
+// or for any other kind of item, nothing past the extent itself.
 TEST_F(LookupTest, PastTheEndOnlyAVirtualServerRangeReachesTheEndOfItsScheme) {
   const struct {
     int appType;
@@ -101,9 +101,12 @@ TEST_F(LookupTest, PastTheEndOnlyAVirtualServerRangeReachesTheEndOfItsScheme) {
     const std::string path = "/i" + std::to_string(item++);
     AddItem(path, 0, 20, c.name);
     auto browser = MakeBrowser(c.appType, path, 10);
+    ExpectNotFound(*browser, 99998);
+    EXPECT_EQ(LastRange(), Range(99998, 99998)) << c.appType;
     ExpectFound(*browser, 3);
     ExpectNotFound(*browser, 99999);
     EXPECT_EQ(LastRange(), Range(99999, c.last)) << c.appType;
+
   }
 }
 
@@ -131,56 +134,31 @@ TEST_F(LookupTest, OldNamesSwitchTheConverterAndKeepTheirOwnOrder) {
   EXPECT_EQ(LastStartName(), "Ext_00000003") << "database requests use the converter's names";
 }
 
-TEST_F(LookupTest, AVirtualServerItemInOldNamesIsNotDeclaredAbsentBeforeItsNamesAreSeen) {
-  for (unsigned long long extent : {3, 7, 14, 24, 29, 31, 41, 45}) {
-    catalogue.addEntry("/vm", MakeEntry(extent, OldVirtualServerName(extent)));
-  }
-  index().setCatalogue(catalogue);
-  auto browser = MakeBrowser(106, "/vm", 50);
-  // Extent8 sorts after every name of the item: the index has nothing from
-  // there, which says nothing of the base32 names the converter still uses.
-  ExpectNotFound(*browser, 8);
-  EXPECT_EQ(LastRange(), Range(8, 8));
-  ExpectFound(*browser, 24);
-  ExpectNotFound(*browser, 9);
-  EXPECT_EQ(LastRange(), Range(9, 999999999));
-}
-
-struct RangeCase {
-  unsigned long long rangeStart;
-  unsigned long long extent;
-  ExtentBrowseResult expected;
-  Ranges recorded;
-};
-
-// Extents 0-99 and 120-199; ranges of 10 from the range start.
-class RangeStartTest : public IndexTest, public ::testing::WithParamInterface<RangeCase> {};
-
-TEST_P(RangeStartTest, OnlyARangeThatHoldsTheExtentAnswersForIt) {
+// Extents 0-99 and 120-199, ranges of 10: only a range that holds the
+// extent answers for it; one that cannot says so instead of "not found",
+// and records nothing.
+TEST_F(LookupTest, OnlyARangeThatHoldsTheExtentAnswersForIt) {
   AddItem("/f", 0, 100);
   AddItem("/f", 120, 80);
-  auto browser = MakeBrowser(0, "/f", 10);
-  const RangeCase& c = GetParam();
-  unsigned long long id = 77, value = 77;
-  EXPECT_EQ(browser->GetAFInfo(c.extent, id, value, c.rangeStart), c.expected);
-  EXPECT_EQ(RecordedRanges(log), c.recorded);
-  if (c.expected == EB_EXTENT_FOUND) {
-    EXPECT_EQ(value, 2000 + c.extent);
-  }
-  // A range that cannot answer says so instead of "not found".
-  if (c.expected == EB_BROWSE_FAILED) {
-    EXPECT_EQ(browser->GetAFInfo(c.extent, id, value), EB_EXTENT_FOUND);
+  const struct {
+    unsigned long long rangeStart, extent;
+    ExtentBrowseResult expected;
+    Ranges recorded;
+  } cases[] = {{30, 5, EB_BROWSE_FAILED, {}},
+               {0, 50, EB_BROWSE_FAILED, {}},
+               {41, 50, EB_EXTENT_FOUND, {{50, 50}}},  // at the range's end
+               {50, 50, EB_EXTENT_FOUND, {{50, 59}}},
+               {105, 110, EB_EXTENT_NOT_FOUND, {{110, 110}}},  // in a hole
+               {0, 5, EB_EXTENT_FOUND, {{5, 9}}}};
+  for (const auto& c : cases) {
+    log.clear();
+    auto browser = MakeBrowser(0, "/f", 10);
+    EXPECT_EQ(Lookup(*browser, c.extent, c.rangeStart), c.expected) << c.rangeStart;
+    EXPECT_EQ(RecordedRanges(log), c.recorded) << c.rangeStart;
+    EXPECT_EQ(afileValue, c.expected == EB_EXTENT_FOUND ? 2000 + c.extent : 77) << c.rangeStart;
+    if (c.expected == EB_BROWSE_FAILED) ExpectFound(*browser, c.extent);
   }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    BeforeInsideAndAfter, RangeStartTest,
-    ::testing::Values(RangeCase{30, 5, EB_BROWSE_FAILED, {}},
-                      RangeCase{0, 50, EB_BROWSE_FAILED, {}},
-                      RangeCase{41, 50, EB_EXTENT_FOUND, {{50, 50}}},  // at the range's end
-                      RangeCase{50, 50, EB_EXTENT_FOUND, {{50, 59}}},
-                      RangeCase{105, 110, EB_EXTENT_NOT_FOUND, {{110, 110}}},  // in a hole
-                      RangeCase{0, 5, EB_EXTENT_FOUND, {{5, 9}}}));
 
 TEST_F(LookupTest, ExplicitRangesTakeAClientOfTheirOwnOnEveryPath) {
   AddItem("/f", 0, 300);
@@ -352,64 +330,44 @@ TEST_F(LookupTest, EveryStepOfALookupCountsOnce) {
   }
 }
 
-struct DeliveryPath {
-  const char* name;
-  ebindex::Protocol protocol;
-  bool inProcess;
-  int appType;
-};
-
-// One item of 200 extents browsed ten at a time through each way a page
-// can travel.
-class DeliveryPathTest : public IndexTest, public ::testing::WithParamInterface<DeliveryPath> {
- protected:
-  DeliveryPathTest() {
-    AddItem("/item", 0, 200);
-    index().setProtocol(GetParam().protocol);
-    if (GetParam().inProcess) SetLocalClientName("localhost");
-  }
-  ~DeliveryPathTest() override { SetLocalClientName(""); }
-
-  std::unique_ptr<ExtentBrowseImpl> Browser() {
-    return MakeBrowser(GetParam().appType, "/item", 10);
-  }
-  static std::size_t EnumeratedCount(ExtentBrowseImpl& browser) {
-    void* handle = browser.OpenEnum();
-    if (handle == nullptr) return 0;
-    std::size_t count = 0;
-    unsigned long long extent = 0, expected = 0;
-    bool empty = false;
-    while (browser.EnumExtent(handle, extent, empty)) count += extent == expected++;
-    browser.CloseEnum(handle);
-    return count;
-  }
-};
-
-TEST_P(DeliveryPathTest, LookupsInAnyOrderAndAnEnumerationAfterThemAnswerForTheWholeItem) {
-  auto browser = Browser();
-  unsigned long long id = 0, value = 0;
-  ASSERT_EQ(browser->GetAFInfo(5, id, value), EB_EXTENT_FOUND);
-  EXPECT_EQ(EnumeratedCount(*browser), 200u) << "the enumeration asks for every extent";
-
-  auto fresh = Browser();
-  std::mt19937 random(42);
-  for (int i = 0; i < 300; ++i) {
-    const unsigned long long extent = random() % 250;
-    const ExtentBrowseResult result = fresh->GetAFInfo(extent, id, value);
-    ASSERT_EQ(result, extent < 200 ? EB_EXTENT_FOUND : EB_EXTENT_NOT_FOUND) << extent;
-    ASSERT_TRUE(extent >= 200 || value == 2000 + extent) << extent;
-  }
-  EXPECT_EQ(EnumeratedCount(*fresh), 200u);
+std::size_t EnumeratedInOrder(ExtentBrowseImpl& browser) {
+  void* handle = browser.OpenEnum();
+  std::size_t count = 0;
+  unsigned long long extent = 0;
+  bool empty = false;
+  while (handle != nullptr && browser.EnumExtent(handle, extent, empty)) count += extent == count;
+  if (handle != nullptr) browser.CloseEnum(handle);
+  return count;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    EveryPath, DeliveryPathTest,
-    ::testing::Values(DeliveryPath{"V2", ebindex::Protocol::V2, false, 0},
-                      DeliveryPath{"V1Remote", ebindex::Protocol::V1, false, 0},
-                      DeliveryPath{"V1InProcess", ebindex::Protocol::V1, true, 0},
-                      DeliveryPath{"V2Database81", ebindex::Protocol::V2, false, 81},
-                      DeliveryPath{"V1InProcessDatabase81", ebindex::Protocol::V1, true, 81},
-                      DeliveryPath{"V2VirtualServer", ebindex::Protocol::V2, false, 106}),
-    [](const ::testing::TestParamInfo<DeliveryPath>& info) { return info.param.name; });
+// One item of 200 extents, browsed ten at a time through each way a page
+// can travel: lookups in any order, and an enumeration after them.
+TEST_F(LookupTest, EveryWayAPageTravelsAnswersForTheWholeItem) {
+  AddItem("/item", 0, 200);
+  const struct {
+    ebindex::Protocol protocol;
+    bool inProcess;
+    int appType;
+  } cases[] = {{ebindex::Protocol::V2, false, 0},  {ebindex::Protocol::V1, false, 0},
+               {ebindex::Protocol::V1, true, 0},   {ebindex::Protocol::V2, false, 81},
+               {ebindex::Protocol::V1, true, 81},  {ebindex::Protocol::V2, false, 106}};
+  for (const auto& c : cases) {
+    index().setProtocol(c.protocol);
+    SetLocalClientName(c.inProcess ? "localhost" : "");
+    auto browser = MakeBrowser(c.appType, "/item", 10);
+    ExpectFound(*browser, 5);
+    EXPECT_EQ(EnumeratedInOrder(*browser), 200u) << "the enumeration asks for every extent";
+    auto fresh = MakeBrowser(c.appType, "/item", 10);
+    std::mt19937 random(42);
+    for (int i = 0; i < 300; ++i) {
+      const unsigned long long extent = random() % 250;
+      ASSERT_EQ(Lookup(*fresh, extent), extent < 200 ? EB_EXTENT_FOUND : EB_EXTENT_NOT_FOUND)
+          << extent << " of app type " << c.appType;
+      ASSERT_TRUE(extent >= 200 || afileValue == 2000 + extent) << extent;
+    }
+    EXPECT_EQ(EnumeratedInOrder(*fresh), 200u);
+  }
+  SetLocalClientName("");
+}
 
 }  // namespace

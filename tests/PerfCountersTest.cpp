@@ -3,7 +3,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstdio>
 #include <thread>
 #include <vector>
 
@@ -107,43 +106,6 @@ TEST_F(ThrdPerfCounterTest, FlagsShapeTheThinOperationsAndSizesAreFixed) {
   counters.StopPerfCounters("m", nullptr, false, true, -1);
   EXPECT_EQ(Row().count, unsigned(ThrdPerfCounter::kStartSlots));
   EXPECT_EQ(Row().running, 0u);
-}
-
-// Which start a stop ends shows in the maximum: only the first start paired
-// with the last stop spans from `from` to `until`; any other pairing comes
-// out at least 30 ms short. Figures this long also show the table's units.
-TEST_F(ThrdPerfCounterTest, AStopEndsItsThreadsOwnStartElseTheOldest) {
-  counters.AddPerfCounter(9, "first response", 0, false);
-  std::thread([&] { counters.StartPerfCounter("m", 9); }).join();
-  const auto from = std::chrono::steady_clock::now();
-  std::this_thread::sleep_for(30ms);
-  counters.StartPerfCounter("m", 9);
-  std::this_thread::sleep_for(30ms);
-  counters.StopPerfCounter("m", 9, 0);  // the main thread's own start
-  std::this_thread::sleep_for(30ms);
-  std::chrono::steady_clock::time_point until;
-  std::thread([&] {
-    until = std::chrono::steady_clock::now();
-    counters.StopPerfCounter("m", 9, 0);  // the start of the thread now gone
-    counters.StopPerfCounter("m", 9, 0);  // nothing left to stop
-  }).join();
-  const ThrdPerfCounter::Snapshot row = Row();
-  EXPECT_TRUE(row.count == 2 && row.running == 0);
-  using Ms = std::chrono::duration<double, std::milli>;
-  EXPECT_GE(Ms(row.max).count(), Ms(until - from - 5ms).count());
-  EXPECT_GE(Ms(row.total).count(), Ms(row.max + 30ms).count());
-
-  ScopedLogCapture log(1);
-  counters.LogPerfCounters("m", "t", -1);
-  ASSERT_EQ(log.messages().size(), 3u);  // title, heading, one row
-  unsigned long long count = 0;
-  double total = 0, average = 0, max = 0;
-  ASSERT_EQ(std::sscanf(log.messages()[2].c_str(), " 9 first response %llu %lf %lf %lf", &count,
-                        &total, &average, &max), 4) << log.messages()[2];
-  EXPECT_EQ(count, 2u);
-  EXPECT_NEAR(total, Ms(row.total).count(), 0.001);
-  EXPECT_NEAR(average, total / 2, 0.001);
-  EXPECT_NEAR(max, Ms(row.max).count(), 0.001);
 }
 
 // Counters 0 and 1 nest on every worker; counter 9 is started on one thread

@@ -1,40 +1,13 @@
-// The synchronisation wrappers and the handles beneath them.
+// The critical section beneath the extent map lock, and its guard.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
 #include <stdexcept>
 #include <thread>
-#include <vector>
 
 #include "ZelSyncHandles.h"
 #include "extentbrowse/ZelSync.h"
 
 namespace {
-
-using namespace std::chrono_literals;
-
-TEST(ZelSemaphoreTest, CountOneAdmitsOneHolderAndReleaseAdmitsExactlyOneWaiter) {
-  ZelSemaphore semaphore(1);
-  semaphore.wait();
-  std::atomic<int> admitted{0};
-  std::vector<std::thread> waiters;
-  for (int i = 0; i < 3; ++i) {
-    waiters.emplace_back([&] {
-      semaphore.wait();
-      ++admitted;
-    });
-  }
-  std::this_thread::sleep_for(50ms);
-  EXPECT_EQ(admitted.load(), 0);
-  semaphore.release(1);
-  while (admitted.load() < 1) std::this_thread::yield();
-  std::this_thread::sleep_for(50ms);
-  EXPECT_EQ(admitted.load(), 1);
-  semaphore.release(2);
-  for (std::thread& waiter : waiters) waiter.join();
-  EXPECT_EQ(admitted.load(), 3);
-}
 
 // The map lock is held from OpenEnum to CloseEnum, entered again by a
 // lookup on the same thread, and guarded by CSecWrapper however a scope ends.
@@ -65,17 +38,6 @@ TEST(ZelCriticalSectionTest, IsRecursiveAndItsGuardLeavesItOnEveryWayOut) {
       },
       std::runtime_error);
   enterElsewhere();  // would never return had the guard kept the section
-}
-
-TEST(ZelEventHTest, StaysSetUntilReset) {
-  ZelEventH event(false);
-  EXPECT_FALSE(event.isSet());
-  std::thread waiter([&] { event.wait(); });
-  event.set();
-  waiter.join();
-  event.wait();  // a manual-reset event lets every later waiter through
-  event.reset();
-  EXPECT_FALSE(event.isSet());
 }
 
 }  // namespace
