@@ -85,16 +85,6 @@ TEST_F(IndexAnswerTest, NamePagesStartAtTheStartNameSkipTheOffsetAndTakeThePageS
   EXPECT_EQ(TypesOf(Answer(NameRequest("/vol/other"))), (std::vector<long long>{3, 5}));
 }
 
-TEST_F(IndexAnswerTest, SplitsIntoResponsesOfAtMostRItemsThenOneEnd) {
-  const std::vector<databrowse::BrowseResponse> responses = Answer(NameRequest("/vol/f"), 2);
-  ASSERT_EQ(TypesOf(responses), (std::vector<long long>{0, 0, 0, 5}));
-  EXPECT_EQ(NamesIn(responses[0]), (Names{"0010", "0020"}));
-  // Each item: stored path, 0x12, name; archive file; empty flag.
-  EXPECT_EQ(responses[2].toString(),
-            "BrowseResponse{1:0 9:BrowseResult{6:[BrowseData{1:ItemAttributes{18:0} "
-            "5:\"/vol/f\\x120050\" 21:ArchiveFileInfo{12:1005 13:2005}}]}}");
-}
-
 TEST_F(IndexAnswerTest, ExtentRangesSelectByNumberInNumberOrder) {
   // Name order and number order differ; numbers are sparse.
   for (const auto& [extent, name] : std::vector<std::pair<unsigned long long, std::string>>{
@@ -123,25 +113,6 @@ TEST_F(IndexAnswerTest, DatabaseRequestsOnV2ArePositionedByRow) {
   // Other application types keep name positioning.
   request.getObjectAccessor(true, true, 3, 3, 18, 46)->setint64(14, 38, 53);
   EXPECT_EQ(AllNames(Answer(request)), Names{});
-}
-
-TEST(CatalogueTest, PathsMatchWithEitherSeparatorAndOneTrailingSeparator) {
-  ebindex::Catalogue catalogue;
-  catalogue.addEntry("\\vm\\disk0\\", MakeEntry(1, "n1"));
-  for (const char* path : {"/vm/disk0", "/vm/disk0/", "\\vm\\disk0", "\\vm/disk0\\"}) {
-    ASSERT_NE(catalogue.find(path), nullptr) << path;
-  }
-  EXPECT_EQ(catalogue.find("/vm/disk0//"), nullptr);
-  // Items are sent under the path as it was added.
-  const auto responses = ebindex::AnswerRequest(catalogue, NameRequest("/vm/disk0"), 100);
-  EXPECT_NE(responses[0].toString().find(R"(5:"\\vm\\disk0\\\x12n1")"), std::string::npos)
-      << responses[0].toString();
-  // An entry of an existing name replaces it; order stays by name bytes.
-  catalogue.addEntry("/vm/disk0", MakeEntry(2, "\xC0"));
-  catalogue.addEntry("/vm/disk0", MakeEntry(3, "n1"));
-  const std::vector<ebindex::Entry>& entries = *catalogue.find("/vm/disk0");
-  ASSERT_EQ(entries.size(), 2u);
-  EXPECT_TRUE(entries[0].extent == 3u && entries[1].name == "\xC0");
 }
 
 }  // namespace

@@ -344,6 +344,7 @@ std::size_t EnumeratedInOrder(ExtentBrowseImpl& browser) {
 // can travel: lookups in any order, and an enumeration after them.
 TEST_F(LookupTest, EveryWayAPageTravelsAnswersForTheWholeItem) {
   AddItem("/item", 0, 200);
+  index().setItemsPerResponse(3);  // a page of ten comes in four data responses
   const struct {
     ebindex::Protocol protocol;
     bool inProcess;

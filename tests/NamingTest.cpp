@@ -8,7 +8,6 @@
 #include "ExtentNameConverter.h"
 #include "naming/ExSQLExtentNameConverter.h"
 #include "naming/FSExtentNameConverter.h"
-#include "naming/NameOrder.h"
 #include "naming/NewExtentNameConverter.h"
 #include "naming/VSAExtentNameConverter.h"
 #include "support/Support.h"
@@ -161,18 +160,6 @@ TEST(ConverterTest, VirtualServerRangesInTheOldSchemeAreNamesInTextOrder) {
   converter.AddToBrowsedExtents(10, 1);
   EXPECT_FALSE(converter.IsExtentAlreadyBrowsed(10));
   EXPECT_TRUE(converter.IsExtentAlreadyBrowsed(300));
-}
-
-TEST(NameOrderTest, ComparesAsCStrings) {
-  const std::string a = "Extent1", b = "Extent10", withNul("ab\0z", 4), shorter = "ab";
-  EXPECT_TRUE(::operator<(a, b) && ::operator<=(a, a) && ::operator>(b, a) && ::operator>=(b, b));
-  // Up to the first NUL only, unlike std::string's own order; bytes unsigned.
-  EXPECT_FALSE(::operator<(shorter, withNul));
-  EXPECT_TRUE(::operator<=(withNul, shorter));
-  EXPECT_TRUE(::operator<(std::string("a"), std::string("\xe9")));
-  ScopedLogCapture log(4);
-  PrintBucket(ExtentBucket<std::string>("Extent1", "Extent9"));
-  EXPECT_TRUE(log.contains("Bucket <Extent1, Extent9>"));
 }
 
 }  // namespace

@@ -30,7 +30,6 @@ class ScopedLogCapture {
   ScopedLogCapture& operator=(const ScopedLogCapture&) = delete;
 
   CCaptureLogWriter& writer() { return *writer_; }
-  void setLevel(int level) { writer_->setLevel(level); }
   std::vector<std::string> messages() const { return writer_->messages(); }
   std::size_t count(const std::string& message) const { return writer_->count(message); }
   std::size_t countPrefix(const std::string& prefix) const { return writer_->countPrefix(prefix); }
