@@ -1,7 +1,9 @@
-// The stand-in browse client and in-process handler: what they send, where
-// responses go, and the faults the browser's tests rely on.
+// The stand-in index service, browse client and in-process handler: how
+// the index answers, what the clients send, where responses go, and the
+// faults the browser's tests rely on.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -152,6 +154,60 @@ TEST_F(BrowseClientTest, ResponsesReachTheCallbackOnTheServiceThreadBeforeTheCal
   const auto calls = index().browseCalls();
   EXPECT_TRUE(calls[1].direct && calls[1].v1 && !calls[1].hadWrapper && calls[1].clientId == 0);
   EXPECT_EQ(StartName(calls[1].request, 136), "004");
+}
+
+// The names the index answers a request with, or "not found" for its
+// answer when nothing matches: an error response with code 4, then the end.
+TEST(IndexAnswerTest, PagesStartAtTheirNameOrRowAndRangesSelectByNumber) {
+  ebindex::Catalogue catalogue;
+  char hex[16];
+  for (unsigned long long i = 1; i <= 12; ++i) {
+    std::snprintf(hex, sizeof hex, "Ext_%08llx", i);
+    catalogue.addEntry("/f", MakeEntry(i, Base32Name(i)));
+    catalogue.addEntry("/dec", MakeEntry(i, "Extent" + std::to_string(i)));
+    catalogue.addEntry("/hex", MakeEntry(i, hex));
+  }
+  catalogue.addEntry("/g", MakeEntry(~0ull, "e"));  // name order and number order differ
+  catalogue.addEntry("/g", MakeEntry(3, "f"));
+  const auto names = [&](databrowse::BrowseRequest request, int appType) {
+    request.getObjectAccessor(true, true, 3, 3, 18, 46)->setint64(14, 38, appType);
+    const auto responses = ebindex::AnswerRequest(catalogue, request, 2);
+    if (responses.size() == 2 && responses[0].findList(7) != nullptr &&
+        responses[0].findList(7)->front().getint64(1) == 4) {
+      return Names{"not found"};
+    }
+    Names all;
+    for (const auto& response : responses) {
+      for (const std::string& name : NamesIn(response)) all.push_back(name);
+    }
+    return all;
+  };
+  const auto page = [](const std::string& path, const std::string& start,
+                       unsigned long long offset, long long size) {
+    const databrowse::Query query = PageQuery(start, offset, size);
+    return NameRequest(path, &query);
+  };
+  const struct {
+    databrowse::BrowseRequest request;
+    int appType;
+    Names names;
+  } cases[] = {
+      {page("/f", Base32Name(3), 0, 3), 0, {Base32Name(3), Base32Name(4), Base32Name(5)}},
+      {page("/f", "", 1, 2), 0, {Base32Name(2), Base32Name(3)}},
+      {page("/f", "", 0x100000001ULL, 1), 0, {Base32Name(2)}},  // the offset's low 32 bits
+      {page("/f", Base32Name(13), 0, kNoPageSize), 0, {"not found"}},
+      {page("/f", Base32Name(12), 1, kNoPageSize), 0, {"not found"}},
+      // Base32 start names are translated into an item's old scheme.
+      {page("/dec", Base32Name(10), 0, 2), 0, {"Extent10", "Extent11"}},
+      {page("/hex", Base32Name(10), 0, 1), 0, {"Ext_0000000a"}},
+      {page("/dec", "Extent5", 0, 1), 0, {"Extent5"}},
+      // Database requests on V2 start at the row of their offset.
+      {page("/f", Base32Name(9), 1, 2), 81, {Base32Name(2), Base32Name(3)}},
+      {RangeRequest("/g", 2, ~0ull), 0, {"f", "e"}},  // saturated, not wrapped
+      {RangeRequest("/g", 4, 3), 0, {"not found"}},
+      {NameRequest("/nowhere"), 0, {"not found"}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(names(c.request, c.appType), c.names) << c.request.toString();
 }
 
 }  // namespace

@@ -5,10 +5,9 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <condition_variable>
 #include <fstream>
 #include <functional>
-#include <set>
+#include <future>
 #include <sstream>
 #include <thread>
 
@@ -67,43 +66,23 @@ TEST(FacadeTest, LogsItsArgumentsAtLevelOne) {
 class Gate : public CCaptureLogWriter {
  public:
   explicit Gate(std::string marker) : CCaptureLogWriter(4), marker_(std::move(marker)) {}
-  void AwaitHeld() { Await([this] { return held_; }); }
-  // Returns once `line` was written and its thread no longer needs the gate.
-  void AwaitLine(const std::string& line) { Await([&] { return seen_.count(line) > 0; }); }
-  void Release() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    released_ = true;
-    changed_.notify_all();
-  }
+  std::promise<void> held, release;
 
  protected:
   void writeLine(int level, const char* function, int line, const std::string& message) override {
     CCaptureLogWriter::writeLine(level, function, line, message);
-    std::unique_lock<std::mutex> lock(mutex_);
-    seen_.insert(message);
     if (message == marker_) armed_ = std::this_thread::get_id();
-    if (armed_ == std::this_thread::get_id() && message.rfind("Performance counters", 0) == 0) {
+    const bool table = message.rfind("Performance counters", 0) == 0;
+    if (table && armed_.load() == std::this_thread::get_id()) {
       armed_ = std::thread::id();
-      held_ = true;
-      changed_.notify_all();
-      changed_.wait(lock, [this] { return released_; });
+      held.set_value();
+      release.get_future().wait();
     }
-    changed_.notify_all();
   }
 
  private:
-  void Await(const std::function<bool()>& ready) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, ready);
-  }
-
   const std::string marker_;
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::set<std::string> seen_;
-  std::thread::id armed_;
-  bool held_ = false;
-  bool released_ = false;
+  std::atomic<std::thread::id> armed_{std::thread::id()};
 };
 
 // Whether a thread of this process sleeps; the destructor's thread does so
@@ -147,19 +126,19 @@ TEST_F(LifecycleTest, TheDestructorWaitsForARunningBrowseAndNoBrowseStartsOnceIt
 
     bool worked = false;
     std::thread caller([&] { worked = c.call(*browser); });
-    gate->AwaitHeld();
+    gate->held.get_future().wait();
     std::atomic<pid_t> destroyer{0};
     std::thread destroying([&] {
       destroyer = gettid();
       delete browser;
     });
-    gate->AwaitLine(kWaiting);
-    while (!Sleeping(destroyer)) std::this_thread::yield();
+    // Once its line is in, the destructor's thread needs no lock of the log's.
+    while (!gate->contains(kWaiting) || !Sleeping(destroyer)) std::this_thread::yield();
     // Lookups the map answers need no browse, destructor or not.
     unsigned long long id = 0, value = 0;
     EXPECT_EQ(browser->GetAFInfo(1, id, value), EB_EXTENT_FOUND);
     EXPECT_EQ(value, 3u);
-    gate->Release();
+    gate->release.set_value();
     caller.join();
     destroying.join();
     gEbPerfCounter->setLogAfterUpdate(false);

@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -35,18 +36,12 @@ std::string Slurp(const std::string& file) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-std::size_t Occurrences(const std::string& text, const std::string& part) {
-  std::size_t count = 0;
-  for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
-  return count;
-}
-
 int StatusOf(int raw) { return WIFEXITED(raw) ? WEXITSTATUS(raw) : -WTERMSIG(raw); }
 
-// Reads `fd` until `text` has appeared `times` times or the stream ends;
-// the wait guards against a hung tool and measures nothing.
-bool ReadUntil(int fd, std::string& seen, const std::string& text, std::size_t times = 1) {
-  while (Occurrences(seen, text) < times) {
+// Reads `fd` until `text` has appeared or the stream ends; the wait guards
+// against a hung tool and measures nothing.
+bool ReadUntil(int fd, std::string& seen, const std::string& text) {
+  while (seen.find(text) == std::string::npos) {
     pollfd ready{fd, POLLIN, 0};
     char buffer[4096];
     const ssize_t got = poll(&ready, 1, 60000) > 0 ? read(fd, buffer, sizeof buffer) : 0;
@@ -212,13 +207,10 @@ TEST_F(ToolTest, EachRuleAnswersAsTheManualSays) {
       {OnItem({"--frobnicate"}), "", 2, "", "--frobnicate"},
       {OnItem({"--page-size", "0"}), "", 2, "",
        "--page-size must be a number from 1 to 18446744073709551615, not '0'"},
-      {OnItem({"--name-length", "64"}), "", 2, "", "--name-length must be a number from 13 to 63"},
       {OnItem({"--protocol", "v3"}), "", 2, "", "--protocol must be v1 or v2"},
-      {OnItem({"--browse-host", "h"}), "", 2, "", "--browse-host needs --protocol v1"},
       {OnItem({"--fail-browse", "--error-code", "3"}), "", 2, "", "--fail-browse and --error-code"},
       {OnItem({"lookup", "-1"}), "", 2, "", "-1 is not an extent number"},
       {OnItem({"save"}), "", 2, "", "save needs a FILE"},
-      {OnItem({"number", "Extent5"}), "", 2, "", "Extent5 is not a base32 extent name"},
       {On({"--path", "/vm/disk", "number", "Extent99999999999999999999"}), "", 2, "",
        "is not a base32 or Extent<decimal>"},
       {{"--json", "demo"}, "", 2, "", "no --json form"},
@@ -240,7 +232,7 @@ TEST_F(ToolTest, EachRuleAnswersAsTheManualSays) {
     EXPECT_TRUE(!c.err.empty() || run.err.empty()) << "the library's lines stay off by default";
     if (c.status == 2) {
       EXPECT_EQ(run.err.rfind("extent-browse: ", 0), 0u) << run.err;
-      EXPECT_EQ(Occurrences(run.err, "\n"), 1u) << run.err;
+      EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
       EXPECT_LT(run.err.size(), 160u) << run.err;
     }
   }
@@ -446,8 +438,9 @@ TEST_F(ToolTest, InteractiveSessionsRecallEarlierLines) {
   ASSERT_EQ(write(terminal, "lookup 1\r", 9), 9);
   ASSERT_TRUE(ReadUntil(terminal, seen, "1 found 10 100"));
   // Ctrl-P brings the last line back; Enter runs it again.
+  seen.clear();
   ASSERT_EQ(write(terminal, "\x10\rquit\r", 7), 7);
-  EXPECT_TRUE(ReadUntil(terminal, seen, "1 found 10 100", 2)) << seen;
+  EXPECT_TRUE(ReadUntil(terminal, seen, "1 found 10 100")) << seen;
   EXPECT_EQ(Wait(pid), 0) << seen;
   close(terminal);
 }
