@@ -14,7 +14,6 @@ namespace {
 
 using namespace ebtest;
 using Names = std::vector<std::string>;
-using S = ebindex::ScriptedResponse;
 
 // Records every delivery, on whichever thread it comes.
 struct Recorder : IdxBrowseClientResp, DirectIdxBrowseClientResp {
@@ -91,8 +90,6 @@ TEST_F(BrowseClientTest, EachProtocolSendsTheHeldRequestWithTheQueriesInEffect) 
     EXPECT_EQ(client->getV1BrowseReq()->getstring(84, 138), "localhost*localhost*8400*0");
     index().setHostClientName("ma1", "client1");
     EXPECT_EQ(Client("", "ma1")->getV1BrowseReq()->getstring(84, 138), "ma1*client1*8400*0");
-    index().setDefaultHost("hostA");
-    EXPECT_EQ(Client()->getV1BrowseReq()->getstring(84, 138), "hostA*hostA*8400*0");
   }
   EXPECT_EQ(recorder.typed, std::vector<bool>(recorder.typed.size(), true));
 }
@@ -119,16 +116,6 @@ TEST_F(BrowseClientTest, FaultsHitTheirItemAndTheirCallsOnly) {
   EXPECT_TRUE(inits.size() == 3 && inits[0].failed && !inits[1].failed);
   EXPECT_TRUE(inits[1].timeoutSeconds == 2000 && inits[1].callbackGiven);
 
-  // Scripted responses replace the answer for their calls.
-  index().scriptResponses(
-      {S::Of(S::kNull), S::Of(S::kEmptyDataList), S::Of(S::kEmptyErrorList)}, 1);
-  recorder.messages.clear();
-  ASSERT_EQ(Client("003")->Browse(nullptr, nullptr), 0);
-  ASSERT_EQ(recorder.messages.size(), 3u);
-  EXPECT_EQ(recorder.messages[0].toString(), CNMessageBase(0, 0).toString());
-  EXPECT_TRUE(recorder.messages[1].findObject(9)->findList(6)->empty());
-  EXPECT_TRUE(recorder.messages[2].findList(7)->empty());
-  EXPECT_EQ(NamesIn(recorder.messages[2]), (Names{"003", "004"}));
 }
 
 TEST_F(BrowseClientTest, ResponsesReachTheCallbackOnTheServiceThreadBeforeTheCallReturns) {

@@ -116,6 +116,9 @@ TEST(ConverterTest, OldNamesSwitchTheSchemeForGoodAndReadFromAFixedPosition) {
   }
 }
 
+// Ranges hold their first extent up to but not their last; nested,
+// enclosing and inverted ranges are not kept. Virtual-server ranges in the
+// old scheme are names in text order; the database switch keeps numbers.
 TEST(ConverterTest, BrowsedRangesHoldTheirFirstExtentUpToButNotTheirLast) {
   ScopedLogCapture log(4);
   const struct {
@@ -125,41 +128,26 @@ TEST(ConverterTest, BrowsedRangesHoldTheirFirstExtentUpToButNotTheirLast) {
   } cases[] = {
       {0, {}, {}, {0}},
       {0, {{7, 7}}, {7}, {6, 8}},
-      {0, {{10, 20}, {5, 30}}, {10, 19}, {5, 20, 25}},  // an enclosing range is not kept
-      {0, {{10, 20}, {12, 15}}, {12, 19}, {20}},        // nor a nested one
+      {0, {{10, 20}, {5, 30}}, {10, 19}, {5, 20, 25}},
+      {0, {{10, 20}, {12, 15}}, {12, 19}, {20}},
       {0, {{10, 20}, {15, 30}}, {12, 17, 20, 25}, {30}},  // staggered ranges are both kept
-      // A range that ends before it starts claims nothing and leaves the
-      // order of the others intact.
       {0, {{0, 99}, {200, 299}, {150, 120}}, {0, 50, 98, 200, 250}, {99, 120, 150, 299, 300}},
       {53, {{10, 20}, {30, 40}}, {15, 35}, {25}},
+      {106, {{100, 999999999}, {200, 300}, {10, 1}}, {100, 150, 300, 1000, 5, 20, 99},
+       {1, 10, 999999999}},
   };
   for (const auto& c : cases) {
     std::unique_ptr<EBExtentNameConverter> converter(NewExtentNameConverter(c.appType, 13));
+    converter->ExtentNameToNum(c.appType == 106 ? "Extent0" : "0");
     for (const auto& range : c.added) converter->AddToBrowsedExtents(range.first, range.second);
     for (Number n : c.browsed) EXPECT_TRUE(converter->IsExtentAlreadyBrowsed(n)) << n;
     for (Number n : c.notBrowsed) EXPECT_FALSE(converter->IsExtentAlreadyBrowsed(n)) << n;
-    converter->ExtentNameToNum("Ext_00000001");  // the database scheme switch keeps numeric ranges
+    converter->ExtentNameToNum("Ext_00000001");
     for (Number n : c.browsed) EXPECT_TRUE(converter->IsExtentAlreadyBrowsed(n)) << n;
   }
   EXPECT_TRUE(log.contains("ioExtNum: 50, matched in ExtentBucket (0, 99)"));
-}
-
-TEST(ConverterTest, VirtualServerRangesInTheOldSchemeAreNamesInTextOrder) {
-  ScopedLogCapture log(4);
-  VSAExtentNameConverter converter(13);
-  converter.ExtentNameToNum("Extent0");
-  converter.AddToBrowsedExtents(100, 999999999);
-  for (Number n : {100ull, 150ull, 1000ull, 5ull, 20ull, 99ull}) {
-    EXPECT_TRUE(converter.IsExtentAlreadyBrowsed(n)) << n;
-  }
-  for (Number n : {1ull, 10ull, 999999999ull}) EXPECT_FALSE(converter.IsExtentAlreadyBrowsed(n)) << n;
   EXPECT_TRUE(log.contains("ioExtNum: 5, matched in ExtentBucket (Extent100, Extent999999999)"));
-  converter.AddToBrowsedExtents(200, 300);  // nested: logged, not kept
   EXPECT_TRUE(log.contains("Inserted bucket <200:Extent200 , 300:Extent300>"));
-  // Extent1 sorts before Extent10: as names this range ends before it starts.
-  converter.AddToBrowsedExtents(10, 1);
-  EXPECT_FALSE(converter.IsExtentAlreadyBrowsed(10));
-  EXPECT_TRUE(converter.IsExtentAlreadyBrowsed(300));
 }
 
 }  // namespace
