@@ -215,26 +215,4 @@ TEST_F(BrowseRequestTest, AnExplicitRangeStartTakesTheExtentRangeRequest) {
   EXPECT_FALSE(log.contains("VsExtentBrowse is marked."));
 }
 
-TEST_F(BrowseRequestTest, ALaterRangeReplacesOnlyThePathsOfItsOwnClient) {
-  auto browser = Browser(0, "/vol/file.bin");
-  ASSERT_EQ(browser->Browse("", 0, 10, 0, 0, ""), 0);         // range client
-  ASSERT_EQ(browser->Browse("", 0, 10, 0, kAllOnes, ""), 0);  // name client
-  log.clear();
-  ASSERT_EQ(browser->Browse("", 0, 10, 0, 40, ""), 0);
-  ASSERT_EQ(browser->Browse("", 0, 10, 0, kAllOnes, ""), 0);
-
-  EXPECT_EQ(index().initializeCalls().size(), 2u);
-  const auto calls = index().browseCalls();
-  ASSERT_EQ(calls.size(), 4u);
-  EXPECT_TRUE(calls[0].clientId == calls[2].clientId && calls[1].clientId == calls[3].clientId);
-  EXPECT_NE(calls[0].clientId, calls[1].clientId);
-  const auto setPaths = index().setPathsCalls();
-  ASSERT_TRUE(setPaths.size() == 1 && setPaths[0].paths.size() == 1);
-  EXPECT_EQ(OnlyElement(Child(setPaths[0].paths[0], 5), 6).getint64(1), 40);
-  EXPECT_EQ(OnlyElement(Child(OnlyElement(calls[2].request, 4), 5), 6).getint64(1), 40);
-  EXPECT_EQ(log.count("Reusing IdxBrowseClient"), 2u);
-  EXPECT_EQ(log.countPrefix("My BrowseReq before["), 1u);
-  EXPECT_EQ(log.countPrefix("My BrowseReq after ["), 1u);
-}
-
 }  // namespace

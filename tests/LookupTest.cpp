@@ -180,6 +180,7 @@ TEST_F(LookupTest, ExplicitRangesTakeAClientOfTheirOwnOnEveryPath) {
     EXPECT_EQ(Lookup(*browser, 250, 240), EB_EXTENT_FOUND);
     EXPECT_EQ(index().initializeCalls().size(), 1u) << "the range client is reused";
     EXPECT_EQ(index().setPathsCalls().size(), 1u);
+    EXPECT_EQ(log.countPrefix("My BrowseReq after ["), 1u);
     const ebindex::RecordedBrowse sent = index().browseCalls().back();
     EXPECT_TRUE(sent.v1 == (c.protocol == ebindex::Protocol::V1) && !sent.hadWrapper);
     EXPECT_EQ(sent.direct, c.inProcess);
