@@ -85,13 +85,8 @@ TEST_F(BrowseRequestTest, TheFirstNamePagedRequestCarriesEveryField) {
   EXPECT_TRUE(log.contains("copyPrecedence set to 3"));
   EXPECT_EQ(log.countPrefix("My BrowseReq ["), 1u);
 
-  // The message path loses one trailing separator; the wrapper keeps its path.
-  for (const auto& path : std::vector<std::pair<std::string, std::string>>{
-           {"/", ""}, {"/a//", "/a/"}, {"/a", "/a"}}) {
-    Browser(0, path.first)->Browse("", 0, 10, 0, kAllOnes, "");
-    EXPECT_EQ(OnlyElement(LastInitialize(), 4).getstring(1, 1), path.second);
-    EXPECT_EQ(LastBrowse().wrapper.path, path.first);
-  }
+  Browser(0, "/a//")->Browse("", 0, 10, 0, kAllOnes, "");
+  EXPECT_EQ(OnlyElement(LastInitialize(), 4).getstring(1, 1), "/a/") << "one separator only";
 }
 
 TEST_F(BrowseRequestTest, ApplicationTypesShapeOptionsModeAndPath) {

@@ -321,9 +321,7 @@ TEST_F(LookupTest, EveryStepOfALookupCountsOnce) {
   ExpectFound(*browser, 3);  // a miss: one browse of one data response and the end
   ExpectFound(*browser, 4);  // a hit
   const std::vector<ThrdPerfCounter::Snapshot> after = gEbPerfCounter->snapshot();
-  // EBBrowse, InBrowseCallBack, AddToExtentMap, FindInExtentMap, TimeInGetAfInfo,
-  // AddToBrowsedBuckets, FindInBrowsedBuckets, WaitToSendBrowse,
-  // WaitForBrowseComplete, TimeToGetFirstBrowseCallBack.
+  // By counter id, as gEbCounters names them.
   const unsigned long long counts[] = {1, 2, 1, 3, 0, 1, 1, 1, 1, 1};
   for (int id = 0; id < 10; ++id) {
     EXPECT_EQ(after[id].count - before[id].count, counts[id]) << after[id].name;

@@ -150,33 +150,22 @@ TEST_F(ResponseProcessingTest, EachKindOfResponseChangesTheMapTheRangeAndTheOutc
   }
 }
 
-// A plain message of the response class is read as a response; null and
-// foreign messages fail the browse. Each line comes from the callback that
-// owns it (compilers differ only in the blank before the '*').
+// A plain message of the response class is read as a response, by the
+// callback for responses; null and foreign messages fail the browse.
 TEST_F(ResponseProcessingTest, GenericMessagesAreReadByTheirClassAndOthersFail) {
-  databrowse::BrowseResponse notFound = ErrorResponse(4);
-  CNMessageBase plain = notFound;
+  CNMessageBase plain = ErrorResponse(4);
   databrowse::BrowseData foreign;
-  EXPECT_TRUE(Feed(&notFound));
   EXPECT_TRUE(Feed(&plain));
+  const CCaptureLogWriter::Line read = log.writer().lines().at(0);
+  EXPECT_EQ(read.message, "Requested extent not found in backup");
+  // Compilers differ only in the blank before the '*'.
+  EXPECT_NE(read.function.find("Callback(databrowse::BrowseResponse"), std::string::npos);
   EXPECT_FALSE(Feed(&foreign));
   EXPECT_FALSE(Feed(nullptr));
   EXPECT_FALSE(browser->IdxBrowseClientProcessRespCallback(
       static_cast<databrowse::BrowseResponse*>(nullptr)));
-  const std::string typed = "(databrowse::BrowseResponse", generic = "(CNMessageBase";
-  const std::pair<std::string, std::string> expected[] = {
-      {"Requested extent not found in backup", typed},
-      {"Requested extent not found in backup", typed},
-      {"Unknown response received in IdxBrowseClientResp callback", generic},
-      {"null pointer received IdxBrowseClientResp callback", generic},
-      {"null pointer received IdxBrowseClientResp callback", typed}};
-  const std::vector<CCaptureLogWriter::Line> lines = log.writer().lines();
-  ASSERT_EQ(lines.size(), 5u);
-  for (int i = 0; i < 5; ++i) {
-    EXPECT_EQ(lines[i].message, expected[i].first);
-    EXPECT_NE(lines[i].function.find("IdxBrowseClientProcessRespCallback" + expected[i].second),
-              std::string::npos) << lines[i].function;
-  }
+  EXPECT_TRUE(log.contains("Unknown response received in IdxBrowseClientResp callback"));
+  EXPECT_EQ(log.count("null pointer received IdxBrowseClientResp callback"), 2u);
   EXPECT_TRUE(Failed());
 }
 

@@ -7,17 +7,10 @@
 
 namespace {
 
+// Client, application type, backup set, application id, instance, to, from.
 SCParams Record(unsigned long long client, int appType, unsigned long long backupSet, int appId,
                 unsigned long long instance, long long to, long long from) {
-  SCParams p;
-  p.sourceClientId = client;
-  p.appType = appType;
-  p.bkpSetId = backupSet;
-  p.AppId = appId;
-  p.appInstance = instance;
-  p.totime = to;
-  p.fromtime = from;
-  return p;
+  return SCParams{client, appType, backupSet, appId, instance, to, from};
 }
 
 TEST(SCParamsTest, EveryFieldTellsRecordsApartAndTheHashOrdersThemFirst) {

@@ -13,7 +13,6 @@
 #include <boost/shared_ptr.hpp>
 
 #include "BrowseMessages.h"
-#include "IdxBrowseClient.h"
 #include "LogWriters.h"
 #include "ebindex/IndexService.h"
 #include "extentbrowse/ExtentBrowseImpl.h"
@@ -48,21 +47,9 @@ std::string Base32Name(unsigned long long extent);
 // An entry with afileId 1000 + extent and afileValue 2000 + extent.
 ebindex::Entry MakeEntry(unsigned long long extent, const std::string& name, bool empty = false);
 
-constexpr long long kNoPageSize = -1;
-// A data query with a paging; a negative page size leaves tag 3 unset.
-databrowse::Query PageQuery(const std::string& startName, unsigned long long offset = 0,
-                            long long pageSize = kNoPageSize);
 // The paging of a query, created when absent; the start name it holds.
 CNMessageBase& PagingOf(CNMessageBase& query);
 std::string StartNameIn(const CNMessageBase& query);
-// Name-paged (browse mode 2) and extent-range (mode 3) requests for `path`.
-databrowse::BrowseRequest NameRequest(const std::string& path,
-                                      const databrowse::Query* query = nullptr);
-databrowse::BrowseRequest RangeRequest(const std::string& path, unsigned long long start,
-                                       unsigned long long count,
-                                       const databrowse::Query* query = nullptr);
-// The entry names of the data items of a response.
-std::vector<std::string> NamesIn(const CNMessageBase& response);
 
 // The browser's extent map, read through SaveExtentInfo.
 typedef std::tuple<unsigned long long, unsigned long long, unsigned long long> MapRecord;
