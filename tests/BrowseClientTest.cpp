@@ -126,10 +126,8 @@ TEST_F(BrowseClientTest, EachProtocolSendsTheHeldRequestWithTheQueriesInEffect) 
     EXPECT_TRUE(calls[0].hadWrapper && calls[0].v1 == v1 && !calls[0].direct);
     EXPECT_EQ(StartName(calls[0].request, v1 ? 136 : 12), "004");
     EXPECT_EQ(calls[2].clientId, client->id());
-    if (!v1) {
-      EXPECT_EQ(client->getV1BrowseReq(), nullptr);
-      continue;
-    }
+    EXPECT_EQ(client->getV1BrowseReq() != nullptr, v1);
+    if (!v1) continue;
     EXPECT_EQ(StartName(*client->getV1BrowseReq(), 136), "005");
     // A V1 request names the host that browses it.
     EXPECT_EQ(client->getV1BrowseReq()->getstring(84, 138), "localhost*localhost*8400*0");
@@ -230,7 +228,7 @@ TEST(IndexAnswerTest, PagesStartAtTheirNameOrRowAndRangesSelectByNumber) {
       {Request("/g", PageQuery("", 0, 100), true, 4, 3), 0, {"not found"}},
       {Request("/nowhere", PageQuery("")), 0, {"not found"}},
   };
-  for (const auto& c : cases) EXPECT_EQ(names(c.request, c.appType), c.names) << c.request.toString();
+  for (const auto& c : cases) EXPECT_EQ(names(c.request, c.appType), c.names) << c.appType;
 }
 
 }  // namespace

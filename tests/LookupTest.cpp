@@ -73,8 +73,7 @@ TEST_F(LookupTest, AFileSystemItemIsBrowsedAPageAtATimeAndItsHolesNeedNoBrowse) 
   EXPECT_EQ(LastRange(), Range(0, 119));  // a hundred items: 0-59 and 80-119
   ExpectFound(*browser, 119);
   ExpectNotFound(*browser, 70);
-  EXPECT_TRUE(browser->IsExtentEmpty(7));
-  EXPECT_FALSE(browser->IsExtentEmpty(8));
+  EXPECT_TRUE(browser->IsExtentEmpty(7) && !browser->IsExtentEmpty(8));
   EXPECT_EQ(BrowseCount(), 1u);
 
   ExpectFound(*browser, 150);  // the page starts at the extent looked up
@@ -129,7 +128,6 @@ TEST_F(LookupTest, OldNamesSwitchTheConverterAndKeepTheirOwnOrder) {
   auto db = MakeBrowser(53, "/db", 10);
   ExpectFound(*db, 4294967296ull);
   EXPECT_EQ(std::get<0>(MapOf(*db).front()), 4294967296ull) << "not stored as 2^28";
-  ExpectFound(*db, 4294967297ull);
   ExpectFound(*db, 3);
   EXPECT_EQ(LastStartName(), "Ext_00000003") << "database requests use the converter's names";
 }

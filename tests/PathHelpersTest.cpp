@@ -18,8 +18,10 @@ TEST(PathHelpersTest, OnlyVirtualServerPathsGetABackslashForEverySlash) {
   std::string path = "\\a/b//c/";
   EXPECT_TRUE(TransformPath(path, &virtualServer));
   EXPECT_EQ(path, "\\a\\b\\\\c\\");
-  std::vector<std::string> lines;
-  for (int at : {2, 4, 5, 7}) lines.push_back("replaced '/' with '\\' at pos = " + std::to_string(at));
+  std::vector<std::string> lines;  // positions after the backslash already there
+  for (int at : {2, 4, 5, 7}) {
+    lines.push_back("replaced '/' with '\\' at pos = " + std::to_string(at));
+  }
   EXPECT_EQ(log.messages(), lines);
   EXPECT_EQ(log.writer().lines().front().level, 5);
   EXPECT_FALSE(TransformPath(path, nullptr));

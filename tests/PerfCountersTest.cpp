@@ -93,7 +93,9 @@ TEST_F(ThrdPerfCounterTest, ADisabledSetDoesNothingAndSizesAreFixed) {
   EXPECT_EQ(Row().dropped, 1u) << "a start past the slots";
   EXPECT_TRUE(log.messages().empty());
   // More stops than a thread's list holds end the oldest starts.
-  for (int i = 0; i < ThrdPerfCounter::kStartSlots / 2 + 4; ++i) counters.StopPerfCounter("m", 2, 0);
+  for (int i = 0; i < ThrdPerfCounter::kStartSlots / 2 + 4; ++i) {
+    counters.StopPerfCounter("m", 2, 0);
+  }
   EXPECT_EQ(log.messages().front(), "Performance counters of m (For All The Files)");
   counters.StopPerfCounters("m", nullptr, false, true, -1);
   EXPECT_EQ(Row().count, unsigned(ThrdPerfCounter::kStartSlots));

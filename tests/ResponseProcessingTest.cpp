@@ -38,25 +38,23 @@ databrowse::BrowseResponse DataResponse(const std::vector<DataItem>& items) {
   return response;
 }
 
-databrowse::BrowseResponse ErrorResponse(int code) {
+// `response` with another type and, unless null, another error list.
+databrowse::BrowseResponse With(databrowse::BrowseResponse response, int type,
+                                std::vector<CNMessageBase>* errors = nullptr) {
+  response.setint64(1, 1, type);
+  if (errors != nullptr) response.setlistobject(4, 7, errors);
+  return response;
+}
+
+std::vector<CNMessageBase> ErrorCode(int code) {
   databrowse::BrowseError error;
   error.setint64(1, 1, code);
-  const std::vector<CNMessageBase> errors(1, error);
-  databrowse::BrowseResponse response;
-  response.setint64(1, 1, databrowse::BROWSE_RESPONSE_ERROR);
-  response.setlistobject(4, 7, &errors);
-  return response;
+  return std::vector<CNMessageBase>(1, error);
 }
 
-databrowse::BrowseResponse WithErrors(databrowse::BrowseResponse response,
-                                      std::vector<CNMessageBase> errors) {
-  response.setlistobject(4, 7, &errors);
-  return response;
-}
-
-databrowse::BrowseResponse OfType(databrowse::BrowseResponse response, int type) {
-  response.setint64(1, 1, type);
-  return response;
+databrowse::BrowseResponse ErrorResponse(int code) {
+  std::vector<CNMessageBase> errors = ErrorCode(code);
+  return With(databrowse::BrowseResponse(), databrowse::BROWSE_RESPONSE_ERROR, &errors);
 }
 
 class ResponseProcessingTest : public IndexTest {
@@ -86,8 +84,9 @@ class ResponseProcessingTest : public IndexTest {
 
 TEST_F(ResponseProcessingTest, EachKindOfResponseChangesTheMapTheRangeAndTheOutcomeAsItShould) {
   const databrowse::BrowseResponse page = DataResponse({{ItemPath(9), 1, 2, false}});
-  const std::vector<CNMessageBase> noCode(1, databrowse::BrowseError());
-  const std::vector<CNMessageBase> code4 = *ErrorResponse(4).findList(7);
+  const int data = databrowse::BROWSE_RESPONSE_DATA;
+  std::vector<CNMessageBase> noCode(1, databrowse::BrowseError()), none, code4 = ErrorCode(4),
+      code7 = ErrorCode(7);
   databrowse::BrowseResponse noResult, noDataList;
   noResult.setint64(1, 1, 0);
   noDataList = noResult;
@@ -113,15 +112,15 @@ TEST_F(ResponseProcessingTest, EachKindOfResponseChangesTheMapTheRangeAndTheOutc
        true, {{1, ~0ull, ~0ull}, {2, 7, 9}, {42, 1, 2}}, 42, false,
        "extentname [" + Base32Name(42) + "]."},
       {"end responses change nothing, whatever they carry",
-       {OfType(WithErrors(page, *ErrorResponse(7).findList(7)), databrowse::BROWSE_RESPONSE_END),
-        OfType(page, databrowse::BROWSE_RESPONSE_LAST_PAGE_END)},
+       {With(page, databrowse::BROWSE_RESPONSE_END, &code7),
+        With(page, databrowse::BROWSE_RESPONSE_LAST_PAGE_END)},
        true, {}, 1, false, "END response received."},
       {"error 4: the start extent is missing, the data skipped",
-       {page, WithErrors(DataResponse({{ItemPath(30), 1, 2, false}}), code4)},
+       {page, With(DataResponse({{ItemPath(30), 1, 2, false}}), data, &code4)},
        true, {{9, 1, 2}}, 1, false, "Requested extent not found in backup"},
       {"an error without a code, or an empty error list, is no error",
-       {WithErrors(DataResponse({{ItemPath(4), 1, 2, false}}), noCode),
-        WithErrors(DataResponse({{ItemPath(6), 3, 4, false}}), {})},
+       {With(DataResponse({{ItemPath(4), 1, 2, false}}), data, &noCode),
+        With(DataResponse({{ItemPath(6), 3, 4, false}}), data, &none)},
        true, {{4, 1, 2}, {6, 3, 4}}, 6, false, ""},
       {"any other code fails the browse", {ErrorResponse(7)}, false, {}, 1, true,
        "Browse returned error code: 7"},

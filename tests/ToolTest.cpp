@@ -101,9 +101,7 @@ struct LiveTool {
     input = in[1];
     output = out[0];
   }
-  ~LiveTool() {
-    for (int fd : {input, output}) close(fd);  // -1 when closed already
-  }
+  ~LiveTool() { for (int fd : {input, output}) close(fd); }  // -1 once closed: harmless
   void Send(const std::string& text) const {
     EXPECT_EQ(write(input, text.data(), text.size()), static_cast<ssize_t>(text.size()));
   }
@@ -179,10 +177,10 @@ TEST_F(ToolTest, EachRuleAnswersAsTheManualSays) {
     std::string input;
     int status;
     std::string out;
-    std::string err;  // a part of standard error
+    std::string err = "";  // a part of standard error
   } cases[] = {
-      {OnItem({"lookup", "1", "4", "7"}), "", 0, "1 found 10 100\n4 not-found\n7 found 12 700\n", ""},
-      {OnItem({"enum"}), "", 0, "0 not-empty\n1 not-empty\n2 not-empty\n6 not-empty\n7 empty\n", ""},
+      {OnItem({"lookup", "1", "4", "7"}), "", 0, "1 found 10 100\n4 not-found\n7 found 12 700\n"},
+      {OnItem({"enum"}), "", 0, "0 not-empty\n1 not-empty\n2 not-empty\n6 not-empty\n7 empty\n"},
       // The page from 1 holds 1-7: 4 lies in it but is absent; 0 and 8
       // outside. Comments, blank lines, and quit ending the session.
       {OnItem({}), "lookup 1 # first\n\n# skipped\nempty 7 6 4 0 8\nname 33\nnumber 0000000000011\n"
@@ -238,8 +236,8 @@ TEST_F(ToolTest, EachRuleAnswersAsTheManualSays) {
 }
 
 TEST_F(ToolTest, JsonAnswersParseBackOneObjectPerLine) {
-  const Outcome run = Tool(OnItem({"--json"}), "lookup 1 4\nlookup x\nempty 7 0\nname 1\n"
-                                               "number 0000000000001\nsave " + File("c") + "\nstats\n");
+  const Outcome run = Tool(OnItem({"--json"}), "lookup 1 4\nlookup x\nempty 7 0\nname 1\nnumber "
+                                               "0000000000001\nsave " + File("c") + "\nstats\n");
   EXPECT_EQ(run.status, 2);
   EXPECT_EQ(run.err, "extent-browse: line 2: lookup: x is not an extent number\n");
   const nlohmann::json expected[] = {
@@ -288,7 +286,8 @@ TEST_F(ToolTest, ACacheSeedsTheNextRunOfItsOwnItemAndADamagedOneIsReplaced) {
     // Seeded, the lookups need no browse; damaged, they browse from 6 and 2.
     EXPECT_NE(run.out.find("browse requests: 0\n6 found 12 600\n2 found 11 200\n"),
               std::string::npos) << run.out;
-    EXPECT_EQ(Slurp(cache), CacheOf(c.warning.empty() ? kFromOne : "2 11 200\n6 12 600\n7 12 700\n"));
+    const std::string browsed = "2 11 200\n6 12 600\n7 12 700\n";
+    EXPECT_EQ(Slurp(cache), CacheOf(c.warning.empty() ? kFromOne : browsed));
   }
   const Outcome run = Tool(On({"--path", "/vm/disk", "--cache", cache, "lookup", "4"}));
   EXPECT_EQ(run.status, 2);
@@ -357,7 +356,8 @@ TEST_F(ToolTest, SavesKeepTheModeWriteThroughLinksAndReadOnlyWhatTheyMay) {
   ASSERT_EQ(chmod(dir_.c_str(), 0777), 0);
   ASSERT_EQ(chmod(File("index.tsv").c_str(), 0644), 0);
   ASSERT_EQ(chmod(File("cache").c_str(), 0), 0);
-  const Outcome run = Tool(OnItem({"--cache", File("cache"), "lookup", "6"}), "", "", geteuid() == 0);
+  const bool root = geteuid() == 0;
+  const Outcome run = Tool(OnItem({"--cache", File("cache"), "lookup", "6"}), "", "", root);
   EXPECT_EQ(run.status, 2) << run.err;
   EXPECT_EQ(run.err, "extent-browse: cannot read " + File("cache") + ": Permission denied\n");
   chmod(File("cache").c_str(), 0600);

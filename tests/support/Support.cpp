@@ -21,7 +21,9 @@ ScopedLogCapture::ScopedLogCapture(int level)
   g_ptrLogWriter = writer_;
 }
 
-SCParams MakeParams(int appType) { return SCParams{7, appType, 11, 13, 17, 1700000000, 1600000000}; }
+SCParams MakeParams(int appType) {
+  return SCParams{7, appType, 11, 13, 17, 1700000000, 1600000000};
+}
 
 std::string Base32Name(unsigned long long extent) {
   char buffer[ExtentNameConverter::kMaxNameLength + 1] = {};

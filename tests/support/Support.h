@@ -58,8 +58,7 @@ std::vector<MapRecord> MapOf(ExtentBrowseImpl& browser);
 std::vector<std::pair<unsigned long long, unsigned long long>> RecordedRanges(
     const ScopedLogCapture& log);
 
-// A test against the index service: resets it, captures the log, and makes
-// browsers for the items it adds.
+// A test against a fresh index service, with the log captured.
 class IndexTest : public ::testing::Test {
  protected:
   IndexTest();
