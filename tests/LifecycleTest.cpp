@@ -89,8 +89,7 @@ class Gate : public CCaptureLogWriter {
 // only in the semaphore wait that follows its first line.
 bool Sleeping(pid_t thread) {
   std::ifstream stat("/proc/self/task/" + std::to_string(thread) + "/stat");
-  std::string text;
-  std::getline(stat, text);
+  const std::string text{std::istreambuf_iterator<char>(stat), {}};
   const std::size_t end = text.rfind(") ");
   return end != std::string::npos && text.compare(end + 2, 1, "S") == 0;
 }
@@ -127,13 +126,16 @@ TEST_F(LifecycleTest, TheDestructorWaitsForARunningBrowseAndNoBrowseStartsOnceIt
     bool worked = false;
     std::thread caller([&] { worked = c.call(*browser); });
     gate->held.get_future().wait();
-    std::atomic<pid_t> destroyer{0};
+    std::atomic<pid_t> tid{0};
+    std::atomic<bool> destroyed{false};
     std::thread destroying([&] {
-      destroyer = gettid();
+      tid = gettid();
       delete browser;
+      destroyed = true;
     });
     // Once its line is in, the destructor's thread needs no lock of the log's.
-    while (!gate->contains(kWaiting) || !Sleeping(destroyer)) std::this_thread::yield();
+    while (!destroyed && !(gate->contains(kWaiting) && Sleeping(tid))) std::this_thread::yield();
+    ASSERT_FALSE(destroyed) << "the destructor did not wait for the browse in progress";
     // Lookups the map answers need no browse, destructor or not.
     unsigned long long id = 0, value = 0;
     EXPECT_EQ(browser->GetAFInfo(1, id, value), EB_EXTENT_FOUND);

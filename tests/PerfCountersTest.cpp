@@ -14,7 +14,6 @@ namespace {
 
 using ebtest::ScopedLogCapture;
 
-// Runs first in this process, before any browser exists.
 TEST(EBPerfCountersTest, BrowsersOnManyThreadsCreateTheSetOnceAndLoggingEmptiesIt) {
   ScopedLogCapture log(1);
   if (gEbPerfCounter == nullptr) {  // nothing to log yet, and logging creates nothing
