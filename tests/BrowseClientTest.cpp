@@ -222,6 +222,7 @@ TEST(IndexAnswerTest, PagesStartAtTheirNameOrRowAndRangesSelectByNumber) {
       {page("/dec", Base32Name(10), 0, 2), 0, {"Extent10", "Extent11"}},
       {page("/hex", Base32Name(10), 0, 1), 0, {"Ext_0000000a"}},
       {page("/dec", "Extent5", 0, 1), 0, {"Extent5"}},
+      {page("\\f\\", Base32Name(12), 0, 1), 0, {Base32Name(12)}},  // however the path is written
       // Database requests on V2 start at the row of their offset.
       {page("/f", Base32Name(9), 1, 2), 81, {Base32Name(2), Base32Name(3)}},
       {Request("/g", PageQuery("", 0, 100), true, 2, ~0ull), 0, {"f", "e"}},  // not wrapped

@@ -48,7 +48,8 @@ TEST_F(EnumerationTest, OneFullBrowseListsEveryExtentOnceInOrderAndLaterListsNee
     expected.emplace_back(extent, extent % 7 == 0);
   }
   EXPECT_EQ(List(*browser), expected);
-  EXPECT_TRUE(log.contains("Finished enumerating all the extents"));
+  EXPECT_TRUE(log.contains("Enumerating all the extents") &&
+              log.contains("Finished enumerating all the extents"));
   // One request for everything, through no browse host, recording no range.
   ASSERT_EQ(BrowseCount(), 1u);
   ebindex::RecordedBrowse sent = index().browseCalls()[0];

@@ -35,8 +35,6 @@ std::string Slurp(const std::string& file) {
   return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-int StatusOf(int raw) { return WIFEXITED(raw) ? WEXITSTATUS(raw) : -WTERMSIG(raw); }
-
 // Reads `fd` until `text` has appeared or the stream ends; the wait guards
 // against a hung tool and measures nothing.
 bool ReadUntil(int fd, std::string& seen, const std::string& text) {
@@ -81,7 +79,7 @@ pid_t Spawn(const Args& arguments, const int (&fds)[3], bool asNobody = false,
 int Wait(pid_t pid) {
   int raw = 0;
   waitpid(pid, &raw, 0);
-  return StatusOf(raw);
+  return WIFEXITED(raw) ? WEXITSTATUS(raw) : -WTERMSIG(raw);
 }
 
 int OpenForWriting(const std::string& file) {

@@ -16,11 +16,6 @@ CNMessageBase* ChildOf(CNMessageBase& parent, int index, int tag) {
 
 }  // namespace
 
-ScopedLogCapture::ScopedLogCapture(int level)
-    : writer_(new CCaptureLogWriter(level)), previous_(g_ptrLogWriter) {
-  g_ptrLogWriter = writer_;
-}
-
 SCParams MakeParams(int appType) {
   return SCParams{7, appType, 11, 13, 17, 1700000000, 1600000000};
 }

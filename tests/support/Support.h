@@ -23,7 +23,10 @@ namespace ebtest {
 // Installs a capturing log writer for its scope, then puts the previous one back.
 class ScopedLogCapture {
  public:
-  explicit ScopedLogCapture(int level = 5);
+  explicit ScopedLogCapture(int level = 5)
+      : writer_(new CCaptureLogWriter(level)), previous_(g_ptrLogWriter) {
+    g_ptrLogWriter = writer_;
+  }
   ~ScopedLogCapture() { g_ptrLogWriter = previous_; }
   ScopedLogCapture(const ScopedLogCapture&) = delete;
   ScopedLogCapture& operator=(const ScopedLogCapture&) = delete;
