@@ -1,262 +1,236 @@
-// The browse client and the in-process handler against the index service:
-// both protocol flavours, every fault, delivery threads and the records.
+// The stand-in index service, browse client and in-process handler: how
+// the index answers, what the clients send, where responses go, and the
+// faults the browser's tests rely on.
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <cstdio>
 #include <memory>
+#include <mutex>
+#include <thread>
 
-#include "support/IndexFixtures.h"
+#include "support/Support.h"
 
 namespace {
 
 using namespace ebtest;
 using Names = std::vector<std::string>;
-using S = ebindex::ScriptedResponse;
 
-// The start name of the first query under `listTag`.
-std::string StartNameOf(const CNMessageBase& request, int listTag) {
-  const std::vector<CNMessageBase>* queries = request.findList(listTag);
-  return queries == nullptr || queries->empty() ? "<no query>" : StartNameIn(queries->front());
+// A data query of `size` items after `offset`, from the name `start`.
+databrowse::Query PageQuery(const std::string& start, unsigned long long offset = 0,
+                            long long size = 2) {
+  databrowse::Query query;
+  query.setint64(1, 1, 0);
+  PagingOf(query).setint64(2, 2, static_cast<long long>(offset));
+  PagingOf(query).setint64(3, 3, size);
+  PagingOf(query).setstring(4, 4, start);
+  return query;
 }
 
-class BrowseClientTest : public ::testing::Test {
+// A request for `path` by name (browse mode 2), or for an extent range (3).
+databrowse::BrowseRequest Request(const std::string& path, const databrowse::Query& query,
+                                  bool ranged = false, unsigned long long start = 0,
+                                  unsigned long long count = 0) {
+  databrowse::BrowsePath browsePath;
+  browsePath.setstring(1, 1, path);
+  if (ranged) {
+    databrowse::ExtentRange range;
+    range.setint64(1, 1, static_cast<long long>(start));
+    range.setint64(2, 2, static_cast<long long>(count));
+    browsePath.getObjectAccessor(true, true, 2, 5, databrowse::BrowsePathParameters::kFamily,
+                                 databrowse::BrowsePathParameters::kNumber)
+        ->getlistobject(3, 6, true)
+        ->push_back(range);
+  }
+  databrowse::BrowseRequest request;
+  request.getObjectAccessor(true, true, 8, 8, databrowse::BrowseMode::kFamily,
+                            databrowse::BrowseMode::kNumber)
+      ->setint64(1, 1, ranged ? 3 : 2);
+  request.getlistobject(4, 4, true)->push_back(browsePath);
+  request.getlistobject(12, 12, true)->push_back(query);
+  return request;
+}
+
+Names NamesIn(const CNMessageBase& response) {
+  Names names;
+  const CNMessageBase* result = response.findObject(9);
+  const std::vector<CNMessageBase>* items = result != nullptr ? result->findList(6) : nullptr;
+  for (std::size_t i = 0; items != nullptr && i < items->size(); ++i) {
+    const std::string path = (*items)[i].getstring(5, 5);
+    names.push_back(path.substr(path.find('\x12') + 1));  // npos + 1 is 0: the whole path
+  }
+  return names;
+}
+
+// Records every delivery, on whichever thread it comes.
+struct Recorder : IdxBrowseClientResp, DirectIdxBrowseClientResp {
+  bool processResp(CNMessageBase* message) override { return Record(false, message); }
+  bool processResp(databrowse::BrowseResponse* response) override { return Record(true, response); }
+  bool Record(bool typedCall, CNMessageBase* message) {
+    std::lock_guard<std::mutex> lock(mutex);
+    messages.push_back(message != nullptr ? *message : CNMessageBase(0, 0));
+    typed.push_back(typedCall);
+    onCaller.push_back(std::this_thread::get_id() == caller);
+    for (const std::string& name : NamesIn(messages.back())) names.push_back(name);
+    return true;
+  }
+  std::mutex mutex;
+  const std::thread::id caller = std::this_thread::get_id();
+  std::vector<CNMessageBase> messages;  // class (0, 0) for a null message
+  std::vector<bool> typed, onCaller;
+  Names names;  // of the data items delivered
+};
+
+class BrowseClientTest : public IndexTest {
  protected:
   BrowseClientTest() {
-    service().reset();
-    service().setRecording(true);
-    ebindex::Catalogue catalogue;
-    for (int i = 1; i <= 5; ++i) {
-      catalogue.addEntry("/vol/f", MakeEntry(i, "00" + std::to_string(i) + "0"));
-    }
-    catalogue.addEntry("/vol/g", MakeEntry(1, "g1"));
-    service().setCatalogue(catalogue);
+    for (int i = 1; i <= 5; ++i) catalogue.addEntry("/f", MakeEntry(i, "00" + std::to_string(i)));
+    AddItem("/g", 1, 1);
   }
-  ~BrowseClientTest() override { service().reset(); }
-
-  static ebindex::IndexService& service() { return ebindex::IndexService::instance(); }
-  // Two items of /vol/f from `start`, through the browse host `maName`.
-  static databrowse::BrowseRequest Request(const std::string& start,
-                                           const std::string& maName = "") {
-    const databrowse::Query query = PageQuery(start, 0, 2);
-    databrowse::BrowseRequest request = NameRequest("/vol/f", &query);
+  // A client for two items of `path` from `start`, through the browse host `maName`.
+  std::unique_ptr<IdxBrowseClient> Client(const std::string& start = "",
+                                          const std::string& maName = "",
+                                          const std::string& path = "/f") {
+    databrowse::BrowseRequest request = Request(path, PageQuery(start));
     if (!maName.empty()) {
       request.getObjectAccessor(true, false, 9, 9, 18, 4)->setstring(1, 1, maName);
     }
-    return request;
-  }
-  std::unique_ptr<IdxBrowseClient> Client(const std::string& start = "",
-                                          const std::string& maName = "") {
     std::unique_ptr<IdxBrowseClient> client(new IdxBrowseClient());
-    EXPECT_EQ(client->Initialize(Request(start, maName), &callback, 2000, nullptr, nullptr), 0);
+    client->Initialize(request, &recorder, 2000, nullptr, nullptr);
     return client;
   }
+  static std::string StartName(const CNMessageBase& request, int listTag) {
+    return StartNameIn(request.findList(listTag)->front());
+  }
 
-  RecordingCallback callback;
+  Recorder recorder;
 };
 
-TEST_F(BrowseClientTest, V2SendsTheHeldRequestWithTheQueriesInEffect) {
-  auto client = Client("0020");
-  EXPECT_TRUE(client->isIndexingV2BrowseRequest());
-  EXPECT_EQ(client->getV1BrowseReq(), nullptr);
-  IdxBrowseClientReq wrapper, noQueries;
-  wrapper.queries.push_back(PageQuery("0040"));
-  ASSERT_EQ(client->Browse(nullptr, nullptr), 0);
-  ASSERT_EQ(client->Browse(&wrapper, nullptr), 0);
-  ASSERT_EQ(client->Browse(&noQueries, nullptr), 0);
-  // Edits of the client's own queries reach the next browse.
-  PagingOf(client->getQueries()->at(0)).setstring(4, 4, "0050");
-  ASSERT_EQ(client->Browse(nullptr, nullptr), 0);
-  EXPECT_EQ(callback.names(), (Names{"0020", "0030", "0040", "0050", "0020", "0030", "0050"}));
-  for (const auto& delivery : callback.deliveries()) EXPECT_TRUE(delivery.typed);
-
-  const auto calls = service().browseCalls();
-  ASSERT_EQ(calls.size(), 4u);
-  EXPECT_TRUE(!calls[0].hadWrapper && calls[1].hadWrapper);
-  EXPECT_EQ(StartNameOf(calls[1].request, 12), "0040");
-  EXPECT_TRUE(calls[3].clientId == client->id() && !calls[3].v1 && !calls[3].direct);
+TEST_F(BrowseClientTest, EachProtocolSendsTheHeldRequestWithTheQueriesInEffect) {
+  for (const ebindex::Protocol protocol : {ebindex::Protocol::V2, ebindex::Protocol::V1}) {
+    index().setProtocol(protocol);
+    index().clearRecords();
+    recorder.names.clear();
+    const bool v1 = protocol == ebindex::Protocol::V1;
+    auto client = Client("002");
+    EXPECT_EQ(client->isIndexingV2BrowseRequest(), !v1);
+    IdxBrowseClientReq wrapper, noQueries;
+    wrapper.queries.push_back(PageQuery("004"));
+    ASSERT_EQ(client->Browse(&wrapper, nullptr), 0);
+    ASSERT_EQ(client->Browse(&noQueries, nullptr), 0);
+    // Edits of the client's own queries reach the next browse, and the V1 request.
+    PagingOf(client->getQueries()->at(0)).setstring(4, 4, "005");
+    ASSERT_EQ(client->Browse(nullptr, nullptr), 0);
+    EXPECT_EQ(recorder.names, (Names{"004", "005", "002", "003", "005"}));
+    const auto calls = index().browseCalls();
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_TRUE(calls[0].hadWrapper && calls[0].v1 == v1 && !calls[0].direct);
+    EXPECT_EQ(StartName(calls[0].request, v1 ? 136 : 12), "004");
+    EXPECT_EQ(calls[2].clientId, client->id());
+    EXPECT_EQ(client->getV1BrowseReq() != nullptr, v1);
+    if (!v1) continue;
+    EXPECT_EQ(StartName(*client->getV1BrowseReq(), 136), "005");
+    // A V1 request names the host that browses it.
+    EXPECT_EQ(client->getV1BrowseReq()->getstring(84, 138), "localhost*localhost*8400*0");
+  }
+  EXPECT_EQ(recorder.typed, std::vector<bool>(recorder.typed.size(), true));
 }
 
-TEST_F(BrowseClientTest, V1NamesTheBrowseHostAndSendsTheWrapperOrItsOwnQueries) {
-  service().setProtocol(ebindex::Protocol::V1);
-  service().setHostClientName("ma1", "client1");
-  auto named = Client("0030", "ma1");
-  EXPECT_FALSE(named->isIndexingV2BrowseRequest());
-  Indexing::BrowseReq* v1 = named->getV1BrowseReq();
-  ASSERT_TRUE(v1 != nullptr && v1->getTagID() == Indexing::BrowseReq::classTagID());
-  EXPECT_EQ(v1->getstring(84, 138), "ma1*client1*8400*0");
-  EXPECT_EQ(v1->findObject(1)->toString(), Request("0030", "ma1").toString());
-  EXPECT_EQ(StartNameOf(*v1, 136), "0030");
-  EXPECT_EQ(Client()->getV1BrowseReq()->getstring(84, 138), "localhost*localhost*8400*0");
-  service().setDefaultHost("hostA");
-  EXPECT_EQ(Client()->getV1BrowseReq()->getstring(84, 138), "hostA*hostA*8400*0");
-
-  IdxBrowseClientReq wrapper;
-  wrapper.queries.push_back(PageQuery("0050"));
-  ASSERT_EQ(named->Browse(&wrapper, nullptr), 0);
-  ASSERT_EQ(named->Browse(nullptr, nullptr), 0);
-  // Edits of the client's own queries reach the next V1 browse as well, and
-  // the V1 request shows them.
-  PagingOf(named->getQueries()->at(0)).setstring(4, 4, "0020");
-  ASSERT_EQ(named->Browse(nullptr, nullptr), 0);
-  EXPECT_EQ(StartNameOf(*named->getV1BrowseReq(), 136), "0020");
-  EXPECT_EQ(callback.names(), (Names{"0050", "0030", "0040", "0020", "0030"}));
-  const auto calls = service().browseCalls();
-  ASSERT_EQ(calls.size(), 3u);
-  EXPECT_TRUE(calls[0].v1 && calls[0].request.getTagID() == Indexing::BrowseReq::classTagID());
-  EXPECT_EQ(StartNameOf(calls[0].request, 136), "0050");
-  EXPECT_EQ(StartNameOf(calls[1].request, 136), "0030");
-}
-
-TEST_F(BrowseClientTest, FaultsAndProtocolsCanBeAimedAtOneItem) {
-  service().failBrowse(7, false, ebindex::kAllCalls, "\\vol\\g");
-  service().setProtocolFor("/vol/g", ebindex::Protocol::V1);
-  service().setItemsPerResponse(1, 2);
+TEST_F(BrowseClientTest, FaultsHitTheirItemAndTheirCallsOnly) {
+  index().failInitialize(1);
+  EXPECT_TRUE(Client()->isInitFailed());
   auto client = Client();
-  EXPECT_TRUE(client->isIndexingV2BrowseRequest());
-  ASSERT_EQ(client->Browse(nullptr, nullptr), 0) << "another item's fault";
-  databrowse::Query query = PageQuery("");
-  databrowse::BrowseRequest other = NameRequest("/vol/g", &query);
-  IdxBrowseClient faulty;
-  faulty.Initialize(other, &callback, 2000, nullptr, nullptr);
-  EXPECT_FALSE(faulty.isIndexingV2BrowseRequest());
-  EXPECT_EQ(faulty.Browse(nullptr, nullptr), 7);
-  // Responses of one or two items: two items need one or two data responses.
-  const auto deliveries = callback.deliveries();
-  ASSERT_TRUE(deliveries.size() == 2 || deliveries.size() == 3) << deliveries.size();
-  EXPECT_EQ(service().browseCallCount(), 2u);
-
-  service().failInitialize(ebindex::kAllCalls, "/vol/f");
-  service().clearFaults("/vol/g/");
-  EXPECT_EQ(faulty.Browse(nullptr, nullptr), 0) << "the item's own fault is dropped";
-  IdxBrowseClient clientOfF;
-  EXPECT_NE(clientOfF.Initialize(Request(""), &callback, 2000, nullptr, nullptr), 0)
-      << "another item's fault stays";
-}
-
-TEST(DemangleHostNameTest, SplitsHostClientPortAndFlags) {
-  auto demangle = [](const char* text) {
-    std::string host = "x", client = "x";
-    int port = -1, flags = -1;
-    DemangleHostName(text, host, client, port, flags);
-    return host + "|" + client + "|" + std::to_string(port) + "|" + std::to_string(flags);
-  };
-  EXPECT_EQ(demangle("h1*c1*8400*3"), "h1|c1|8400|3");
-  EXPECT_EQ(demangle("h2*c2"), "h2|c2|0|0");
-  EXPECT_EQ(demangle(nullptr), "||0|0");
-}
-
-TEST_F(BrowseClientTest, InitializeIsRecordedAndFailsForTheCallsOfItsFault) {
-  service().failInitialize(1);
-  IdxBrowseClient failed, never;
-  EXPECT_NE(failed.Initialize(Request("0020"), &callback, 2000, nullptr, nullptr), 0);
-  EXPECT_TRUE(failed.isInitFailed());
-  EXPECT_NE(failed.Browse(nullptr, nullptr), 0);
-  EXPECT_NE(never.Browse(nullptr, nullptr), 0);
-  EXPECT_FALSE(Client()->isInitFailed());
-  EXPECT_TRUE(callback.deliveries().empty() && service().browseCalls().empty());
-  EXPECT_TRUE(failed.id() == 1 && never.id() == 2);
-  const auto calls = service().initializeCalls();
-  ASSERT_EQ(calls.size(), 2u);
-  EXPECT_TRUE(calls[0].clientId == 1 && calls[0].timeoutSeconds == 2000 && calls[0].callbackGiven);
-  EXPECT_EQ(calls[0].request.toString(), Request("0020").toString());
-  EXPECT_TRUE(calls[0].failed && !calls[1].failed && calls[1].clientId == 3);
-}
-
-TEST_F(BrowseClientTest, BrowseFaultsFailBeforeOrAfterDeliveringForTheirCalls) {
-  auto client = Client();
-  service().failBrowse(7, false, 1);
+  EXPECT_FALSE(client->isInitFailed());
+  index().failBrowse(7, false, 1);
   EXPECT_EQ(client->Browse(nullptr, nullptr), 7);
-  EXPECT_TRUE(callback.deliveries().empty());
-  EXPECT_EQ(client->Browse(nullptr, nullptr), 0);
-  service().failBrowse(9, true);
+  EXPECT_TRUE(recorder.messages.empty()) << "failed before delivering";
+  index().failBrowse(9, true, ebindex::kAllCalls, "\\f");
+  index().setProtocolFor("/g", ebindex::Protocol::V1);
+  auto other = Client("", "", "/g");
+  EXPECT_FALSE(other->isIndexingV2BrowseRequest());
+  EXPECT_EQ(other->Browse(nullptr, nullptr), 0) << "another item's fault";
   EXPECT_EQ(client->Browse(nullptr, nullptr), 9);
-  EXPECT_EQ(client->Browse(nullptr, nullptr), 9);
-  service().clearFaults();
+  index().clearFaults("/g");
+  EXPECT_EQ(client->Browse(nullptr, nullptr), 9) << "only the named item's faults go";
+  index().clearFaults("\\f\\");
   EXPECT_EQ(client->Browse(nullptr, nullptr), 0);
-  EXPECT_EQ(callback.names().size(), 8u);  // two items from each call but the first
-  const auto calls = service().browseCalls();
-  ASSERT_EQ(calls.size(), 5u);
-  EXPECT_TRUE(calls[0].result == 7 && calls[3].result == 9 && calls[4].result == 0);
+  EXPECT_EQ(recorder.names, (Names{Base32Name(1), "001", "002", "001", "002", "001", "002"}));
+  const auto inits = index().initializeCalls();
+  EXPECT_TRUE(inits.size() == 3 && inits[0].failed && !inits[1].failed);
 }
 
-// The kinds the browser's own tests do not reach; the rest are met there.
-TEST_F(BrowseClientTest, ScriptedResponsesReplaceTheAnswerForTheirCalls) {
-  service().scriptResponses({S::Of(S::kNull), S::Of(S::kEmptyDataList),
-                             S::Of(S::kEmptyErrorList), S::Of(S::kEnd)},
-                            1);
-  auto client = Client("0030");
+TEST_F(BrowseClientTest, ResponsesReachTheCallbackOnTheServiceThreadBeforeTheCallReturns) {
+  index().setProtocol(ebindex::Protocol::V1);
+  index().setItemsPerResponse(1);
+  index().setDeliverOnServiceThread(true);
+  auto client = Client("001");
   ASSERT_EQ(client->Browse(nullptr, nullptr), 0);
-  const auto got = callback.deliveries();
-  ASSERT_EQ(got.size(), 4u);
-  EXPECT_TRUE(got[0].null && !got[0].typed);
-  EXPECT_TRUE(got[1].message.findObject(9)->findList(6)->empty());
-  EXPECT_TRUE(got[2].message.findList(7)->empty());
-  EXPECT_EQ(NamesIn(got[2].message), (Names{"0030", "0040"}));
-  EXPECT_EQ(got[3].message.getint64(1), 5);
-
-  ASSERT_EQ(client->Browse(nullptr, nullptr), 0);  // back to the real answer
-  EXPECT_EQ(callback.names().size(), 4u);
-}
-
-TEST_F(BrowseClientTest, ServiceThreadDeliveryEndsBeforeBrowseReturns) {
-  service().setItemsPerResponse(1);
-  service().setDeliverOnServiceThread(true);
-  service().setResponseDelay(std::chrono::milliseconds(20));
-  auto client = Client();
-  const auto start = std::chrono::steady_clock::now();
-  ASSERT_EQ(client->Browse(nullptr, nullptr), 0);
-  const auto elapsed = std::chrono::steady_clock::now() - start;
-  const auto got = callback.deliveries();
-  ASSERT_EQ(got.size(), 3u);  // two items, then the end response
-  EXPECT_EQ(got[2].message.getint64(1), 5);
-  for (const auto& delivery : got) EXPECT_NE(delivery.thread, std::this_thread::get_id());
-  EXPECT_GE(elapsed, std::chrono::milliseconds(60));
-}
-
-TEST_F(BrowseClientTest, TheHandlerAnswersInProcessIntoTheCallbackOrElseTheList) {
-  service().setProtocol(ebindex::Protocol::V1);
-  auto client = Client("0010");
+  ASSERT_EQ(recorder.messages.size(), 3u);  // two items, then the end response
+  // The handler answers a V1 request in process, into the callback.
   Indexing::BrowseReq* request = client->getV1BrowseReq();
-  PagingOf(request->getlistobject(82, 136, false)->at(0)).setstring(4, 4, "0040");
-  BrowseRequestHandler handler;
+  PagingOf(request->getlistobject(82, 136, false)->at(0)).setstring(4, 4, "004");
   databrowse::BrowseResponseList list;
-  service().setDeliverOnServiceThread(true);
-  ASSERT_EQ(handler.directBrowse(request, list, &callback), 0);
-  EXPECT_EQ(callback.names(), (Names{"0040", "0050"}));
-  for (const auto& delivery : callback.deliveries()) EXPECT_FALSE(delivery.typed);
+  ASSERT_EQ(BrowseRequestHandler().directBrowse(request, list, &recorder), 0);
   EXPECT_TRUE(list.findList(1)->empty()) << "a callback gets the responses; nothing piles up";
-  ASSERT_EQ(handler.directBrowse(request, list, nullptr), 0);
-  ASSERT_EQ(list.findList(1)->size(), 2u);
-  EXPECT_EQ(NamesIn(list.findList(1)->front()), (Names{"0040", "0050"}));
-
-  service().failBrowse(3, false, 1);
-  EXPECT_EQ(handler.directBrowse(request, list, &callback), 3);
-  const auto calls = service().browseCalls();
-  ASSERT_EQ(calls.size(), 3u);
-  EXPECT_TRUE(calls[0].direct && calls[0].v1 && !calls[0].hadWrapper && calls[0].clientId == 0);
-  EXPECT_EQ(StartNameOf(calls[0].request, 136), "0040");
-  EXPECT_EQ(calls[2].result, 3);
+  EXPECT_EQ(recorder.names, (Names{"001", "002", "004", "005"}));
+  EXPECT_EQ(recorder.typed, (std::vector<bool>{true, true, true, false, false, false}));
+  EXPECT_EQ(recorder.onCaller, std::vector<bool>(6, false));
+  const auto calls = index().browseCalls();
+  EXPECT_TRUE(calls[1].direct && calls[1].v1 && !calls[1].hadWrapper && calls[1].clientId == 0);
+  EXPECT_EQ(StartName(calls[1].request, 136), "004");
 }
 
-TEST_F(BrowseClientTest, ClientsOnSeveralThreadsShareTheService) {
-  service().setDeliverOnServiceThread(true);
-  RecordingCallback callbacks[4];
-  std::vector<std::thread> threads;
-  for (RecordingCallback& each : callbacks) {
-    threads.emplace_back([&each] {
-      IdxBrowseClient client;
-      client.Initialize(Request(""), &each, 2000, nullptr, nullptr);
-      for (int i = 0; i < 10; ++i) client.Browse(nullptr, nullptr);
-    });
+// The names the index answers a request with, or "not found" for its
+// answer when nothing matches: an error response with code 4, then the end.
+TEST(IndexAnswerTest, PagesStartAtTheirNameOrRowAndRangesSelectByNumber) {
+  ebindex::Catalogue catalogue;
+  char hex[16];
+  for (unsigned long long i = 1; i <= 12; ++i) {
+    std::snprintf(hex, sizeof hex, "Ext_%08llx", i);
+    catalogue.addEntry("/f", MakeEntry(i, Base32Name(i)));
+    catalogue.addEntry("/dec", MakeEntry(i, "Extent" + std::to_string(i)));
+    catalogue.addEntry("/hex", MakeEntry(i, hex));
   }
-  // Configuring and reading records while the others browse.
-  for (int i = 0; i < 50; ++i) {
-    service().setItemsPerResponse(1 + i % 3);
-    service().browseCalls();
-  }
-  for (std::thread& thread : threads) thread.join();
-  for (const RecordingCallback& each : callbacks) EXPECT_EQ(each.names().size(), 20u);
-  EXPECT_EQ(service().browseCalls().size(), 40u);
+  catalogue.addEntry("/g", MakeEntry(~0ull, "e"));  // name order and number order differ
+  catalogue.addEntry("/g", MakeEntry(3, "f"));
+  const auto names = [&](databrowse::BrowseRequest request, int appType) {
+    request.getObjectAccessor(true, true, 3, 3, 18, 46)->setint64(14, 38, appType);
+    const auto responses = ebindex::AnswerRequest(catalogue, request, 2);
+    if (responses.size() == 2 && responses[0].findList(7) != nullptr &&
+        responses[0].findList(7)->front().getint64(1) == 4) {
+      return Names{"not found"};
+    }
+    Names all;
+    for (const auto& response : responses) {
+      for (const std::string& name : NamesIn(response)) all.push_back(name);
+    }
+    return all;
+  };
+  const auto page = [](const std::string& path, const std::string& start,
+                       unsigned long long offset, long long size) {
+    return Request(path, PageQuery(start, offset, size));
+  };
+  const struct {
+    databrowse::BrowseRequest request;
+    int appType;
+    Names names;
+  } cases[] = {
+      {page("/f", Base32Name(3), 0, 3), 0, {Base32Name(3), Base32Name(4), Base32Name(5)}},
+      {page("/f", "", 1, 2), 0, {Base32Name(2), Base32Name(3)}},
+      {page("/f", "", 0x100000001ULL, 1), 0, {Base32Name(2)}},  // the offset's low 32 bits
+      {page("/f", Base32Name(13), 0, 100), 0, {"not found"}},
+      {page("/f", Base32Name(12), 1, 100), 0, {"not found"}},
+      // Base32 start names are translated into an item's old scheme.
+      {page("/dec", Base32Name(10), 0, 2), 0, {"Extent10", "Extent11"}},
+      {page("/hex", Base32Name(10), 0, 1), 0, {"Ext_0000000a"}},
+      {page("/dec", "Extent5", 0, 1), 0, {"Extent5"}},
+      {page("\\f\\", Base32Name(12), 0, 1), 0, {Base32Name(12)}},  // however the path is written
+      // Database requests on V2 start at the row of their offset.
+      {page("/f", Base32Name(9), 1, 2), 81, {Base32Name(2), Base32Name(3)}},
+      {Request("/g", PageQuery("", 0, 100), true, 2, ~0ull), 0, {"f", "e"}},  // not wrapped
+      {Request("/g", PageQuery("", 0, 100), true, 4, 3), 0, {"not found"}},
+      {Request("/nowhere", PageQuery("")), 0, {"not found"}},
+  };
+  for (const auto& c : cases) EXPECT_EQ(names(c.request, c.appType), c.names) << c.appType;
 }
 
 }  // namespace

@@ -1,38 +1,36 @@
-// The requests the browser sends, checked tag by tag on what the index
+// The requests the browser sends, checked field by field on what the index
 // service received: the name-paged request and the extent-range request.
 #include <gtest/gtest.h>
 
 #include "extentbrowse/EBPerfCounters.h"
 #include "extentbrowse/ExtentBrowse.h"
-#include "support/BrowserFixtures.h"
+#include "support/Support.h"
 
 namespace {
 
 using namespace ebtest;
 
-constexpr unsigned long long kAllOnes = 0xFFFFFFFFFFFFFFFFull;
+constexpr unsigned long long kAllOnes = ~0ull;
 
+// A missing child or element comes back empty, and fails what is asked of it.
 const CNMessageBase& Child(const CNMessageBase& message, int tag) {
-  const CNMessageBase* child = message.findObject(tag);
-  if (child == nullptr) {
-    ADD_FAILURE() << "no object under tag " << tag << " in " << message.toString();
-    static const CNMessageBase empty(0, 0);
-    return empty;
-  }
-  return *child;
+  static const CNMessageBase none(0, 0);
+  return message.findObject(tag) != nullptr ? *message.findObject(tag) : none;
 }
 
 const CNMessageBase& OnlyElement(const CNMessageBase& message, int tag) {
+  static const CNMessageBase none(0, 0);
   const std::vector<CNMessageBase>* list = message.findList(tag);
-  if (list == nullptr || list->size() != 1) {
-    ADD_FAILURE() << "tag " << tag << " is not a one-element list in " << message.toString();
-    static const CNMessageBase empty(0, 0);
-    return empty;
-  }
-  return list->front();
+  return list != nullptr && list->size() == 1 ? list->front() : none;
 }
 
 const CNMessageBase& PagingOfQuery(const CNMessageBase& query) { return Child(Child(query, 8), 2); }
+
+// The last record of a kind; throws, and so fails the test, when there is none.
+template <typename Record>
+Record Last(const std::vector<Record>& records) {
+  return records.at(records.size() - 1);
+}
 
 // Every field with its tag and its index, children and list elements in
 // order: a whole request in one comparison.
@@ -48,24 +46,15 @@ class BrowseRequestTest : public IndexTest {
     AddItem("/vol/file.bin", 0, 30);
     AddItem("/vm/disk0", 0, 30);
   }
-
   std::unique_ptr<ExtentBrowseImpl> Browser(int appType, const std::string& path,
                                             const std::string& maName = "") {
     SCParams params = MakeParams(appType);
     params.totime = 0x1FFFFFFFFLL;  // low 32 bits, signed: -1
-    return std::unique_ptr<ExtentBrowseImpl>(new ExtentBrowseImpl(
-        params, path, nullptr, EB_MODE_DEFAULT, 25, 13, true, 3, maName));
+    return std::unique_ptr<ExtentBrowseImpl>(
+        new ExtentBrowseImpl(params, path, nullptr, EB_MODE_DEFAULT, 25, 13, true, 3, maName));
   }
-  ebindex::RecordedInitialize LastInitialize() {
-    const auto calls = index().initializeCalls();
-    EXPECT_FALSE(calls.empty());
-    return calls.empty() ? ebindex::RecordedInitialize() : calls.back();
-  }
-  ebindex::RecordedBrowse LastBrowse() {
-    const auto calls = index().browseCalls();
-    EXPECT_FALSE(calls.empty());
-    return calls.empty() ? ebindex::RecordedBrowse() : calls.back();
-  }
+  CNMessageBase LastInitialize() { return Last(index().initializeCalls()).request; }
+  ebindex::RecordedBrowse LastBrowse() { return Last(index().browseCalls()); }
 };
 
 TEST_F(BrowseRequestTest, TheFirstNamePagedRequestCarriesEveryField) {
@@ -74,9 +63,8 @@ TEST_F(BrowseRequestTest, TheFirstNamePagedRequestCarriesEveryField) {
   ASSERT_EQ(browser->Browse("NAME5", 3, 25, 7, kAllOnes, "ma1"), 0);
   EXPECT_EQ(numBrowseRequests, before + 1);
 
-  const ebindex::RecordedInitialize init = LastInitialize();
-  EXPECT_EQ(init.timeoutSeconds, 2000);
-  EXPECT_TRUE(init.callbackGiven);
+  const ebindex::RecordedInitialize init = index().initializeCalls().back();
+  EXPECT_TRUE(init.timeoutSeconds == 2000 && init.callbackGiven);
   // The low 32 bits of the end time, signed; one trailing separator dropped
   // from the path; the name sort order prepared but not attached.
   const std::string query =
@@ -89,34 +77,32 @@ TEST_F(BrowseRequestTest, TheFirstNamePagedRequestCarriesEveryField) {
             "7/7:BrowseOptions{2/2:1 3/3:0 11/11:1 12/12:1 21/21:1} 8/8:BrowseMode{1/1:2} "
             "9/9:MaEntity{1/1:\"ma1\"} 11/11:BrowseAdvancedOptions{1/1:3} 12/12:[" +
                 query + "]}");
-
   const ebindex::RecordedBrowse sent = LastBrowse();
-  ASSERT_TRUE(sent.hadWrapper);
+  ASSERT_TRUE(sent.hadWrapper && sent.wrapper.queries.size() == 1);
   EXPECT_EQ(sent.wrapper.path, "/vol/file.bin/");  // the wrapper keeps it
   EXPECT_EQ(sent.wrapper.pagingOffset, 7);
-  ASSERT_EQ(sent.wrapper.queries.size(), 1u);
   EXPECT_EQ(Fields(sent.wrapper.queries[0]), query);
   EXPECT_TRUE(log.contains("copyPrecedence set to 3"));
-  EXPECT_TRUE(log.contains("VsExtentBrowse is marked."));
   EXPECT_EQ(log.countPrefix("My BrowseReq ["), 1u);
+
+  Browser(0, "/a//")->Browse("", 0, 10, 0, kAllOnes, "");
+  EXPECT_EQ(OnlyElement(LastInitialize(), 4).getstring(1, 1), "/a/") << "one separator only";
 }
 
 TEST_F(BrowseRequestTest, ApplicationTypesShapeOptionsModeAndPath) {
-  struct Case {
+  const struct {
     int appType;
     bool virtualServerOptions;
     long long mode;
     std::string path;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {106, true, 4, "\\vm\\disk0"}, {53, false, 2, "/vm/disk0"}, {81, false, 2, "/vm/disk0"},
       {52, true, 2, "/vm/disk0"},    {0, true, 2, "/vm/disk0"},
   };
-  for (const Case& c : cases) {
-    index().clearRecords();
+  for (const auto& c : cases) {
     log.clear();
     Browser(c.appType, "/vm/disk0")->Browse(Base32Name(0), 0, 10, 0, kAllOnes, "");
-    const CNMessageBase request = LastInitialize().request;
+    const CNMessageBase request = LastInitialize();
     EXPECT_EQ(Child(request, 7).hasTag(21), c.virtualServerOptions) << c.appType;
     EXPECT_EQ(Child(request, 7).hasTag(3), c.virtualServerOptions) << c.appType;
     EXPECT_EQ(log.contains("VsExtentBrowse is marked."), c.virtualServerOptions) << c.appType;
@@ -126,28 +112,11 @@ TEST_F(BrowseRequestTest, ApplicationTypesShapeOptionsModeAndPath) {
 
     // The extent-range request: only Exchange items ask for the database view.
     Browser(c.appType, "/vm/disk0")->Browse("", 0, 10, 0, 100, "");
-    const CNMessageBase range = LastInitialize().request;
+    const CNMessageBase range = LastInitialize();
     const bool exchange = c.appType == 53;
     EXPECT_EQ(Child(range, 7).hasTag(62) && Child(range, 7).hasTag(49), exchange) << c.appType;
     EXPECT_EQ(Child(range, 11).getstring(2, 2), exchange ? "EDBVIEW" : "") << c.appType;
     EXPECT_EQ(OnlyElement(range, 4).getstring(1, 1), c.path) << c.appType;
-  }
-}
-
-TEST_F(BrowseRequestTest, ABackupSetGuidNamesTheEntityAloneAndShortPathsLoseOneSeparator) {
-  auto browser = Browser(0, "/vol/file.bin");
-  browser->SetBackupSetGuid("guid-1");
-  browser->Browse("", 0, 10, 0, kAllOnes, "");
-  const CNMessageBase request = LastInitialize().request;
-  const CNMessageBase& entity = Child(request, 3);
-  EXPECT_EQ(entity.tags(), (std::vector<int>{25, 38}));
-  EXPECT_EQ(entity.getstring(10, 25), "guid-1");
-
-  for (const auto& pathAndMessage : std::vector<std::pair<std::string, std::string>>{
-           {"/", ""}, {"/a//", "/a/"}, {"/a", "/a"}}) {
-    Browser(0, pathAndMessage.first)->Browse("", 0, 10, 0, kAllOnes, "");
-    EXPECT_EQ(OnlyElement(LastInitialize().request, 4).getstring(1, 1), pathAndMessage.second);
-    EXPECT_EQ(LastBrowse().wrapper.path, pathAndMessage.first);
   }
 }
 
@@ -162,39 +131,34 @@ TEST_F(BrowseRequestTest, ALaterPageReusesTheClientAndSendsOnlyThePaging) {
   EXPECT_EQ(log.countPrefix("My BrowseReq ["), 0u);
   const ebindex::RecordedBrowse sent = LastBrowse();
   EXPECT_EQ(Child(sent.request, 9).getstring(1, 1), "ma1");
-  ASSERT_EQ(sent.wrapper.queries.size(), 1u);
-  const CNMessageBase& paging = PagingOfQuery(sent.wrapper.queries[0]);
-  EXPECT_EQ(paging.getint64(2), 0);
-  EXPECT_EQ(paging.getint64(3), 4294967295ll);
-  EXPECT_EQ(paging.getstring(4, 4), "");
   EXPECT_EQ(sent.clientId, index().browseCalls().front().clientId);
+  EXPECT_EQ(Fields(PagingOfQuery(OnlyElement(sent.request, 12))),
+            "BrowsePaging{1/1:0 2/2:0 3/3:4294967295 4/4:\"\"}");
 }
 
 TEST_F(BrowseRequestTest, AFailedInitialisationCountsTheRequestButStartsNoCounter) {
   index().failInitialize(1);
   auto browser = Browser(0, "/vol/file.bin");
   const unsigned long long before = numBrowseRequests;
-  const auto browseBefore = gEbPerfCounter->snapshot()[0];
+  const auto running = gEbPerfCounter->snapshot()[0].running;
   EXPECT_EQ(browser->Browse("", 0, 10, 0, kAllOnes, ""), -1);
   EXPECT_EQ(numBrowseRequests, before + 1);
   EXPECT_TRUE(log.contains("IdxBrowseClient initialization failed."));
-  EXPECT_EQ(gEbPerfCounter->snapshot()[0].running, browseBefore.running);
+  EXPECT_EQ(gEbPerfCounter->snapshot()[0].running, running);
   EXPECT_TRUE(index().browseCalls().empty());
-
+  // The failed client is not reused.
   EXPECT_EQ(browser->Browse("", 0, 10, 0, kAllOnes, ""), 0);
   EXPECT_EQ(index().initializeCalls().size(), 2u);
-  EXPECT_EQ(index().browseCalls().size(), 1u);
 }
 
 TEST_F(BrowseRequestTest, SqlItemsOnV2SendTheStartExtentAsTheClientsPagingOffset) {
   auto browser = Browser(81, "/vol/file.bin");
   ASSERT_EQ(browser->Browse(Base32Name(3), 0, 10, 0, kAllOnes, ""), 0);
   ASSERT_EQ(browser->Browse(Base32Name(12), 0, 10, 5, kAllOnes, ""), 0);
-  const ebindex::RecordedBrowse sent = LastBrowse();
-  EXPECT_FALSE(sent.hadWrapper);
-  const CNMessageBase& paging = PagingOfQuery(OnlyElement(sent.request, 12));
-  EXPECT_EQ(paging.getint64(2), 12);
-  EXPECT_EQ(paging.getstring(4, 4), Base32Name(3)) << "the held start name stays";
+  EXPECT_FALSE(LastBrowse().hadWrapper);
+  // The held start name stays.
+  EXPECT_EQ(Fields(PagingOfQuery(OnlyElement(LastBrowse().request, 12))),
+            "BrowsePaging{1/1:0 2/2:12 3/3:10 4/4:\"" + Base32Name(3) + "\"}");
   ASSERT_EQ(browser->Browse("", 0, 4294967295u, 0, kAllOnes, ""), 0);
   EXPECT_EQ(PagingOfQuery(OnlyElement(LastBrowse().request, 12)).getint64(3), 4294967295ll)
       << "an enumeration asks for every extent";
@@ -217,13 +181,9 @@ TEST_F(BrowseRequestTest, V1RequestsGoToTheirBrowseHostOrAreBrowsedInProcess) {
   EXPECT_EQ(local->Browse(Base32Name(20), 0, 10, 6, kAllOnes, ""), 0)
       << "the in-process result is not the handler's";
   SetLocalClientName("");
-
-  const ebindex::RecordedBrowse direct = LastBrowse();
-  EXPECT_TRUE(direct.direct && direct.v1);
-  const CNMessageBase& paging = PagingOfQuery(OnlyElement(direct.request, 136));
-  EXPECT_EQ(paging.getstring(4, 4), Base32Name(20));
-  EXPECT_EQ(paging.getint64(2), 6);
-  EXPECT_EQ(paging.getint64(3), 10);
+  EXPECT_TRUE(LastBrowse().direct && LastBrowse().v1);
+  EXPECT_EQ(Fields(PagingOfQuery(OnlyElement(LastBrowse().request, 136))),
+            "BrowsePaging{1/1:0 2/2:6 3/3:10 4/4:\"" + Base32Name(20) + "\"}");
   EXPECT_EQ(log.count("Using direct call to browse extents."), 2u);
   EXPECT_EQ(log.count("Allocating BR handler as the one passed in is NULL"), 1u);
 }
@@ -234,10 +194,9 @@ TEST_F(BrowseRequestTest, AnExplicitRangeStartTakesTheExtentRangeRequest) {
   const unsigned long long before = numBrowseRequests;
   ASSERT_EQ(browser->Browse("ignored", 3, 10, 2, 0, "ma1"), 0);
   EXPECT_EQ(numBrowseRequests, before);
-
   // Sorted by extent number (134), ranged by the browser's page size, no
   // start name and no virtual-server options.
-  EXPECT_EQ(Fields(LastInitialize().request),
+  EXPECT_EQ(Fields(LastInitialize()),
             "BrowseRequest{1/1:1 3/3:GenericEntity{11/5:13 20/8:11 38/14:0 47/17:7} "
             "4/4:[BrowsePath{1/1:\"/vol/file.bin/\" "
             "5/2:BrowsePathParameters{6/3:[ExtentRange{1/1:0 2/2:25}]}}] "
@@ -249,31 +208,6 @@ TEST_F(BrowseRequestTest, AnExplicitRangeStartTakesTheExtentRangeRequest) {
             "3/3:SortParam{1/1:[134] 2/2:1}} 12/9:1}] 26/20:1}");
   EXPECT_FALSE(LastBrowse().hadWrapper);
   EXPECT_FALSE(log.contains("VsExtentBrowse is marked."));
-}
-
-TEST_F(BrowseRequestTest, ALaterRangeReplacesOnlyThePathsOfItsOwnClient) {
-  auto browser = Browser(0, "/vol/file.bin");
-  ASSERT_EQ(browser->Browse("", 0, 10, 0, 0, ""), 0);       // range client
-  ASSERT_EQ(browser->Browse("", 0, 10, 0, kAllOnes, ""), 0);  // name client
-  log.clear();
-  ASSERT_EQ(browser->Browse("", 0, 10, 0, 40, ""), 0);      // range client again
-  ASSERT_EQ(browser->Browse("", 0, 10, 0, kAllOnes, ""), 0);  // name client again
-
-  EXPECT_EQ(index().initializeCalls().size(), 2u);
-  const auto calls = index().browseCalls();
-  ASSERT_EQ(calls.size(), 4u);
-  EXPECT_EQ(calls[0].clientId, calls[2].clientId);
-  EXPECT_EQ(calls[1].clientId, calls[3].clientId);
-  EXPECT_NE(calls[0].clientId, calls[1].clientId);
-
-  const auto setPaths = index().setPathsCalls();
-  ASSERT_EQ(setPaths.size(), 1u);
-  ASSERT_EQ(setPaths[0].paths.size(), 1u);
-  EXPECT_EQ(OnlyElement(Child(setPaths[0].paths[0], 5), 6).getint64(1), 40);
-  EXPECT_EQ(OnlyElement(Child(OnlyElement(calls[2].request, 4), 5), 6).getint64(1), 40);
-  EXPECT_EQ(log.count("Reusing IdxBrowseClient"), 2u);
-  EXPECT_EQ(log.countPrefix("My BrowseReq before["), 1u);
-  EXPECT_EQ(log.countPrefix("My BrowseReq after ["), 1u);
 }
 
 }  // namespace

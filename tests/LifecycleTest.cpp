@@ -1,64 +1,43 @@
-// The facade and the browser's life: construction logging, the log guard,
-// destruction, and the small accessors.
+// The browser's life: the log guard, construction logging, and what the
+// destructor does to a browse that runs, or would start, while it waits.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+#include <functional>
+#include <future>
 #include <sstream>
-#include <string>
+#include <thread>
 
 #include "common/EBLog.h"
+#include "extentbrowse/EBPerfCounters.h"
 #include "extentbrowse/ExtentBrowse.h"
-#include "extentbrowse/ExtentBrowseImpl.h"
-#include "support/TestSupport.h"
+#include "support/Support.h"
 
 namespace {
 
-using ebtest::MakeParams;
-using ebtest::ScopedLogCapture;
+using namespace ebtest;
 
 int g_argumentEvaluations = 0;
 int CountedArgument() { return ++g_argumentEvaluations; }
 
-void WriteOneLinePerLevel() {
-  EB_LOG(-1, "level %d", -1);
-  EB_LOG(1, "level %d", 1);
-  EB_LOG(2, "level %d", 2);
-  EB_LOG(4, "level %d", 4);
-  EB_LOG(5, "level %d", 5);
-}
-
-TEST(LogGuardTest, WritesOnlyLinesAtOrBelowTheWritersLevel) {
-  struct Case {
-    int writerLevel;
+TEST(LogGuardTest, WritesOnlyWantedLinesAndEvaluatesArgumentsOnlyForThem) {
+  for (int writerLevel : {-2, 0, 3, 4, 5}) {
+    ScopedLogCapture log(writerLevel);
+    g_argumentEvaluations = 0;
     std::vector<std::string> expected;
-  };
-  const Case cases[] = {
-      {-2, {}}, {0, {"level -1"}}, {3, {"level -1", "level 1", "level 2"}},
-      {4, {"level -1", "level 1", "level 2", "level 4"}},
-      {5, {"level -1", "level 1", "level 2", "level 4", "level 5"}}};
-  for (const Case& c : cases) {
-    ScopedLogCapture log(c.writerLevel);
-    WriteOneLinePerLevel();
-    EXPECT_EQ(log.messages(), c.expected) << "writer level " << c.writerLevel;
+    for (int level : {-1, 1, 2, 4, 5}) {
+      EB_LOG(level, "level %d", level + 0 * CountedArgument());
+      if (level <= writerLevel) expected.push_back("level " + std::to_string(level));
+    }
+    EXPECT_EQ(log.messages(), expected);
+    EXPECT_EQ(g_argumentEvaluations, static_cast<int>(expected.size()));
   }
 }
 
-TEST(LogGuardTest, PassesTheCallersSignatureAndEvaluatesArgumentsOnlyWhenWritten) {
-  ScopedLogCapture log(0);
-  g_argumentEvaluations = 0;
-  EB_LOG(4, "not wanted %d", CountedArgument());
-  EXPECT_EQ(g_argumentEvaluations, 0);
-  EB_LOG(-1, "wanted %d", CountedArgument());
-  EXPECT_EQ(g_argumentEvaluations, 1);
-
-  const std::vector<CCaptureLogWriter::Line> lines = log.writer().lines();
-  ASSERT_EQ(lines.size(), 1u);
-  EXPECT_EQ(lines[0].level, -1);
-  EXPECT_EQ(lines[0].message, "wanted 1");
-  EXPECT_NE(lines[0].function.find("PassesTheCallersSignature"), std::string::npos);
-  EXPECT_GT(lines[0].line, 0);
-}
-
-TEST(FacadeTest, LogsItsArgumentsAtLevelOneExactly) {
+TEST(FacadeTest, LogsItsArgumentsAtLevelOne) {
   ScopedLogCapture log(1);
   SCParams params = MakeParams(106);
   params.sourceClientId = 21;
@@ -67,43 +46,119 @@ TEST(FacadeTest, LogsItsArgumentsAtLevelOneExactly) {
   params.appInstance = 23;
   params.totime = 0x100000005LL;  // narrowed to 32 bits in the line
   params.fromtime = -1;
-  {
-    ExtentBrowse browse(params, "/vm/disk0", nullptr, EB_MODE_DEFAULT, 500, 13, true, 2, "ma7");
-  }
+  { ExtentBrowse browse(params, "/vm/disk0", nullptr, EB_MODE_DEFAULT, 500, 13, true, 2, "ma7"); }
   const std::vector<CCaptureLogWriter::Line> lines = log.writer().lines();
   ASSERT_GE(lines.size(), 2u);
-  EXPECT_EQ(lines[0].level, 1);
+  EXPECT_TRUE(lines[0].level == 1 && lines[1].level == 1);
   EXPECT_EQ(lines[0].message,
             "ExtentBrowse::ExtentBrowse browsePath: /vm/disk0, pageSize: 500, ExtentNameLength: "
             "13 ma: ma7");
-  EXPECT_EQ(lines[1].level, 1);
   EXPECT_EQ(lines[1].message,
             "ExtentBrowse::ExtentBrowse sourceClientId: 21 appType: 106 bkpSetId: 22 AppId: -3 "
             "appInstance: 23 totime: 5 fromtime: 4294967295 ");
-  EXPECT_NE(lines[0].function.find("ExtentBrowse::ExtentBrowse("), std::string::npos);
 }
 
-TEST(BrowserLifecycleTest, DestructorLogsItsTwoLinesInOrder) {
-  ScopedLogCapture log(4);
-  SCParams params = MakeParams(0);
-  { ExtentBrowse browse(params, "/f", nullptr, EB_MODE_DEFAULT, 10, 13, false, 0, ""); }
-  const int waiting =
-      log.indexOf("ExtentBrowseImpl destructor going to wait for any browse thread to complete.");
-  const int completed = log.indexOf("ExtentBrowseImpl destructor completed");
-  ASSERT_GE(waiting, 0);
-  EXPECT_GT(completed, waiting);
-}
+// Holds, once, the thread that writes a counter table after `marker`. With
+// the counter set logging after every update, each counter stop writes a
+// table, so a browser's thread can be stopped at a chosen point from the
+// outside: right after taking the browse semaphore (WaitToSendBrowse stops
+// there), or in the first response of a running browse.
+class Gate : public CCaptureLogWriter {
+ public:
+  explicit Gate(std::string marker) : CCaptureLogWriter(4), marker_(std::move(marker)) {}
+  std::promise<void> held, release;
 
-TEST(BrowserLifecycleTest, AQuietBrowserWritesNothingAndReportsNoError) {
-  ScopedLogCapture log(0);
-  SCParams params = MakeParams(0);
-  {
-    ExtentBrowse browse(params, "/f", nullptr, EB_MODE_DEFAULT, 10, 13, false, 0, "");
-    std::string text = "stale";
-    EXPECT_EQ(browse.GetLatestErrorInfo(text), 0);
-    EXPECT_EQ(text, "");
+ protected:
+  void writeLine(int level, const char* function, int line, const std::string& message) override {
+    CCaptureLogWriter::writeLine(level, function, line, message);
+    if (message == marker_) armed_ = std::this_thread::get_id();
+    const bool table = message.rfind("Performance counters", 0) == 0;
+    if (table && armed_.load() == std::this_thread::get_id()) {
+      armed_ = std::thread::id();
+      held.set_value();
+      release.get_future().wait();
+    }
   }
-  EXPECT_TRUE(log.messages().empty());
+
+ private:
+  const std::string marker_;
+  std::atomic<std::thread::id> armed_{std::thread::id()};
+};
+
+// Whether a thread of this process sleeps; the destructor's thread does so
+// only in the semaphore wait that follows its first line.
+bool Sleeping(pid_t thread) {
+  std::ifstream stat("/proc/self/task/" + std::to_string(thread) + "/stat");
+  const std::string text{std::istreambuf_iterator<char>(stat), {}};
+  const std::size_t end = text.rfind(") ");
+  return end != std::string::npos && text.compare(end + 2, 1, "S") == 0;
+}
+
+class LifecycleTest : public IndexTest {};
+
+TEST_F(LifecycleTest, TheDestructorWaitsForARunningBrowseAndNoBrowseStartsOnceItWaits) {
+  AddItem("/f", 0, 10);
+  const std::string kWaiting =
+      "ExtentBrowseImpl destructor going to wait for any browse thread to complete.";
+  const std::string kBeforeTurn = "ExtentBrowseImpl::StartBrowse waiting to create browseThread";
+  const struct {
+    std::string holdAfter;
+    std::function<bool(ExtentBrowseImpl&)> call;  // true when the call did its work
+    bool browses;
+  } cases[] = {
+      {"Going to create browseThread",
+       [](ExtentBrowseImpl& b) { return b.StartBrowse(Base32Name(0), 0, ~0ull); }, true},
+      {kBeforeTurn, [](ExtentBrowseImpl& b) {
+         unsigned long long id = 0, value = 0;
+         return b.GetAFInfo(5, id, value) != EB_BROWSE_FAILED;
+       }, false},
+      {kBeforeTurn, [](ExtentBrowseImpl& b) { return b.OpenEnum() != nullptr; }, false},
+  };
+  for (const auto& c : cases) {
+    const unsigned long long browsesBefore = BrowseCount();
+    std::stringstream seed("START_EXTENT_INFO\n1 2 3\nEND_EXTENT_INFO\n");
+    ExtentBrowseImpl* browser = MakeBrowser(0, "/f", 100, "", &seed).release();
+    const boost::shared_ptr<Gate> gate(new Gate(c.holdAfter));
+    const boost::shared_ptr<CLogWriterInterface> previous = g_ptrLogWriter;
+    g_ptrLogWriter = gate;
+    gEbPerfCounter->setLogAfterUpdate(true);
+
+    bool worked = false;
+    std::thread caller([&] { worked = c.call(*browser); });
+    gate->held.get_future().wait();
+    std::atomic<pid_t> tid{0};
+    std::atomic<bool> destroyed{false};
+    std::thread destroying([&] {
+      tid = gettid();
+      delete browser;
+      destroyed = true;
+    });
+    // Once its line is in, the destructor's thread needs no lock of the log's.
+    while (!destroyed && !(gate->contains(kWaiting) && Sleeping(tid))) std::this_thread::yield();
+    ASSERT_FALSE(destroyed) << "the destructor did not wait for the browse in progress";
+    // Lookups the map answers need no browse, destructor or not.
+    unsigned long long id = 0, value = 0;
+    EXPECT_EQ(browser->GetAFInfo(1, id, value), EB_EXTENT_FOUND);
+    EXPECT_EQ(value, 3u);
+    gate->release.set_value();
+    caller.join();
+    destroying.join();
+    gEbPerfCounter->setLogAfterUpdate(false);
+    g_ptrLogWriter = previous;
+
+    EXPECT_EQ(worked, c.browses) << c.holdAfter;
+    EXPECT_EQ(BrowseCount() - browsesBefore, c.browses ? 1u : 0u);
+    EXPECT_NE(gate->contains("StartBrowse will exit now because the owner ExtentBrowse object "
+                             "is going to be removed"),
+              c.browses);
+    const std::vector<std::string> lines = gate->messages();
+    const auto at = [&](const std::string& line) {
+      return std::find(lines.begin(), lines.end(), line) - lines.begin();
+    };
+    const std::string recorded = c.browses ? "Added to browsedExtents: (0, 9)" : kWaiting;
+    EXPECT_LE(at(kWaiting), at(recorded));
+    EXPECT_LT(at(recorded), at("ExtentBrowseImpl destructor completed"));
+  }
 }
 
 }  // namespace

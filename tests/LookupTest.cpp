@@ -1,25 +1,27 @@
-// Lookups end to end against the index service: file-system, virtual-server
-// and database items, name-paged and extent-range, and the failure paths.
+// Lookups end to end against the index service: every kind of item, both
+// request forms, every way a page travels, and the failure paths.
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 #include <random>
 #include <stdexcept>
 
 #include "extentbrowse/EBExtentNameConverter.h"
+#include "extentbrowse/EBPerfCounters.h"
 #include "extentbrowse/ExtentBrowse.h"
-#include "support/BrowserFixtures.h"
+#include "support/Support.h"
 
 namespace {
 
 using namespace ebtest;
+using Range = std::pair<unsigned long long, unsigned long long>;
+using Ranges = std::vector<Range>;
+using Kind = ebindex::ScriptedResponse;
+constexpr unsigned long long kNoRange = ~0ull;
 
 std::string OldVirtualServerName(unsigned long long extent) {
   return "Extent" + std::to_string(extent);
-}
-
-std::string MisnamedAt99(unsigned long long extent) {
-  return extent == 99 ? "Z" : ebtest::Base32Name(extent);
 }
 
 std::string OldDatabaseName(unsigned long long extent) {
@@ -31,7 +33,7 @@ std::string OldDatabaseName(unsigned long long extent) {
 class LookupTest : public IndexTest {
  protected:
   ExtentBrowseResult Lookup(ExtentBrowseImpl& browser, unsigned long long extent,
-                            unsigned long long rangeStart = 0xFFFFFFFFFFFFFFFFull) {
+                            unsigned long long rangeStart = kNoRange) {
     afileId = afileValue = 77;
     return browser.GetAFInfo(extent, afileId, afileValue, rangeStart);
   }
@@ -43,186 +45,147 @@ class LookupTest : public IndexTest {
   }
   void ExpectNotFound(ExtentBrowseImpl& browser, unsigned long long extent) {
     EXPECT_EQ(Lookup(browser, extent), EB_EXTENT_NOT_FOUND) << extent;
-    EXPECT_EQ(afileId, 77u) << "outputs untouched";
-    EXPECT_EQ(afileValue, 77u);
-  }
-  static const CNMessageBase& PagingOfQuery(const CNMessageBase& query) {
-    return *query.findObject(8)->findObject(2);
+    EXPECT_EQ(afileId + afileValue, 154u) << "outputs untouched";
   }
   std::string LastStartName() {
     const ebindex::RecordedBrowse last = index().browseCalls().back();
-    const CNMessageBase& query = last.hadWrapper ? last.wrapper.queries.front()
-                                 : last.v1       ? last.request.findList(136)->front()
-                                                 : last.request.findList(12)->front();
-    return query.findObject(8)->findObject(2)->getstring(4, 4);
+    return StartNameIn(last.hadWrapper ? last.wrapper.queries.front()
+                       : last.v1       ? last.request.findList(136)->front()
+                                       : last.request.findList(12)->front());
+  }
+  Range LastRange() {
+    const Ranges all = RecordedRanges(log);
+    return all.empty() ? Range() : all.back();
   }
 
   unsigned long long afileId = 0;
   unsigned long long afileValue = 0;
 };
 
-TEST_F(LookupTest, AFileSystemItemIsBrowsedAPageAtATime) {
-  AddItem("/f", 0, 250);
+TEST_F(LookupTest, AFileSystemItemIsBrowsedAPageAtATimeAndItsHolesNeedNoBrowse) {
+  AddItem("/f", 0, 60);
+  AddItem("/f", 80, 220);
   auto browser = MakeBrowser(0, "/f", 100);
+  EXPECT_FALSE(browser->IsExtentEmpty(7)) << "not known yet, and asking does not browse";
+  EXPECT_EQ(BrowseCount(), 0u);
 
   ExpectFound(*browser, 0);
+  EXPECT_EQ(LastRange(), Range(0, 119));  // a hundred items: 0-59 and 80-119
+  ExpectFound(*browser, 119);
+  ExpectNotFound(*browser, 70);
+  EXPECT_TRUE(browser->IsExtentEmpty(7) && !browser->IsExtentEmpty(8));
   EXPECT_EQ(BrowseCount(), 1u);
-  EXPECT_EQ(RecordedRanges(log), (std::vector<std::pair<unsigned long long, unsigned long long>>{
-                                     {0, 99}}));
-  ExpectFound(*browser, 50);
-  ExpectFound(*browser, 99);  // the range's last extent is in the map
-  EXPECT_EQ(BrowseCount(), 1u);
-  EXPECT_TRUE(browser->IsExtentEmpty(49));
-  EXPECT_FALSE(browser->IsExtentEmpty(50));
 
-  ExpectFound(*browser, 120);  // the page starts at the extent looked up
+  ExpectFound(*browser, 150);  // the page starts at the extent looked up
+  EXPECT_EQ(LastStartName(), Base32Name(150));
+  EXPECT_EQ(LastRange(), Range(150, 249));
   EXPECT_EQ(BrowseCount(), 2u);
-  EXPECT_EQ(LastStartName(), Base32Name(120));
-
-  // Past the end the index has nothing: the range is the extent alone.
-  ExpectNotFound(*browser, 300);
-  EXPECT_EQ(BrowseCount(), 3u);
-  EXPECT_EQ(RecordedRanges(log).back(), std::make_pair(300ull, 300ull));
-  ExpectNotFound(*browser, 300);
-  EXPECT_EQ(BrowseCount(), 3u);
-  ExpectNotFound(*browser, 301);
-  EXPECT_EQ(BrowseCount(), 4u);
 }
 
-TEST_F(LookupTest, HolesInsideABrowsedRangeAreAnsweredWithoutBrowsing) {
-  AddItem("/f", 0, 10);
-  AddItem("/f", 20, 10);
-  auto browser = MakeBrowser(0, "/f", 15);
-  ExpectFound(*browser, 0);
-  EXPECT_EQ(RecordedRanges(log).back(), std::make_pair(0ull, 24ull));
-  ExpectNotFound(*browser, 15);
-  ExpectFound(*browser, 24);
+// Past the end of an item the index has nothing. Once a page has shown the
+// item's names, that covers the rest of a virtual-server scheme; before it,
+// or for any other kind of item, nothing past the extent itself.
+TEST_F(LookupTest, PastTheEndOnlyAVirtualServerRangeReachesTheEndOfItsScheme) {
+  const struct {
+    int appType;
+    std::string (*name)(unsigned long long);
+    unsigned long long last;
+  } cases[] = {
+      {0, nullptr, 99999},        {53, nullptr, 99999},
+      {81, nullptr, 99999},       {53, OldDatabaseName, 99999},
+      {106, nullptr, 4294967295}, {106, OldVirtualServerName, 999999999},
+  };
+  int item = 0;
+  for (const auto& c : cases) {
+    const std::string path = "/i" + std::to_string(item++);
+    AddItem(path, 0, 20, c.name);
+    auto browser = MakeBrowser(c.appType, path, 10);
+    ExpectNotFound(*browser, 99998);
+    EXPECT_EQ(LastRange(), Range(99998, 99998)) << c.appType;
+    ExpectFound(*browser, 3);
+    ExpectNotFound(*browser, 99999);
+    EXPECT_EQ(LastRange(), Range(99999, c.last)) << c.appType;
+
+  }
+}
+
+TEST_F(LookupTest, OldNamesSwitchTheConverterAndKeepTheirOwnOrder) {
+  AddItem("/vm", 0, 100, OldVirtualServerName);
+  auto vm = MakeBrowser(106, "/vm", 10);
+  ExpectFound(*vm, 5);
+  // Virtual-server requests name their start in base32; the index translates.
+  EXPECT_EQ(LastStartName(), Base32Name(5));
+  EXPECT_FALSE(vm->GetExtentNameConverter()->isNewNamingScheme());
+  EXPECT_EQ(LastRange(), Range(5, 58));  // Extent5, Extent50 ... Extent58 in text order
+  ExpectFound(*vm, 55);
+  ExpectNotFound(*vm, 500);  // sorts between Extent5 and Extent58
   EXPECT_EQ(BrowseCount(), 1u);
-  EXPECT_FALSE(browser->IsExtentEmpty(15));
+  ExpectFound(*vm, 6);  // sorts after Extent58
+  EXPECT_EQ(LastStartName(), Base32Name(6));
+
+  AddItem("/db", 0, 20, OldDatabaseName);
+  AddItem("/db", 4294967296ull, 2, OldDatabaseName);
+  auto db = MakeBrowser(53, "/db", 10);
+  ExpectFound(*db, 4294967296ull);
+  EXPECT_EQ(std::get<0>(MapOf(*db).front()), 4294967296ull) << "not stored as 2^28";
+  ExpectFound(*db, 3);
+  EXPECT_EQ(LastStartName(), "Ext_00000003") << "database requests use the converter's names";
 }
 
-struct RangeCase {
-  unsigned long long rangeStart;
-  unsigned long long extent;
-  ExtentBrowseResult expected;
-};
-
-void PrintTo(const RangeCase& c, std::ostream* out) {
-  *out << "extent " << c.extent << " from range start " << c.rangeStart;
-}
-
-// Extents 0-99 and 120-199; ranges of 10 from the range start.
-class RangeStartTest : public IndexTest, public ::testing::WithParamInterface<RangeCase> {};
-
-TEST_P(RangeStartTest, OnlyARangeThatHoldsTheExtentAnswersForIt) {
+// Extents 0-99 and 120-199, ranges of 10: only a range that holds the
+// extent answers for it; one that cannot says so instead of "not found",
+// and records nothing.
+TEST_F(LookupTest, OnlyARangeThatHoldsTheExtentAnswersForIt) {
   AddItem("/f", 0, 100);
   AddItem("/f", 120, 80);
-  auto browser = MakeBrowser(0, "/f", 10);
-  const RangeCase& c = GetParam();
-  unsigned long long id = 77, value = 77;
-  EXPECT_EQ(browser->GetAFInfo(c.extent, id, value, c.rangeStart), c.expected);
-  if (c.expected == EB_EXTENT_FOUND) {
-    EXPECT_EQ(value, 2000 + c.extent);
-  }
-  if (c.expected == EB_BROWSE_FAILED) {
-    // The range asked for cannot answer: it says so instead of "not found",
-    // and claims nothing it did not cover.
-    EXPECT_TRUE(RecordedRanges(log).empty());
-    EXPECT_EQ(browser->GetAFInfo(c.extent, id, value), EB_EXTENT_FOUND);
+  const struct {
+    unsigned long long rangeStart, extent;
+    ExtentBrowseResult expected;
+    Ranges recorded;
+  } cases[] = {{30, 5, EB_BROWSE_FAILED, {}},
+               {0, 50, EB_BROWSE_FAILED, {}},
+               {41, 50, EB_EXTENT_FOUND, {{50, 50}}},  // at the range's end
+               {50, 50, EB_EXTENT_FOUND, {{50, 59}}},
+               {105, 110, EB_EXTENT_NOT_FOUND, {{110, 110}}},  // in a hole
+               {0, 5, EB_EXTENT_FOUND, {{5, 9}}}};
+  for (const auto& c : cases) {
+    log.clear();
+    auto browser = MakeBrowser(0, "/f", 10);
+    EXPECT_EQ(Lookup(*browser, c.extent, c.rangeStart), c.expected) << c.rangeStart;
+    EXPECT_EQ(RecordedRanges(log), c.recorded) << c.rangeStart;
+    EXPECT_EQ(afileValue, c.expected == EB_EXTENT_FOUND ? 2000 + c.extent : 77) << c.rangeStart;
+    if (c.expected == EB_BROWSE_FAILED) ExpectFound(*browser, c.extent);
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    BeforeInsideAndAfter, RangeStartTest,
-    ::testing::Values(RangeCase{30, 5, EB_BROWSE_FAILED},   // range after the extent
-                      RangeCase{0, 50, EB_BROWSE_FAILED},   // range before it
-                      RangeCase{41, 50, EB_EXTENT_FOUND},   // inside, at the range's end
-                      RangeCase{50, 50, EB_EXTENT_FOUND},   // inside, at its start
-                      RangeCase{105, 110, EB_EXTENT_NOT_FOUND},  // inside a hole
-                      RangeCase{0, 5, EB_EXTENT_FOUND}));
-
-TEST_F(LookupTest, AnExplicitRangeStartBrowsesByExtentNumber) {
+TEST_F(LookupTest, ExplicitRangesTakeAClientOfTheirOwnOnEveryPath) {
   AddItem("/f", 0, 300);
-  auto browser = MakeBrowser(0, "/f", 100);
-  EXPECT_EQ(Lookup(*browser, 150, 120), EB_EXTENT_FOUND);
-  EXPECT_EQ(afileId, 1150u);
-  // The range asked for is [120, 220); its last item ends the browsed range.
-  EXPECT_EQ(RecordedRanges(log).back(), std::make_pair(150ull, 219ull));
-  ExpectFound(*browser, 219);
-  EXPECT_EQ(BrowseCount(), 1u);
-  EXPECT_EQ(Lookup(*browser, 250, 240), EB_EXTENT_FOUND);
-  EXPECT_EQ(index().initializeCalls().size(), 1u) << "the range client is reused";
-  EXPECT_EQ(index().setPathsCalls().size(), 1u);
-}
-
-TEST_F(LookupTest, AVirtualServerItemInTheNewScheme) {
-  AddItem("/vm/disk0", 0, 100);
-  auto browser = MakeBrowser(106, "/vm/disk0", 10);
-  ExpectFound(*browser, 5);
-  EXPECT_EQ(LastStartName(), Base32Name(5));
-  EXPECT_EQ(RecordedRanges(log).back(), std::make_pair(5ull, 14ull));
-  ExpectNotFound(*browser, 1000);
-  // The index reported nothing from 1000 on: everything up to the new
-  // scheme's last extent counts as browsed.
-  EXPECT_EQ(RecordedRanges(log).back(), std::make_pair(1000ull, 4294967295ull));
-  ExpectNotFound(*browser, 5000);
-  EXPECT_EQ(BrowseCount(), 2u);
-}
-
-TEST_F(LookupTest, AVirtualServerItemInTheOldSchemeSwitchesAndKeepsTextOrder) {
-  AddItem("/vm/disk0", 0, 100, OldVirtualServerName);
-  auto browser = MakeBrowser(106, "/vm/disk0", 10);
-  ExpectFound(*browser, 5);
-  // The request names its start in base32; the index translates it.
-  EXPECT_EQ(LastStartName(), Base32Name(5));
-  EXPECT_FALSE(browser->GetExtentNameConverter()->isNewNamingScheme());
-  // Extent5, Extent50 ... Extent58: ten names in text order.
-  EXPECT_EQ(RecordedRanges(log).back(), std::make_pair(5ull, 58ull));
-  ExpectFound(*browser, 55);
-  // Extent500 sorts between Extent5 and Extent58: browsed, though absent.
-  ExpectNotFound(*browser, 500);
-  EXPECT_EQ(BrowseCount(), 1u);
-  // Extent6 sorts after Extent58: it needs a browse of its own, still
-  // requested by its base32 name.
-  ExpectFound(*browser, 6);
-  EXPECT_EQ(BrowseCount(), 2u);
-  EXPECT_EQ(LastStartName(), Base32Name(6));
-  // Past the end in the old scheme the range ends at 999999999.
-  ExpectNotFound(*browser, 99999);
-  EXPECT_EQ(RecordedRanges(log).back(), std::make_pair(99999ull, 999999999ull));
-}
-
-TEST_F(LookupTest, ADatabaseItemWithOldNamesFindsExtentsBeyond32Bits) {
-  AddItem("/db/file.edb", 0, 20, OldDatabaseName);
-  AddItem("/db/file.edb", 4294967296ull, 2, OldDatabaseName);
-  auto browser = MakeBrowser(53, "/db/file.edb", 10);
-  ExpectFound(*browser, 4294967296ull);
-  EXPECT_EQ(std::get<0>(MapOf(*browser).front()), 4294967296ull) << "not stored as 2^28";
-  ExpectFound(*browser, 4294967297ull);
-  // Now in the old scheme: the next page is asked for by its hex name.
-  ExpectFound(*browser, 3);
-  EXPECT_EQ(LastStartName(), "Ext_00000003");
-  // The index's "nothing from here" covers the start extent alone.
-  ExpectNotFound(*browser, 4294967300ull);
-  EXPECT_EQ(RecordedRanges(log).back(), std::make_pair(4294967300ull, 4294967300ull));
-}
-
-TEST_F(LookupTest, AVirtualServerItemInOldNamesIsNotDeclaredAbsentBeforeItsNamesAreSeen) {
-  for (unsigned long long extent : {3, 7, 14, 24, 29, 31, 41, 45}) {
-    catalogue.addEntry("/vm/disk1", ebindex::Entry{extent, OldVirtualServerName(extent),
-                                                   1000 + extent, 2000 + extent, false});
+  const struct {
+    ebindex::Protocol protocol;
+    bool inProcess;
+  } cases[] = {{ebindex::Protocol::V2, false}, {ebindex::Protocol::V1, false},
+               {ebindex::Protocol::V1, true}};
+  for (const auto& c : cases) {
+    index().setProtocol(c.protocol);
+    SetLocalClientName(c.inProcess ? "localhost" : "");
+    index().clearRecords();
+    log.clear();
+    auto browser = MakeBrowser(0, "/f", 100);
+    EXPECT_EQ(Lookup(*browser, 150, 120), EB_EXTENT_FOUND);
+    EXPECT_EQ(LastRange(), Range(150, 219)) << "[120, 220) ends at its last item";
+    ExpectFound(*browser, 219);
+    EXPECT_EQ(Lookup(*browser, 250, 240), EB_EXTENT_FOUND);
+    EXPECT_EQ(index().initializeCalls().size(), 1u) << "the range client is reused";
+    EXPECT_EQ(index().setPathsCalls().size(), 1u);
+    EXPECT_EQ(log.countPrefix("My BrowseReq after ["), 1u);
+    const ebindex::RecordedBrowse sent = index().browseCalls().back();
+    EXPECT_TRUE(sent.v1 == (c.protocol == ebindex::Protocol::V1) && !sent.hadWrapper);
+    EXPECT_EQ(sent.direct, c.inProcess);
+    // Only the in-process request is pointed at the page it browses.
+    EXPECT_EQ(LastStartName(), c.inProcess ? Base32Name(250) : "");
+    EXPECT_EQ(log.count("Using direct call to browse extents."), c.inProcess ? 2u : 0u);
   }
-  index().setCatalogue(catalogue);
-  auto browser = MakeBrowser(106, "/vm/disk1", 50);
-  // Extent8 sorts after every name of the item: the index has nothing from
-  // there, which says nothing of base32 names the converter still uses.
-  ExpectNotFound(*browser, 8);
-  EXPECT_EQ(RecordedRanges(log).back(), std::make_pair(8ull, 8ull));
-  ExpectFound(*browser, 24);
-  // The names it brought settle the scheme; from then on "nothing from
-  // here" reaches the end of the old scheme.
-  ExpectNotFound(*browser, 9);
-  EXPECT_EQ(RecordedRanges(log).back(), std::make_pair(9ull, 999999999ull));
+  SetLocalClientName("");
 }
 
 TEST_F(LookupTest, PageSizesOf2To32AndMoreAskForEverythingInsteadOfWrapping) {
@@ -232,151 +195,121 @@ TEST_F(LookupTest, PageSizesOf2To32AndMoreAskForEverythingInsteadOfWrapping) {
     auto browser = MakeBrowser(0, "/f", pageSize);
     ExpectFound(*browser, 0);
     ExpectFound(*browser, 299);
-    EXPECT_EQ(index().browseCalls().size(), 1u) << pageSize;
-    EXPECT_EQ(PagingOfQuery(index().browseCalls().back().wrapper.queries.front()).getint64(3),
-              4294967295ll);
+    ASSERT_EQ(index().browseCalls().size(), 1u) << pageSize;
+    EXPECT_EQ(PagingOf(index().browseCalls()[0].wrapper.queries[0]).getint64(3), 4294967295ll);
     // The extent range keeps all 64 bits of the page size.
     EXPECT_EQ(Lookup(*MakeBrowser(0, "/f", pageSize), 5, 0), EB_EXTENT_FOUND);
-    const CNMessageBase rangePath = index().initializeCalls().back().request.findList(4)->front();
-    ASSERT_NE(rangePath.findObject(5), nullptr);
-    EXPECT_EQ(rangePath.findObject(5)->findList(6)->front().getint64(2),
+    const CNMessageBase path = index().initializeCalls().back().request.findList(4)->front();
+    EXPECT_EQ(path.findObject(5)->findList(6)->front().getint64(2),
               static_cast<long long>(pageSize));
   }
 }
 
-TEST_F(LookupTest, ARequestFailureFailsEveryLaterBrowsingLookup) {
+// Each failure fails its lookup and every later browsing lookup of the
+// browser, records no range for the page it spoiled, and leaves the next
+// browse to a new client, whose pages are recorded and found again.
+TEST_F(LookupTest, AFailureFailsTheBrowserButLaterPagesStillCount) {
   AddItem("/f", 0, 300);
-  auto browser = MakeBrowser(0, "/f", 100);
-  index().failBrowse(1, false, 1);
-  EXPECT_EQ(Lookup(*browser, 10), EB_BROWSE_FAILED);
-  EXPECT_TRUE(log.contains("Browse() failed. [/f]"));
-  EXPECT_TRUE(RecordedRanges(log).empty());
-
-  // A new client browses, and the lookup still reports the earlier failure.
-  EXPECT_EQ(Lookup(*browser, 10), EB_BROWSE_FAILED);
-  EXPECT_EQ(index().initializeCalls().size(), 2u);
-  ExpectFound(*browser, 20);  // what that browse brought is found
-}
-
-TEST_F(LookupTest, AnInitialisationFailureFailsTheLookup) {
-  AddItem("/f", 0, 10);
-  auto browser = MakeBrowser(0, "/f");
-  index().failInitialize(1);
-  EXPECT_EQ(Lookup(*browser, 1), EB_BROWSE_FAILED);
-  EXPECT_TRUE(log.contains("IdxBrowseClient initialization failed."));
-}
-
-TEST_F(LookupTest, AResponseFailureFailsTheBrowseAndRecordsNoRange) {
-  using Kind = ebindex::ScriptedResponse;
-  const std::vector<std::vector<Kind>> scripts = {
-      {Kind::Of(Kind::kNoBrowseResult), Kind::Of(Kind::kEnd)},
-      {Kind::Of(Kind::kNoDataList), Kind::Of(Kind::kEnd)},
-      {Kind::Of(Kind::kNull), Kind::Of(Kind::kEnd)},
-      {Kind::Of(Kind::kOtherClass), Kind::Of(Kind::kEnd)},
-      {Kind::Error(7), Kind::Of(Kind::kEnd)},
-      {Kind::Of(Kind::kPage), Kind::Error(9), Kind::Of(Kind::kEnd)},
+  const auto script = [this](std::vector<Kind> responses) -> std::function<void()> {
+    return [this, responses] { index().scriptResponses(responses, 1); };
   };
-  AddItem("/f", 0, 300);
-  for (const std::vector<Kind>& script : scripts) {
+  const Kind end = Kind::Of(Kind::kEnd);
+  const std::vector<std::function<void()>> faults = {
+      [this] { index().failInitialize(1); },
+      [this] { index().failBrowse(1, false, 1); },
+      [this] { index().failBrowse(1, true, 1); },
+      script({Kind::Of(Kind::kNoBrowseResult), end}),
+      script({Kind::Of(Kind::kNoDataList), end}),
+      script({Kind::Of(Kind::kNull), end}),
+      script({Kind::Of(Kind::kOtherClass), end}),
+      script({Kind::Error(7), end}),
+      script({Kind::Of(Kind::kPage), Kind::Error(9), end}),
+  };
+  for (std::size_t i = 0; i < faults.size(); ++i) {
     log.clear();
+    index().clearRecords();
     auto browser = MakeBrowser(0, "/f", 100);
-    index().scriptResponses(script, 1);
-    EXPECT_EQ(Lookup(*browser, 10), EB_BROWSE_FAILED);
-    EXPECT_TRUE(RecordedRanges(log).empty()) << "no range for a page that failed";
-    // Later browses record their ranges again, though the browser stays failed.
-    EXPECT_EQ(Lookup(*browser, 150), EB_BROWSE_FAILED);
-    EXPECT_EQ(RecordedRanges(log).size(), 1u);
+    faults[i]();
+    EXPECT_EQ(Lookup(*browser, 10), EB_BROWSE_FAILED) << i;
+    EXPECT_TRUE(log.contains("Browse() failed. [/f]")) << i;
+    EXPECT_TRUE(RecordedRanges(log).empty()) << i;
+    EXPECT_EQ(Lookup(*browser, 150), EB_BROWSE_FAILED) << i;
+    EXPECT_EQ(RecordedRanges(log), (Ranges{{150, 249}})) << i;
+    EXPECT_EQ(index().initializeCalls().size(), 2u) << i;
     ExpectFound(*browser, 150);
   }
 }
 
-struct LookupStep {
-  unsigned long long extent;
-  unsigned long long rangeStart;  // all ones: a page of names
-  ExtentBrowseResult expected;
-};
-
-struct RangeKeepingCase {
-  const char* name;
-  int appType;
-  unsigned long long pageSize;
-  std::vector<std::pair<unsigned long long, unsigned long long>> runs;  // [first, first + count)
-  unsigned long long step;                                               // between extents of a run
-  std::string (*entryName)(unsigned long long);
-  std::vector<LookupStep> steps;
-};
-
-void PrintTo(const RangeKeepingCase& c, std::ostream* out) { *out << c.name; }
-
-constexpr unsigned long long kNames = 0xFFFFFFFFFFFFFFFFull;
-
 // Browses whose ranges the browsed-range set cannot keep beside the ones it
-// holds, or that an extent range and the naming scheme cannot order, must
-// still give the index's answer.
-class RangeKeepingTest : public IndexTest, public ::testing::WithParamInterface<RangeKeepingCase> {};
-
-TEST_P(RangeKeepingTest, EveryLookupGetsTheIndexsAnswer) {
-  const RangeKeepingCase& c = GetParam();
-  for (const auto& run : c.runs) {
-    for (unsigned long long extent = run.first; extent < run.first + run.second; extent += c.step) {
-      const std::string name = c.entryName != nullptr ? c.entryName(extent) : Base32Name(extent);
-      catalogue.addEntry("/item", ebindex::Entry{extent, name, 1000 + extent, 2000 + extent, false});
+// holds, or that an extent range and the naming scheme cannot order, still
+// give the index's answer, from one browse.
+TEST_F(LookupTest, EveryLookupGetsTheIndexsAnswerWhenItsRangeCannotBeKept) {
+  const auto misnamedAt99 = [](unsigned long long e) { return e == 99 ? "Z" : Base32Name(e); };
+  const struct {
+    const char* path;
+    int appType;
+    unsigned long long pageSize, step;
+    std::vector<Range> runs;  // [first, first + count)
+    std::function<std::string(unsigned long long)> name;
+    std::vector<std::tuple<unsigned long long, unsigned long long, ExtentBrowseResult>> steps;
+  } cases[] = {
+      // (99, 198) encloses (100, 138) from the range lookup.
+      {"/enclosing", 0, 50, 2, {{0, 600}}, nullptr,
+       {{100, 90, EB_EXTENT_FOUND}, {99, kNoRange, EB_EXTENT_NOT_FOUND}}},
+      // (200, end of scheme) encloses (500, 500), recorded before a name was read.
+      {"/end-of-scheme", 106, 10, 1, {{0, 100}}, nullptr,
+       {{500, kNoRange, EB_EXTENT_NOT_FOUND}, {5, kNoRange, EB_EXTENT_FOUND},
+        {200, kNoRange, EB_EXTENT_NOT_FOUND}}},
+      // An empty extent range says nothing past its end.
+      {"/empty-range", 106, 50, 1, {{0, 100}, {1000, 100}}, nullptr,
+       {{5, kNoRange, EB_EXTENT_FOUND}, {500, 480, EB_EXTENT_NOT_FOUND},
+        {1050, kNoRange, EB_EXTENT_FOUND}}},
+      // A range answers in number order: Extent5..Extent9 as text would take in Extent60.
+      {"/old-names", 106, 10, 1, {{0, 100}}, OldVirtualServerName,
+       {{5, 0, EB_EXTENT_FOUND}, {60, kNoRange, EB_EXTENT_FOUND}}},
+      // "Z" sorts after every base32 name but reads as 0: the page from 10
+      // ends before it starts.
+      {"/misnamed", 0, 8, 1, {{1, 8}, {99, 1}}, misnamedAt99,
+       {{1, kNoRange, EB_EXTENT_FOUND}, {10, kNoRange, EB_EXTENT_NOT_FOUND}}},
+  };
+  for (const auto& c : cases) {
+    for (const Range& run : c.runs) {
+      for (unsigned long long e = run.first; e < run.first + run.second; e += c.step) {
+        catalogue.addEntry(c.path, MakeEntry(e, c.name ? c.name(e) : Base32Name(e)));
+      }
     }
-  }
-  index().setCatalogue(catalogue);
-  auto browser = MakeBrowser(c.appType, "/item", c.pageSize);
-  for (const LookupStep& step : c.steps) {
-    unsigned long long id = 0, value = 0;
-    EXPECT_EQ(browser->GetAFInfo(step.extent, id, value, step.rangeStart), step.expected)
-        << "extent " << step.extent;
+    index().setCatalogue(catalogue);
+    auto browser = MakeBrowser(c.appType, c.path, c.pageSize);
+    const unsigned long long browsesBefore = BrowseCount();
+    for (const auto& step : c.steps) {
+      EXPECT_EQ(Lookup(*browser, std::get<0>(step), std::get<1>(step)), std::get<2>(step))
+          << c.path << " " << std::get<0>(step);
+    }
+    EXPECT_EQ(BrowseCount() - browsesBefore, c.steps.size()) << c.path << ": one browse each";
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, RangeKeepingTest,
-    ::testing::Values(
-        // (99, 198) encloses (100, 138) from the range lookup and is not kept.
-        RangeKeepingCase{"EnclosingPage", 0, 50, {{0, 600}}, 2, nullptr,
-                         {{100, 90, EB_EXTENT_FOUND}, {99, kNames, EB_EXTENT_NOT_FOUND}}},
-        // (200, end of scheme) encloses (500, 500), recorded before any name
-        // was read.
-        RangeKeepingCase{"EnclosingEndOfScheme", 106, 10, {{0, 100}}, 1, nullptr,
-                         {{500, kNames, EB_EXTENT_NOT_FOUND},
-                          {5, kNames, EB_EXTENT_FOUND},
-                          {200, kNames, EB_EXTENT_NOT_FOUND}}},
-        // An empty extent range says nothing past its end.
-        RangeKeepingCase{"EmptyRangeOfADisk", 106, 50, {{0, 100}, {1000, 100}}, 1, nullptr,
-                         {{5, kNames, EB_EXTENT_FOUND},
-                          {500, 480, EB_EXTENT_NOT_FOUND},
-                          {1050, kNames, EB_EXTENT_FOUND}}},
-        // A range answers in number order; Extent5..Extent9 as text would
-        // take in Extent60.
-        RangeKeepingCase{"RangeOfOldNames", 106, 10, {{0, 100}}, 1, OldVirtualServerName,
-                         {{5, 0, EB_EXTENT_FOUND}, {60, kNames, EB_EXTENT_FOUND}}},
-        // Extent 99 named "Z" sorts after every base32 name but reads as 0:
-        // the page from 10 ends before it starts.
-        RangeKeepingCase{"MisnamedEntry", 0, 8, {{1, 8}, {99, 1}}, 1, MisnamedAt99,
-                         {{1, kNames, EB_EXTENT_FOUND}, {10, kNames, EB_EXTENT_NOT_FOUND}}}),
-    [](const ::testing::TestParamInfo<RangeKeepingCase>& info) { return info.param.name; });
-
 TEST_F(LookupTest, AnExceptionInsideABrowseFailsItWithoutLeavingTheLibrary) {
   // A host's writer that throws while the request is being built.
-  class ThrowingWriter : public CFormattingLogWriter {
+  class ThrowingWriter : public CCaptureLogWriter {
    public:
-    ThrowingWriter() : CFormattingLogWriter(4) {}
+    ThrowingWriter() : CCaptureLogWriter(4) {}
 
    protected:
-    void writeLine(int, const char*, int, const std::string& message) override {
+    void writeLine(int level, const char* function, int line, const std::string& message) override {
       if (message.rfind("My BrowseReq [", 0) == 0) throw std::runtime_error("log disk full");
+      CCaptureLogWriter::writeLine(level, function, line, message);
     }
   };
   AddItem("/f", 0, 10);
   auto browser = MakeBrowser(0, "/f");
   const boost::shared_ptr<CLogWriterInterface> previous = g_ptrLogWriter;
-  g_ptrLogWriter.reset(new ThrowingWriter());
+  const boost::shared_ptr<ThrowingWriter> throwing(new ThrowingWriter());
+  g_ptrLogWriter = throwing;
   EXPECT_EQ(Lookup(*browser, 1), EB_BROWSE_FAILED);
   EXPECT_EQ(browser->OpenEnum(), nullptr);
   g_ptrLogWriter = previous;
+  EXPECT_EQ(throwing->count("Browse() threw: log disk full"), 2u);
   // Nothing was left held: the next enumeration browses and opens.
   void* handle = browser->OpenEnum();
   ASSERT_NE(handle, nullptr);
@@ -384,85 +317,92 @@ TEST_F(LookupTest, AnExceptionInsideABrowseFailsItWithoutLeavingTheLibrary) {
   ExpectFound(*browser, 3);
 }
 
-TEST_F(LookupTest, V1BrowsesRemoteAndInProcessAnswerAlike) {
-  AddItem("/f", 0, 50);
-  index().setProtocol(ebindex::Protocol::V1);
-  {
-    auto remote = MakeBrowser(0, "/f", 10);
-    ExpectFound(*remote, 7);
-    EXPECT_FALSE(index().browseCalls().back().direct);
+TEST_F(LookupTest, TheFacadeAsksForNamesAndAGuidReachesOnlyRequestsBuiltAfterIt) {
+  AddItem("/f", 0, 100);
+  AddItem("/f", 120, 280);
+  SCParams params = MakeParams(0);
+  ExtentBrowse browse(params, "/f", nullptr, EB_MODE_DEFAULT, 100, 13, false, 0, "");
+  unsigned long long id = 0, value = 0;
+  ASSERT_EQ(browse.GetAFInfo(5, id, value), EB_EXTENT_FOUND);
+  EXPECT_EQ(index().initializeCalls().back().request.findObject(8)->getint64(1), 2);
+  EXPECT_EQ(LastStartName(), Base32Name(5));
+
+  // The map and the browsed ranges stay as they were.
+  browse.SetBackupSetGuid("guid-1");
+  EXPECT_EQ(browse.GetAFInfo(5, id, value), EB_EXTENT_FOUND);
+  EXPECT_EQ(browse.GetAFInfo(110, id, value), EB_EXTENT_NOT_FOUND);
+  EXPECT_EQ(BrowseCount(), 1u);
+  // The client made before keeps its request; the next one names the
+  // backup by the GUID alone.
+  ASSERT_EQ(browse.GetAFInfo(200, id, value), EB_EXTENT_FOUND);
+  EXPECT_FALSE(index().browseCalls().back().request.findObject(3)->hasTag(25));
+  index().failBrowse(1, false, 1);
+  EXPECT_EQ(browse.GetAFInfo(350, id, value), EB_BROWSE_FAILED);
+  EXPECT_EQ(browse.GetAFInfo(350, id, value), EB_BROWSE_FAILED);
+  const CNMessageBase entity = *index().initializeCalls().back().request.findObject(3);
+  EXPECT_EQ(entity.tags(), (std::vector<int>{25, 38}));
+  EXPECT_EQ(entity.getstring(10, 25), "guid-1");
+
+  // Failed lookups record no error text.
+  std::string text = "stale";
+  EXPECT_EQ(browse.GetLatestErrorInfo(text), 0);
+  EXPECT_EQ(text, "");
+}
+
+TEST_F(LookupTest, EveryStepOfALookupCountsOnce) {
+  AddItem("/f", 0, 10);
+  auto browser = MakeBrowser(0, "/f");
+  const std::vector<ThrdPerfCounter::Snapshot> before = gEbPerfCounter->snapshot();
+  ExpectFound(*browser, 3);  // a miss: one browse of one data response and the end
+  ExpectFound(*browser, 4);  // a hit
+  const std::vector<ThrdPerfCounter::Snapshot> after = gEbPerfCounter->snapshot();
+  // By counter id, as gEbCounters names them.
+  const unsigned long long counts[] = {1, 2, 1, 3, 0, 1, 1, 1, 1, 1};
+  for (int id = 0; id < 10; ++id) {
+    EXPECT_EQ(after[id].count - before[id].count, counts[id]) << after[id].name;
+    EXPECT_EQ(after[id].running, before[id].running) << after[id].name;
   }
-  SetLocalClientName("localhost");
-  {
-    auto inProcess = MakeBrowser(0, "/f", 10);
-    ExpectFound(*inProcess, 7);
-    ExpectFound(*inProcess, 30);
-    EXPECT_TRUE(index().browseCalls().back().direct);
-    EXPECT_EQ(LastStartName(), Base32Name(30));
+}
+
+std::size_t EnumeratedInOrder(ExtentBrowseImpl& browser) {
+  void* handle = browser.OpenEnum();
+  std::size_t count = 0;
+  unsigned long long extent = 0;
+  bool empty = false;
+  while (handle != nullptr && browser.EnumExtent(handle, extent, empty)) count += extent == count;
+  if (handle != nullptr) browser.CloseEnum(handle);
+  return count;
+}
+
+// One item of 200 extents, browsed ten at a time through each way a page
+// can travel: lookups in any order, and an enumeration after them.
+TEST_F(LookupTest, EveryWayAPageTravelsAnswersForTheWholeItem) {
+  AddItem("/item", 0, 200);
+  index().setItemsPerResponse(3);  // a page of ten comes in four data responses
+  const struct {
+    ebindex::Protocol protocol;
+    bool inProcess;
+    int appType;
+  } cases[] = {{ebindex::Protocol::V2, false, 0},  {ebindex::Protocol::V1, false, 0},
+               {ebindex::Protocol::V1, true, 0},   {ebindex::Protocol::V2, false, 81},
+               {ebindex::Protocol::V1, true, 81},  {ebindex::Protocol::V2, false, 106}};
+  for (const auto& c : cases) {
+    index().setProtocol(c.protocol);
+    SetLocalClientName(c.inProcess ? "localhost" : "");
+    auto browser = MakeBrowser(c.appType, "/item", 10);
+    ExpectFound(*browser, 5);
+    EXPECT_EQ(EnumeratedInOrder(*browser), 200u) << "the enumeration asks for every extent";
+    auto fresh = MakeBrowser(c.appType, "/item", 10);
+    std::mt19937 random(42);
+    for (int i = 0; i < 300; ++i) {
+      const unsigned long long extent = random() % 250;
+      ASSERT_EQ(Lookup(*fresh, extent), extent < 200 ? EB_EXTENT_FOUND : EB_EXTENT_NOT_FOUND)
+          << extent << " of app type " << c.appType;
+      ASSERT_TRUE(extent >= 200 || afileValue == 2000 + extent) << extent;
+    }
+    EXPECT_EQ(EnumeratedInOrder(*fresh), 200u);
   }
   SetLocalClientName("");
 }
-
-struct DeliveryPath {
-  const char* name;
-  ebindex::Protocol protocol;
-  bool inProcess;
-  int appType;
-};
-
-// One item of 200 extents numbered from 0, browsed ten at a time through
-// each way a page can travel.
-class DeliveryPathTest : public IndexTest, public ::testing::WithParamInterface<DeliveryPath> {
- protected:
-  DeliveryPathTest() {
-    AddItem("/item", 0, 200);
-    index().setProtocol(GetParam().protocol);
-    if (GetParam().inProcess) SetLocalClientName("localhost");
-  }
-  ~DeliveryPathTest() override { SetLocalClientName(""); }
-
-  std::unique_ptr<ExtentBrowseImpl> Browser() { return MakeBrowser(GetParam().appType, "/item", 10); }
-  static std::size_t EnumeratedCount(ExtentBrowseImpl& browser) {
-    void* handle = browser.OpenEnum();
-    if (handle == nullptr) return 0;
-    std::size_t count = 0;
-    unsigned long long extent = 0, expected = 0;
-    bool empty = false;
-    while (browser.EnumExtent(handle, extent, empty)) count += extent == expected++;
-    browser.CloseEnum(handle);
-    return count;
-  }
-};
-
-TEST_P(DeliveryPathTest, LookupsInAnyOrderAndAnEnumerationAfterThemAnswerForTheWholeItem) {
-  auto browser = Browser();
-  unsigned long long id = 0, value = 0;
-  ASSERT_EQ(browser->GetAFInfo(5, id, value), EB_EXTENT_FOUND);
-  EXPECT_EQ(EnumeratedCount(*browser), 200u) << "the enumeration asks for every extent";
-
-  auto fresh = Browser();
-  std::mt19937 random(42);
-  for (int i = 0; i < 300; ++i) {
-    const unsigned long long extent = random() % 250;
-    const ExtentBrowseResult result = fresh->GetAFInfo(extent, id, value);
-    if (extent < 200) {
-      ASSERT_EQ(result, EB_EXTENT_FOUND) << extent;
-      ASSERT_EQ(value, 2000 + extent);
-    } else {
-      ASSERT_EQ(result, EB_EXTENT_NOT_FOUND) << extent;
-    }
-  }
-  EXPECT_EQ(EnumeratedCount(*fresh), 200u);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    EveryPath, DeliveryPathTest,
-    ::testing::Values(DeliveryPath{"V2", ebindex::Protocol::V2, false, 0},
-                      DeliveryPath{"V1Remote", ebindex::Protocol::V1, false, 0},
-                      DeliveryPath{"V1InProcess", ebindex::Protocol::V1, true, 0},
-                      DeliveryPath{"V2Database81", ebindex::Protocol::V2, false, 81},
-                      DeliveryPath{"V1InProcessDatabase81", ebindex::Protocol::V1, true, 81},
-                      DeliveryPath{"V2VirtualServer", ebindex::Protocol::V2, false, 106}),
-    [](const ::testing::TestParamInfo<DeliveryPath>& info) { return info.param.name; });
 
 }  // namespace

@@ -1,88 +1,47 @@
 // The string helpers for browse paths and item names.
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include "browser/PathHelpers.h"
-#include "support/TestSupport.h"
+#include "support/Support.h"
 
 namespace {
 
-using ebtest::LoggingTest;
-using ebtest::MakeParams;
-
-class TransformPathTest : public LoggingTest {};
-
-TEST_F(TransformPathTest, VirtualServerPathsGetABackslashForEverySlash) {
-  const SCParams params = MakeParams(106);
-  std::string path = "a/b//c/";
-  ASSERT_EQ(path.size(), 7u);
-  EXPECT_TRUE(TransformPath(path, &params));
-  EXPECT_EQ(path, "a\\b\\\\c\\");
-  EXPECT_EQ(log.messages(),
-            (std::vector<std::string>{"replaced '/' with '\\' at pos = 1",
-                                      "replaced '/' with '\\' at pos = 3",
-                                      "replaced '/' with '\\' at pos = 4",
-                                      "replaced '/' with '\\' at pos = 6"}));
-  EXPECT_EQ(log.writer().lines().front().level, 5);
-}
-
-TEST_F(TransformPathTest, OtherTypesAndExistingBackslashesAreLeftAlone) {
+TEST(PathHelpersTest, OnlyVirtualServerPathsGetABackslashForEverySlash) {
+  ebtest::ScopedLogCapture log(5);
   for (int appType : {0, 53, 81, 105, 107}) {
-    const SCParams params = MakeParams(appType);
+    const SCParams params = ebtest::MakeParams(appType);
     std::string path = "a/b//c/";
-    EXPECT_TRUE(TransformPath(path, &params));
-    EXPECT_EQ(path, "a/b//c/") << appType;
+    EXPECT_TRUE(TransformPath(path, &params) && path == "a/b//c/") << appType;
   }
   EXPECT_TRUE(log.messages().empty());
-
-  const SCParams virtualServer = MakeParams(106);
-  std::string mixed = "\\vm\\disk/0";
-  EXPECT_TRUE(TransformPath(mixed, &virtualServer));
-  EXPECT_EQ(mixed, "\\vm\\disk\\0");
-
-  std::string path = "/a/b";
+  const SCParams virtualServer = ebtest::MakeParams(106);
+  std::string path = "\\a/b//c/";
+  EXPECT_TRUE(TransformPath(path, &virtualServer));
+  EXPECT_EQ(path, "\\a\\b\\\\c\\");
+  std::vector<std::string> lines;  // positions after the backslash already there
+  for (int at : {2, 4, 5, 7}) {
+    lines.push_back("replaced '/' with '\\' at pos = " + std::to_string(at));
+  }
+  EXPECT_EQ(log.messages(), lines);
+  EXPECT_EQ(log.writer().lines().front().level, 5);
   EXPECT_FALSE(TransformPath(path, nullptr));
-  EXPECT_EQ(path, "/a/b");
 }
 
-TEST(GetRealNameTest, TakesEverythingAfterTheFirstSeparator) {
-  struct Case {
-    std::string itemName;
-    std::string expected;
-  };
-  const Case cases[] = {
-      {"plain", "plain"},
-      {"abc\x12xyz", "xyz"},
-      {"abc\x12", ""},
-      {"\x12" "first", "first"},
-      {"a\x12" "b\x12" "c", "b\x12" "c"},
-      {"", ""},
-  };
-  for (const Case& c : cases) {
+TEST(PathHelpersTest, RealNamesFollowTheFirstSeparatorAndRunsShrinkToOne) {
+  const std::pair<std::string, std::string> names[] = {
+      {"plain", "plain"}, {"abc\x12xyz", "xyz"}, {"abc\x12", ""}, {"\x12" "first", "first"},
+      {"a\x12" "b\x12" "c", "b\x12" "c"}, {"", ""}};
+  for (const auto& [item, real] : names) {
     std::string out = "previous content";
-    GetRealName(c.itemName, out);
-    EXPECT_EQ(out, c.expected);
+    GetRealName(item, out);
+    EXPECT_EQ(out, real);
   }
-}
-
-TEST(BrowseRespTypeStrTest, NamesTheKnownTypes) {
-  const char* names[] = {"Data", "Prediction", "Partial", "Error", "Warning", "End", "Progress"};
-  for (int type = 0; type <= 6; ++type) {
-    EXPECT_STREQ(BrowseRespTypeStr(static_cast<databrowse::BrowseResponseType>(type)), names[type]);
-  }
-  for (int type : {7, 15, 100, -1}) {
-    EXPECT_STREQ(BrowseRespTypeStr(static_cast<databrowse::BrowseResponseType>(type)), "Unknown");
-  }
-}
-
-TEST(RemoveDuplicatesTest, ShrinksRunsOfTheCharacterOnly) {
-  const char* cases[][3] = {
-      {"//a///b/c//", "/", "/a/b/c/"}, {"aabb", "/", "aabb"}, {"aabb", "a", "abb"}, {"", "/", ""}};
-  for (const auto& c : cases) {
-    std::string text = c[0];
-    RemoveDuplicates(text, c[1][0]);
-    EXPECT_EQ(text, c[2]) << c[0];
+  const char* runs[][3] = {{"//a///b/c//", "/", "/a/b/c/"}, {"aabb", "/", "aabb"},
+                           {"aabb", "a", "abb"}, {"", "/", ""}};
+  for (const auto& run : runs) {
+    std::string text = run[0];
+    RemoveDuplicates(text, run[1][0]);
+    EXPECT_EQ(text, run[2]) << run[0];
   }
 }
 

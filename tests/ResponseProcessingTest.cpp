@@ -1,15 +1,61 @@
 // Browse responses folded into the extent map: every branch of the
-// response callbacks, fed by hand, with the lookups that follow.
+// response callbacks, fed by hand, and what the browse then records.
 #include <gtest/gtest.h>
 
-#include "browser/TdfsIdxBrowseClientResp.h"
-#include "support/BrowserFixtures.h"
+#include "support/Support.h"
 
 namespace {
 
 using namespace ebtest;
 
 std::string ItemPath(unsigned long long extent) { return "/f\x12" + Base32Name(extent); }
+
+struct DataItem {
+  std::string path;  // as the index sends it: item path, 0x12, extent name
+  unsigned long long afileId, afileValue;
+  bool empty;
+};
+
+databrowse::BrowseResponse DataResponse(const std::vector<DataItem>& items) {
+  std::vector<CNMessageBase> data;
+  for (const DataItem& item : items) {
+    databrowse::BrowseData entry;
+    entry.setstring(5, 5, item.path);
+    databrowse::ArchiveFileInfo archiveFile;
+    archiveFile.setint64(1, 12, static_cast<long long>(item.afileId));
+    archiveFile.setint64(2, 13, static_cast<long long>(item.afileValue));
+    entry.setObjectAccessor(&archiveFile, 9, 21);
+    databrowse::ItemAttributes attributes;
+    attributes.setint64(1, 18, item.empty ? 1 : 0);
+    entry.setObjectAccessor(&attributes, 1, 1);
+    data.push_back(entry);
+  }
+  databrowse::BrowseResult result;
+  result.setlistobject(3, 6, &data);
+  databrowse::BrowseResponse response;
+  response.setint64(1, 1, databrowse::BROWSE_RESPONSE_DATA);
+  response.setObjectAccessor(&result, 6, 9);
+  return response;
+}
+
+// `response` with another type and, unless null, another error list.
+databrowse::BrowseResponse With(databrowse::BrowseResponse response, int type,
+                                std::vector<CNMessageBase>* errors = nullptr) {
+  response.setint64(1, 1, type);
+  if (errors != nullptr) response.setlistobject(4, 7, errors);
+  return response;
+}
+
+std::vector<CNMessageBase> ErrorCode(int code) {
+  databrowse::BrowseError error;
+  error.setint64(1, 1, code);
+  return std::vector<CNMessageBase>(1, error);
+}
+
+databrowse::BrowseResponse ErrorResponse(int code) {
+  std::vector<CNMessageBase> errors = ErrorCode(code);
+  return With(databrowse::BrowseResponse(), databrowse::BROWSE_RESPONSE_ERROR, &errors);
+}
 
 class ResponseProcessingTest : public IndexTest {
  protected:
@@ -18,16 +64,10 @@ class ResponseProcessingTest : public IndexTest {
     browser = MakeBrowser(0, "/f");
     log.clear();
   }
-
-  bool Feed(databrowse::BrowseResponse response) {
-    return browser->IdxBrowseClientProcessRespCallback(&response);
-  }
-  bool FeedMessage(CNMessageBase* message) {
-    return browser->IdxBrowseClientProcessRespCallback(message);
-  }
+  bool Feed(CNMessageBase* message) { return browser->IdxBrowseClientProcessRespCallback(message); }
   // Whether the browser counts as failed: its next browse, though the index
   // answers it, then reports failure.
-  bool BrowseFailedFlag() {
+  bool Failed() {
     unsigned long long id = 0, value = 0;
     return browser->GetAFInfo(123456, id, value) == EB_BROWSE_FAILED;
   }
@@ -42,149 +82,90 @@ class ResponseProcessingTest : public IndexTest {
   std::unique_ptr<ExtentBrowseImpl> browser;
 };
 
-TEST_F(ResponseProcessingTest, DataPageStoresEveryItemAndTheLastOneWins) {
-  EXPECT_TRUE(Feed(DataResponse({{ItemPath(3), 30, 300, false},
-                                 {ItemPath(5), 50, 500, true},
-                                 {ItemPath(3), 31, 301, true}})));
-  EXPECT_EQ(MapOf(*browser), (std::vector<MapRecord>{{3, 31, 301}, {5, 50, 500}}));
-  EXPECT_TRUE(browser->IsExtentEmpty(3));
-  EXPECT_TRUE(browser->IsExtentEmpty(5));
-  EXPECT_TRUE(log.contains(
-      "Browse callback successfully processed [3] items out of [3] items received."));
-  EXPECT_TRUE(log.contains("extentname [" + Base32Name(3) + "]."));
-  // The last item, extent 3, ends the range the browse records.
-  EXPECT_EQ(RangeAtCompletion(), std::make_pair(1ull, 3ull));
-  EXPECT_FALSE(BrowseFailedFlag());
-}
-
-TEST_F(ResponseProcessingTest, IdsAreSigned32BitAndAPathWithoutSeparatorIsTheName) {
-  EXPECT_TRUE(Feed(DataResponse({{ItemPath(1), 4294967295ull, 18446744073709551615ull, false},
-                                 {ItemPath(2), 0x100000007ull, 9, false},
-                                 {Base32Name(42), 1, 2, false}})));
-  EXPECT_EQ(MapOf(*browser), (std::vector<MapRecord>{{1, 18446744073709551615ull,
-                                                      18446744073709551615ull},
-                                                     {2, 7, 9},
-                                                     {42, 1, 2}}));
-}
-
-TEST_F(ResponseProcessingTest, EndResponsesChangeNothingEvenWithErrorsOrData) {
-  ASSERT_TRUE(Feed(DataResponse({{ItemPath(9), 1, 2, false}})));
-  browser->setStartExtentNotFound(true);
-  for (int type : {databrowse::BROWSE_RESPONSE_END, databrowse::BROWSE_RESPONSE_LAST_PAGE_END}) {
-    databrowse::BrowseResponse end = DataResponse({{ItemPath(20), 1, 2, false}});
-    end.setint64(1, 1, type);
-    const databrowse::BrowseResponse error = ErrorResponse(7);
-    end.setlistobject(4, 7, error.findList(7));
-    EXPECT_TRUE(Feed(end));
-  }
-  EXPECT_EQ(log.count("END response received."), 2u);
-  EXPECT_EQ(MapOf(*browser), (std::vector<MapRecord>{{9, 1, 2}}));
-  // Still "start extent not found": the range is the first extent alone.
-  EXPECT_EQ(RangeAtCompletion(), std::make_pair(1ull, 1ull));
-  EXPECT_FALSE(BrowseFailedFlag());
-}
-
-TEST_F(ResponseProcessingTest, ErrorFourMarksTheStartExtentMissingAndSkipsTheData) {
-  databrowse::BrowseResponse notFound = DataResponse({{ItemPath(30), 1, 2, false}});
-  notFound.setlistobject(4, 7, ErrorResponse(4).findList(7));
-  EXPECT_TRUE(Feed(notFound));
-  EXPECT_TRUE(log.contains("Requested extent not found in backup"));
-  EXPECT_TRUE(MapOf(*browser).empty());
-  EXPECT_EQ(RangeAtCompletion(), std::make_pair(1ull, 1ull));
-  EXPECT_FALSE(BrowseFailedFlag());
-}
-
-TEST_F(ResponseProcessingTest, AnErrorWithoutCodeOrAnEmptyErrorListIsNoError) {
-  databrowse::BrowseResponse noCode = DataResponse({{ItemPath(4), 1, 2, false}});
-  std::vector<CNMessageBase> errors(1, databrowse::BrowseError());
-  noCode.setlistobject(4, 7, &errors);
-  EXPECT_TRUE(Feed(noCode));
-
-  databrowse::BrowseResponse emptyList = DataResponse({{ItemPath(6), 3, 4, false}});
-  errors.clear();
-  emptyList.setlistobject(4, 7, &errors);
-  EXPECT_TRUE(Feed(emptyList));
-  EXPECT_EQ(MapOf(*browser), (std::vector<MapRecord>{{4, 1, 2}, {6, 3, 4}}));
-  EXPECT_FALSE(BrowseFailedFlag());
-}
-
-TEST_F(ResponseProcessingTest, AnyOtherErrorCodeFailsTheBrowser) {
-  browser->setStartExtentNotFound(true);
-  EXPECT_FALSE(Feed(ErrorResponse(7)));
-  EXPECT_TRUE(log.contains("Browse returned error code: 7"));
-  EXPECT_TRUE(MapOf(*browser).empty());
-  EXPECT_TRUE(BrowseFailedFlag());
-}
-
-TEST_F(ResponseProcessingTest, MissingResultsFailTheBrowserButAreConsumed) {
-  databrowse::BrowseResponse noResult;
+TEST_F(ResponseProcessingTest, EachKindOfResponseChangesTheMapTheRangeAndTheOutcomeAsItShould) {
+  const databrowse::BrowseResponse page = DataResponse({{ItemPath(9), 1, 2, false}});
+  const int data = databrowse::BROWSE_RESPONSE_DATA;
+  std::vector<CNMessageBase> noCode(1, databrowse::BrowseError()), none, code4 = ErrorCode(4),
+      code7 = ErrorCode(7);
+  databrowse::BrowseResponse noResult, noDataList;
   noResult.setint64(1, 1, 0);
-  EXPECT_TRUE(Feed(noResult));
-  EXPECT_TRUE(log.contains("browse result not set in Browse response"));
-  EXPECT_TRUE(BrowseFailedFlag());
-
+  noDataList = noResult;
   const databrowse::BrowseResult emptyResult;
-  noResult.setObjectAccessor(&emptyResult, 6, 9);
-  EXPECT_TRUE(Feed(noResult));
-  EXPECT_TRUE(log.contains("data result not set in Browse response"));
-}
-
-TEST_F(ResponseProcessingTest, AnEmptyDataPageAddsNothingAndKeepsTheLastItem) {
-  ASSERT_TRUE(Feed(DataResponse({{ItemPath(8), 1, 2, false}})));
-  EXPECT_TRUE(Feed(DataResponse({})));
-  EXPECT_TRUE(log.contains(
-      "Browse callback successfully processed [0] items out of [0] items received."));
-  EXPECT_EQ(MapOf(*browser), (std::vector<MapRecord>{{8, 1, 2}}));
-  EXPECT_EQ(RangeAtCompletion(), std::make_pair(1ull, 8ull));
-  EXPECT_FALSE(BrowseFailedFlag());
-}
-
-TEST_F(ResponseProcessingTest, LinesAreWrittenByTheCallbackThatOwnsThem) {
-  // Compilers differ only in the blank before the '*'.
-  const std::string typed = "IdxBrowseClientProcessRespCallback(databrowse::BrowseResponse";
-  const std::string generic = "IdxBrowseClientProcessRespCallback(CNMessageBase";
-  databrowse::BrowseResponse notFound = ErrorResponse(4);
-  CNMessageBase plain = notFound;  // the response class, not the generated type
-  Feed(notFound);
-  FeedMessage(&notFound);
-  FeedMessage(&plain);
-  FeedMessage(nullptr);
-  const std::vector<CCaptureLogWriter::Line> lines = log.writer().lines();
-  ASSERT_EQ(lines.size(), 4u);
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_EQ(lines[i].message, "Requested extent not found in backup");
-    EXPECT_NE(lines[i].function.find(typed), std::string::npos) << lines[i].function;
+  noDataList.setObjectAccessor(&emptyResult, 6, 9);
+  const struct {
+    const char* what;
+    std::vector<databrowse::BrowseResponse> responses;
+    bool accepted;  // what the callback returns for the last response
+    std::vector<MapRecord> map;
+    unsigned long long rangeEnd;  // of the range from extent 1
+    bool failed;
+    std::string line;
+  } cases[] = {
+      {"the last record of an extent wins; the last item ends the range",
+       {DataResponse({{ItemPath(3), 30, 300, false}, {ItemPath(5), 50, 500, true},
+                      {ItemPath(3), 31, 301, true}})},
+       true, {{3, 31, 301}, {5, 50, 500}}, 3, false,
+       "Browse callback successfully processed [3] items out of [3] items received."},
+      {"ids are signed 32-bit; a path without separator is the name",
+       {DataResponse({{ItemPath(1), 4294967295ull, ~0ull, false},
+                      {ItemPath(2), 0x100000007, 9, false}, {Base32Name(42), 1, 2, false}})},
+       true, {{1, ~0ull, ~0ull}, {2, 7, 9}, {42, 1, 2}}, 42, false,
+       "extentname [" + Base32Name(42) + "]."},
+      {"end responses change nothing, whatever they carry",
+       {With(page, databrowse::BROWSE_RESPONSE_END, &code7),
+        With(page, databrowse::BROWSE_RESPONSE_LAST_PAGE_END)},
+       true, {}, 1, false, "END response received."},
+      {"error 4: the start extent is missing, the data skipped",
+       {page, With(DataResponse({{ItemPath(30), 1, 2, false}}), data, &code4)},
+       true, {{9, 1, 2}}, 1, false, "Requested extent not found in backup"},
+      {"an error without a code, or an empty error list, is no error",
+       {With(DataResponse({{ItemPath(4), 1, 2, false}}), data, &noCode),
+        With(DataResponse({{ItemPath(6), 3, 4, false}}), data, &none)},
+       true, {{4, 1, 2}, {6, 3, 4}}, 6, false, ""},
+      {"any other code fails the browse", {ErrorResponse(7)}, false, {}, 1, true,
+       "Browse returned error code: 7"},
+      {"a response without its result fails, but is consumed", {noResult}, true, {}, 1, true,
+       "browse result not set in Browse response"},
+      {"a result without its data list as well", {noDataList}, true, {}, 1, true,
+       "data result not set in Browse response"},
+      {"an empty page adds nothing and keeps the last item", {page, DataResponse({})}, true,
+       {{9, 1, 2}}, 9, false,
+       "Browse callback successfully processed [0] items out of [0] items received."},
+  };
+  for (const auto& c : cases) {
+    browser = MakeBrowser(0, "/f");
+    // A browse starts by assuming its start extent missing.
+    browser->setStartExtentNotFound(true);
+    log.clear();
+    bool accepted = false;
+    for (databrowse::BrowseResponse response : c.responses) {
+      accepted = browser->IdxBrowseClientProcessRespCallback(&response);
+    }
+    EXPECT_EQ(accepted, c.accepted) << c.what;
+    EXPECT_TRUE(c.line.empty() || log.contains(c.line)) << c.what;
+    EXPECT_EQ(MapOf(*browser), c.map) << c.what;
+    EXPECT_EQ(RangeAtCompletion(), std::make_pair(1ull, c.rangeEnd)) << c.what;
+    EXPECT_EQ(Failed(), c.failed) << c.what;
   }
-  EXPECT_NE(lines[3].function.find(generic), std::string::npos) << lines[3].function;
 }
 
-TEST_F(ResponseProcessingTest, NullAndForeignMessagesFailTheBrowser) {
-  EXPECT_FALSE(FeedMessage(nullptr));
+// A plain message of the response class is read as a response, by the
+// callback for responses; null and foreign messages fail the browse.
+TEST_F(ResponseProcessingTest, GenericMessagesAreReadByTheirClassAndOthersFail) {
+  CNMessageBase plain = ErrorResponse(4);
+  databrowse::BrowseData foreign;
+  EXPECT_TRUE(Feed(&plain));
+  const CCaptureLogWriter::Line read = log.writer().lines().at(0);
+  EXPECT_EQ(read.message, "Requested extent not found in backup");
+  // Compilers differ only in the blank before the '*'.
+  EXPECT_NE(read.function.find("Callback(databrowse::BrowseResponse"), std::string::npos);
+  EXPECT_FALSE(Feed(&foreign));
+  EXPECT_FALSE(Feed(nullptr));
   EXPECT_FALSE(browser->IdxBrowseClientProcessRespCallback(
       static_cast<databrowse::BrowseResponse*>(nullptr)));
-  EXPECT_EQ(log.count("null pointer received IdxBrowseClientResp callback"), 2u);
-  databrowse::BrowseData foreign;
-  EXPECT_FALSE(FeedMessage(&foreign));
   EXPECT_TRUE(log.contains("Unknown response received in IdxBrowseClientResp callback"));
-  EXPECT_TRUE(BrowseFailedFlag());
-}
-
-TEST_F(ResponseProcessingTest, TheResponseObjectForwardsThroughBothInterfacesWhenItHasAnOwner) {
-  TdfsIdxBrowseClientResp response(browser.get());
-  databrowse::BrowseResponse page = DataResponse({{ItemPath(1), 10, 11, false}});
-  IdxBrowseClientResp& remote = response;
-  DirectIdxBrowseClientResp& direct = response;
-  EXPECT_TRUE(remote.processResp(&page));
-  page = DataResponse({{ItemPath(2), 20, 21, false}});
-  EXPECT_TRUE(direct.processResp(static_cast<CNMessageBase*>(&page)));
-  EXPECT_EQ(MapOf(*browser), (std::vector<MapRecord>{{1, 10, 11}, {2, 20, 21}}));
-  EXPECT_EQ(direct.reserved, 0);
-
-  TdfsIdxBrowseClientResp orphan(nullptr);
-  EXPECT_FALSE(orphan.processResp(&page));
-  EXPECT_FALSE(orphan.processResp(static_cast<CNMessageBase*>(&page)));
-  EXPECT_EQ(log.count("data is not set."), 2u);
-  EXPECT_EQ(MapOf(*browser).size(), 2u);
+  EXPECT_EQ(log.count("null pointer received IdxBrowseClientResp callback"), 2u);
+  EXPECT_TRUE(Failed());
 }
 
 }  // namespace

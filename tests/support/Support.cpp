@@ -1,49 +1,43 @@
-#include "support/BrowserFixtures.h"
+#include "support/Support.h"
 
 #include <cstdio>
 #include <sstream>
 
 #include "ExtentNameConverter.h"
-#include "support/IndexFixtures.h"
 
 namespace ebtest {
 
-std::string Base32Name(unsigned long long extent, unsigned int length) {
+namespace {
+
+template <typename Message>
+CNMessageBase* ChildOf(CNMessageBase& parent, int index, int tag) {
+  return parent.getObjectAccessor(true, true, index, tag, Message::kFamily, Message::kNumber);
+}
+
+}  // namespace
+
+SCParams MakeParams(int appType) {
+  return SCParams{7, appType, 11, 13, 17, 1700000000, 1600000000};
+}
+
+std::string Base32Name(unsigned long long extent) {
   char buffer[ExtentNameConverter::kMaxNameLength + 1] = {};
-  ExtentNameConverter::Extent_dec_to_base32_v2(extent, buffer, length);
+  ExtentNameConverter::Extent_dec_to_base32_v2(extent, buffer, 13);
   return buffer;
 }
 
-databrowse::BrowseResponse DataResponse(const std::vector<DataItem>& items) {
-  std::vector<CNMessageBase> data;
-  for (const DataItem& item : items) {
-    databrowse::BrowseData entry;
-    entry.setstring(5, 5, item.path);
-    databrowse::ArchiveFileInfo archiveFile;
-    archiveFile.setint64(1, 12, static_cast<long long>(item.afileId));
-    archiveFile.setint64(2, 13, static_cast<long long>(item.afileValue));
-    entry.setObjectAccessor(&archiveFile, 9, 21);
-    databrowse::ItemAttributes attributes;
-    attributes.setint64(1, 18, item.empty ? 1 : 0);
-    entry.setObjectAccessor(&attributes, 1, 1);
-    data.push_back(entry);
-  }
-  databrowse::BrowseResult result;
-  result.setlistobject(3, 6, &data);
-  databrowse::BrowseResponse response;
-  response.setint64(1, 1, databrowse::BROWSE_RESPONSE_DATA);
-  response.setObjectAccessor(&result, 6, 9);
-  return response;
+ebindex::Entry MakeEntry(unsigned long long extent, const std::string& name, bool empty) {
+  return ebindex::Entry{extent, name, 1000 + extent, 2000 + extent, empty};
 }
 
-databrowse::BrowseResponse ErrorResponse(int code) {
-  databrowse::BrowseError error;
-  error.setint64(1, 1, code);
-  const std::vector<CNMessageBase> errors(1, error);
-  databrowse::BrowseResponse response;
-  response.setint64(1, 1, databrowse::BROWSE_RESPONSE_ERROR);
-  response.setlistobject(4, 7, &errors);
-  return response;
+CNMessageBase& PagingOf(CNMessageBase& query) {
+  return *ChildOf<databrowse::BrowsePaging>(*ChildOf<databrowse::QueryOptions>(query, 5, 8), 2, 2);
+}
+
+std::string StartNameIn(const CNMessageBase& query) {
+  const CNMessageBase* options = query.findObject(8);
+  const CNMessageBase* paging = options != nullptr ? options->findObject(2) : nullptr;
+  return paging != nullptr ? paging->getstring(4, 4) : "<no paging>";
 }
 
 std::vector<MapRecord> MapOf(ExtentBrowseImpl& browser) {
@@ -75,11 +69,9 @@ std::vector<std::pair<unsigned long long, unsigned long long>> RecordedRanges(
 }
 
 IndexTest::IndexTest() {
-  ebindex::IndexService::instance().reset();
-  ebindex::IndexService::instance().setRecording(true);
+  index().reset();
+  index().setRecording(true);
 }
-
-IndexTest::~IndexTest() { ebindex::IndexService::instance().reset(); }
 
 void IndexTest::AddItem(const std::string& path, unsigned long long first,
                         unsigned long long count, std::string (*name)(unsigned long long)) {
