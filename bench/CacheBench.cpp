@@ -1,5 +1,6 @@
-// Seeding a browser from an extent-info block and saving its map, against
-// parsing and formatting the same records by hand.
+// Saving a browser's map as an extent-info block, against formatting the
+// same records by hand. Seeding from a block is measured at scale
+// (ScaleBench.cpp).
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -12,43 +13,6 @@
 namespace {
 
 constexpr unsigned long long kRecords = 10000;
-
-// Includes the rest of construction (counters, converter, response object),
-// which is small beside 10k records.
-void BM_ConstructFromCache(benchmark::State& state) {
-  const std::string block = ebbench::CacheBlock(kRecords);
-  for (auto _ : state) {
-    state.PauseTiming();
-    std::stringstream cache(block);
-    state.ResumeTiming();
-    auto browser = ebbench::MakeBrowser(1000, &cache);
-    benchmark::DoNotOptimize(browser);
-    state.PauseTiming();
-    browser.reset();
-    state.ResumeTiming();
-  }
-  state.SetItemsProcessed(state.iterations() * kRecords);
-}
-BENCHMARK(BM_ConstructFromCache)->Unit(benchmark::kMicrosecond);
-
-void BM_BaselineParseRecords(benchmark::State& state) {
-  const std::string block = ebbench::CacheBlock(kRecords);
-  for (auto _ : state) {
-    std::map<unsigned long long, std::pair<unsigned long long, unsigned long long>> map;
-    const char* text = block.c_str() + block.find('\n') + 1;
-    for (unsigned long long i = 0; i < kRecords; ++i) {
-      char* end;
-      unsigned long long extent = std::strtoull(text, &end, 10);
-      unsigned long long afileId = std::strtoull(end, &end, 10);
-      unsigned long long afileValue = std::strtoull(end, &end, 10);
-      map.emplace_hint(map.end(), extent, std::make_pair(afileId, afileValue));
-      text = end + 1;
-    }
-    benchmark::DoNotOptimize(map);
-  }
-  state.SetItemsProcessed(state.iterations() * kRecords);
-}
-BENCHMARK(BM_BaselineParseRecords)->Unit(benchmark::kMicrosecond);
 
 void BM_SaveExtentInfo(benchmark::State& state) {
   std::stringstream seed(ebbench::CacheBlock(kRecords));

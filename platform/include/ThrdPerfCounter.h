@@ -135,6 +135,9 @@ class ThrdPerfCounter {
     alignas(64) std::array<std::atomic<std::uint64_t>, kStartSlots> starts{};  // 0: free
   };
 
+  // Counts a call on counter `id` in this thread's tally, whose number goes
+  // in `hint`; the tally, or null when the id is out of range or unknown.
+  Tally* arrive(int id, unsigned& hint);
   void start(int id);
   void stop(int id);
   static void takeOldest(Counter& counter, Tally& tally, std::uint64_t now);

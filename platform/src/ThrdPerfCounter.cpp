@@ -187,19 +187,28 @@ void ThrdPerfCounter::record(Tally& tally, std::uint64_t startTicks, std::uint64
   }
 }
 
-void ThrdPerfCounter::start(int id) {
+ThrdPerfCounter::Tally* ThrdPerfCounter::arrive(int id, unsigned& hint) {
   if (id < 0 || id >= kMaxCounters) {
     platformCalls_.fetch_add(1, std::memory_order_relaxed);
-    return;
+    return nullptr;
   }
   ThreadStarts& own = tOwnStarts;
   if (own.hint == 0) own.hint = gNextHint.fetch_add(1, std::memory_order_relaxed);
+  hint = own.hint;
   Counter& counter = counters_[id];
-  Tally& tally = counter.tallies[own.hint % kTallies];
+  Tally& tally = counter.tallies[hint % kTallies];
   tally.calls.fetch_add(1, std::memory_order_relaxed);
-  if (!counter.registered.load(std::memory_order_acquire)) return;
+  return counter.registered.load(std::memory_order_acquire) ? &tally : nullptr;
+}
+
+void ThrdPerfCounter::start(int id) {
+  unsigned hint = 0;
+  Tally* const tally = arrive(id, hint);
+  if (tally == nullptr) return;
+  Counter& counter = counters_[id];
+  ThreadStarts& own = tOwnStarts;
   const std::uint64_t stamp = Stamp();
-  const unsigned first = (own.hint % kTallies) * (kStartSlots / kTallies);
+  const unsigned first = (hint % kTallies) * (kStartSlots / kTallies);
   for (unsigned i = 0; i < kStartSlots; ++i) {
     const int slot = static_cast<int>((first + i) % kStartSlots);
     std::atomic<std::uint64_t>& cell = counter.starts[slot];
@@ -210,7 +219,7 @@ void ThrdPerfCounter::start(int id) {
       return;
     }
   }
-  tally.dropped.fetch_add(1, std::memory_order_relaxed);
+  tally->dropped.fetch_add(1, std::memory_order_relaxed);
 }
 
 void ThrdPerfCounter::takeOldest(Counter& counter, Tally& tally, std::uint64_t now) {
@@ -235,16 +244,12 @@ void ThrdPerfCounter::takeOldest(Counter& counter, Tally& tally, std::uint64_t n
 }
 
 void ThrdPerfCounter::stop(int id) {
-  if (id < 0 || id >= kMaxCounters) {
-    platformCalls_.fetch_add(1, std::memory_order_relaxed);
-    return;
-  }
-  ThreadStarts& own = tOwnStarts;
-  if (own.hint == 0) own.hint = gNextHint.fetch_add(1, std::memory_order_relaxed);
+  unsigned hint = 0;
+  Tally* const found = arrive(id, hint);
+  if (found == nullptr) return;
+  Tally& tally = *found;
   Counter& counter = counters_[id];
-  Tally& tally = counter.tallies[own.hint % kTallies];
-  tally.calls.fetch_add(1, std::memory_order_relaxed);
-  if (!counter.registered.load(std::memory_order_acquire)) return;
+  ThreadStarts& own = tOwnStarts;
   const std::uint64_t now = Ticks();
   for (int i = own.size - 1; i >= 0; --i) {
     const OwnStart mine = own.entries[i];
