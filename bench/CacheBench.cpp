@@ -4,8 +4,6 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <map>
 #include <sstream>
 
 #include "BenchSupport.h"
