@@ -95,15 +95,32 @@ def man_page(text, version):
     return "\n".join(page) + "\n"
 
 
+def options_in(text):
+    """The long options a text names, such as --page-size."""
+    return set(re.findall(r"(?<![\w-])--[a-z][a-z0-9-]*[a-z0-9]", text))
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("source")
     parser.add_argument("--cpp", required=True)
     parser.add_argument("--man", required=True)
     parser.add_argument("--version", required=True)
+    parser.add_argument("--doc", help="a page that must name the same options (docs/tool.md)")
     args = parser.parse_args()
     with open(args.source, encoding="utf-8") as f:
         text = f.read()
+    # --help and the man page come from this text; the longer manual in
+    # docs/ is written by hand, so the build stops when the two part ways.
+    if args.doc:
+        with open(args.doc, encoding="utf-8") as f:
+            documented = options_in(f.read())
+        listed = options_in(text)
+        if documented != listed:
+            raise SystemExit("%s and %s name different options: only in the first %s, only in "
+                             "the second %s" % (args.source, args.doc,
+                                               sorted(listed - documented) or "none",
+                                               sorted(documented - listed) or "none"))
     with open(args.cpp, "w", encoding="utf-8") as f:
         f.write("// Generated from manual.txt by manual.py; edit those instead.\n")
         f.write('#include "Manual.h"\n\nconst char kManual[] =\n%s;\n' % cpp_string(text))
