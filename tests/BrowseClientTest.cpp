@@ -5,8 +5,6 @@
 
 #include <cstdio>
 #include <memory>
-#include <mutex>
-#include <thread>
 
 #include "support/Support.h"
 
@@ -61,22 +59,18 @@ Names NamesIn(const CNMessageBase& response) {
   return names;
 }
 
-// Records every delivery, on whichever thread it comes.
+// Records every delivery.
 struct Recorder : IdxBrowseClientResp, DirectIdxBrowseClientResp {
   bool processResp(CNMessageBase* message) override { return Record(false, message); }
   bool processResp(databrowse::BrowseResponse* response) override { return Record(true, response); }
   bool Record(bool typedCall, CNMessageBase* message) {
-    std::lock_guard<std::mutex> lock(mutex);
     messages.push_back(message != nullptr ? *message : CNMessageBase(0, 0));
     typed.push_back(typedCall);
-    onCaller.push_back(std::this_thread::get_id() == caller);
     for (const std::string& name : NamesIn(messages.back())) names.push_back(name);
     return true;
   }
-  std::mutex mutex;
-  const std::thread::id caller = std::this_thread::get_id();
   std::vector<CNMessageBase> messages;  // class (0, 0) for a null message
-  std::vector<bool> typed, onCaller;
+  std::vector<bool> typed;
   Names names;  // of the data items delivered
 };
 
@@ -156,27 +150,6 @@ TEST_F(BrowseClientTest, FaultsHitTheirItemAndTheirCallsOnly) {
   EXPECT_EQ(recorder.names, (Names{Base32Name(1), "001", "002", "001", "002", "001", "002"}));
   const auto inits = index().initializeCalls();
   EXPECT_TRUE(inits.size() == 3 && inits[0].failed && !inits[1].failed);
-}
-
-TEST_F(BrowseClientTest, ResponsesReachTheCallbackOnTheServiceThreadBeforeTheCallReturns) {
-  index().setProtocol(ebindex::Protocol::V1);
-  index().setItemsPerResponse(1);
-  index().setDeliverOnServiceThread(true);
-  auto client = Client("001");
-  ASSERT_EQ(client->Browse(nullptr, nullptr), 0);
-  ASSERT_EQ(recorder.messages.size(), 3u);  // two items, then the end response
-  // The handler answers a V1 request in process, into the callback.
-  Indexing::BrowseReq* request = client->getV1BrowseReq();
-  PagingOf(request->getlistobject(82, 136, false)->at(0)).setstring(4, 4, "004");
-  databrowse::BrowseResponseList list;
-  ASSERT_EQ(BrowseRequestHandler().directBrowse(request, list, &recorder), 0);
-  EXPECT_TRUE(list.findList(1)->empty()) << "a callback gets the responses; nothing piles up";
-  EXPECT_EQ(recorder.names, (Names{"001", "002", "004", "005"}));
-  EXPECT_EQ(recorder.typed, (std::vector<bool>{true, true, true, false, false, false}));
-  EXPECT_EQ(recorder.onCaller, std::vector<bool>(6, false));
-  const auto calls = index().browseCalls();
-  EXPECT_TRUE(calls[1].direct && calls[1].v1 && !calls[1].hadWrapper && calls[1].clientId == 0);
-  EXPECT_EQ(StartName(calls[1].request, 136), "004");
 }
 
 // The names the index answers a request with, or "not found" for its

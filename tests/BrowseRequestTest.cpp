@@ -82,8 +82,8 @@ TEST_F(BrowseRequestTest, TheFirstNamePagedRequestCarriesEveryField) {
   EXPECT_EQ(sent.wrapper.path, "/vol/file.bin/");  // the wrapper keeps it
   EXPECT_EQ(sent.wrapper.pagingOffset, 7);
   EXPECT_EQ(Fields(sent.wrapper.queries[0]), query);
-  EXPECT_TRUE(log.contains("copyPrecedence set to 3"));
-  EXPECT_EQ(log.countPrefix("My BrowseReq ["), 1u);
+  EXPECT_TRUE(log->contains("copyPrecedence set to 3"));
+  EXPECT_EQ(log->countPrefix("My BrowseReq ["), 1u);
 
   Browser(0, "/a//")->Browse("", 0, 10, 0, kAllOnes, "");
   EXPECT_EQ(OnlyElement(LastInitialize(), 4).getstring(1, 1), "/a/") << "one separator only";
@@ -100,12 +100,12 @@ TEST_F(BrowseRequestTest, ApplicationTypesShapeOptionsModeAndPath) {
       {52, true, 2, "/vm/disk0"},    {0, true, 2, "/vm/disk0"},
   };
   for (const auto& c : cases) {
-    log.clear();
+    log->clear();
     Browser(c.appType, "/vm/disk0")->Browse(Base32Name(0), 0, 10, 0, kAllOnes, "");
     const CNMessageBase request = LastInitialize();
     EXPECT_EQ(Child(request, 7).hasTag(21), c.virtualServerOptions) << c.appType;
     EXPECT_EQ(Child(request, 7).hasTag(3), c.virtualServerOptions) << c.appType;
-    EXPECT_EQ(log.contains("VsExtentBrowse is marked."), c.virtualServerOptions) << c.appType;
+    EXPECT_EQ(log->contains("VsExtentBrowse is marked."), c.virtualServerOptions) << c.appType;
     EXPECT_EQ(Child(request, 8).getint64(1), c.mode) << c.appType;
     EXPECT_EQ(OnlyElement(request, 4).getstring(1, 1), c.path) << c.appType;
     EXPECT_FALSE(request.hasTag(9)) << "no browse host was named";
@@ -123,12 +123,12 @@ TEST_F(BrowseRequestTest, ApplicationTypesShapeOptionsModeAndPath) {
 TEST_F(BrowseRequestTest, ALaterPageReusesTheClientAndSendsOnlyThePaging) {
   auto browser = Browser(106, "/vm/disk0", "ma1");
   ASSERT_EQ(browser->Browse(Base32Name(0), 3, 10, 0, kAllOnes, "ma1"), 0);
-  log.clear();
+  log->clear();
   // An enumeration after lookups keeps the lookups' request and browse host.
   ASSERT_EQ(browser->Browse("", 3, 0xFFFFFFFFu, 0, kAllOnes, ""), 0);
   EXPECT_EQ(index().initializeCalls().size(), 1u);
-  EXPECT_TRUE(log.contains("Reusing IdxBrowseClient"));
-  EXPECT_EQ(log.countPrefix("My BrowseReq ["), 0u);
+  EXPECT_TRUE(log->contains("Reusing IdxBrowseClient"));
+  EXPECT_EQ(log->countPrefix("My BrowseReq ["), 0u);
   const ebindex::RecordedBrowse sent = LastBrowse();
   EXPECT_EQ(Child(sent.request, 9).getstring(1, 1), "ma1");
   EXPECT_EQ(sent.clientId, index().browseCalls().front().clientId);
@@ -143,7 +143,7 @@ TEST_F(BrowseRequestTest, AFailedInitialisationCountsTheRequestButStartsNoCounte
   const auto running = gEbPerfCounter->snapshot()[0].running;
   EXPECT_EQ(browser->Browse("", 0, 10, 0, kAllOnes, ""), -1);
   EXPECT_EQ(numBrowseRequests, before + 1);
-  EXPECT_TRUE(log.contains("IdxBrowseClient initialization failed."));
+  EXPECT_TRUE(log->contains("IdxBrowseClient initialization failed."));
   EXPECT_EQ(gEbPerfCounter->snapshot()[0].running, running);
   EXPECT_TRUE(index().browseCalls().empty());
   // The failed client is not reused.
@@ -172,8 +172,8 @@ TEST_F(BrowseRequestTest, V1RequestsGoToTheirBrowseHostOrAreBrowsedInProcess) {
   auto remote = Browser(0, "/vol/file.bin", "ma1");
   ASSERT_EQ(remote->Browse(Base32Name(2), 0, 10, 0, kAllOnes, "ma1"), 0);
   EXPECT_TRUE(LastBrowse().v1 && !LastBrowse().direct && LastBrowse().hadWrapper);
-  EXPECT_TRUE(log.contains("maName [client-of-ma1]. gEBLocalClientName [me]"));
-  EXPECT_FALSE(log.contains("Using direct call to browse extents."));
+  EXPECT_TRUE(log->contains("maName [client-of-ma1]. gEBLocalClientName [me]"));
+  EXPECT_FALSE(log->contains("Using direct call to browse extents."));
 
   auto local = Browser(0, "/vol/file.bin");
   ASSERT_EQ(local->Browse(Base32Name(2), 0, 10, 4, kAllOnes, ""), 0);
@@ -184,8 +184,8 @@ TEST_F(BrowseRequestTest, V1RequestsGoToTheirBrowseHostOrAreBrowsedInProcess) {
   EXPECT_TRUE(LastBrowse().direct && LastBrowse().v1);
   EXPECT_EQ(Fields(PagingOfQuery(OnlyElement(LastBrowse().request, 136))),
             "BrowsePaging{1/1:0 2/2:6 3/3:10 4/4:\"" + Base32Name(20) + "\"}");
-  EXPECT_EQ(log.count("Using direct call to browse extents."), 2u);
-  EXPECT_EQ(log.count("Allocating BR handler as the one passed in is NULL"), 1u);
+  EXPECT_EQ(log->count("Using direct call to browse extents."), 2u);
+  EXPECT_EQ(log->count("Allocating BR handler as the one passed in is NULL"), 1u);
 }
 
 TEST_F(BrowseRequestTest, AnExplicitRangeStartTakesTheExtentRangeRequest) {
@@ -207,7 +207,7 @@ TEST_F(BrowseRequestTest, AnExplicitRangeStartTakesTheExtentRangeRequest) {
             "12/12:[Query{1/1:0 2/2:\"0\" 8/5:QueryOptions{2/2:BrowsePaging{1/1:0 2/2:2 3/3:10} "
             "3/3:SortParam{1/1:[134] 2/2:1}} 12/9:1}] 26/20:1}");
   EXPECT_FALSE(LastBrowse().hadWrapper);
-  EXPECT_FALSE(log.contains("VsExtentBrowse is marked."));
+  EXPECT_FALSE(log->contains("VsExtentBrowse is marked."));
 }
 
 }  // namespace

@@ -1,12 +1,10 @@
 // Listing every extent of an item: one full browse, then the map in order.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <functional>
 #include <future>
 #include <sstream>
-#include <thread>
 
 #include "support/Support.h"
 
@@ -48,8 +46,8 @@ TEST_F(EnumerationTest, OneFullBrowseListsEveryExtentOnceInOrderAndLaterListsNee
     expected.emplace_back(extent, extent % 7 == 0);
   }
   EXPECT_EQ(List(*browser), expected);
-  EXPECT_TRUE(log.contains("Enumerating all the extents") &&
-              log.contains("Finished enumerating all the extents"));
+  EXPECT_TRUE(log->contains("Enumerating all the extents") &&
+              log->contains("Finished enumerating all the extents"));
   // One request for everything, through no browse host, recording no range.
   ASSERT_EQ(BrowseCount(), 1u);
   ebindex::RecordedBrowse sent = index().browseCalls()[0];
@@ -89,7 +87,7 @@ TEST_F(EnumerationTest, AFailedFullBrowseOpensNothingHoldsNothingAndIsTriedAgain
     bool opened = true;
     EXPECT_TRUE(List(*browser, &opened).empty());
     EXPECT_FALSE(opened);
-    EXPECT_TRUE(log.contains("Browse() failed. [/f]"));
+    EXPECT_TRUE(log->contains("Browse() failed. [/f]"));
     // The map lock is not left held.
     auto other = std::async(std::launch::async, [&] { return browser->IsExtentEmpty(1); });
     EXPECT_EQ(other.wait_for(60s), std::future_status::ready);
@@ -100,23 +98,18 @@ TEST_F(EnumerationTest, AFailedFullBrowseOpensNothingHoldsNothingAndIsTriedAgain
 
 // Its own thread may still ask what the map answers: the map lock is entered
 // again, and left by CloseEnum, a call later than the one that entered it.
-TEST_F(EnumerationTest, AnOpenEnumerationHoldsOffOtherThreadsUntilClosed) {
+// (That other threads wait meanwhile, the stress harness shows: they look
+// up while one thread lists, under ThreadSanitizer.)
+TEST_F(EnumerationTest, TheEnumeratingThreadMayStillAskTheMap) {
   AddItem("/f", 0, 3);
   auto browser = MakeBrowser(0, "/f");
   void* handle = browser->OpenEnum();
   ASSERT_NE(handle, nullptr);
   unsigned long long id = 0, value = 0;
   EXPECT_TRUE(browser->IsExtentEmpty(0) && browser->GetAFInfo(2, id, value) == EB_EXTENT_FOUND);
-  std::atomic<bool> answered{false};
-  std::thread other([&] {
-    browser->IsExtentEmpty(0);
-    answered = true;
-  });
-  std::this_thread::sleep_for(50ms);
-  EXPECT_FALSE(answered.load());
   browser->CloseEnum(handle);
-  other.join();
-  EXPECT_TRUE(answered.load());
+  EXPECT_EQ(std::async(std::launch::async, [&] { return browser->IsExtentEmpty(0); })
+                .wait_for(60s), std::future_status::ready) << "the lock is left";
 }
 
 }  // namespace

@@ -125,7 +125,7 @@ TEST_F(ExtentInfoCacheTest, SavingReportsStreamsItCannotUse) {
   std::stringstream bad;
   bad.setstate(std::ios::failbit);
   EXPECT_FALSE(browser->SaveExtentInfo(&bad));
-  EXPECT_TRUE(log.contains("iostream is not good."));
+  EXPECT_TRUE(log->contains("iostream is not good."));
 
   // A stream whose buffer takes nothing fails while the block is written.
   struct RefusingBuffer : std::streambuf {
@@ -133,7 +133,7 @@ TEST_F(ExtentInfoCacheTest, SavingReportsStreamsItCannotUse) {
   } refusing;
   std::iostream broken(&refusing);
   EXPECT_FALSE(browser->SaveExtentInfo(&broken));
-  EXPECT_TRUE(log.contains("Writing the extent info block to the iostream failed."));
+  EXPECT_TRUE(log->contains("Writing the extent info block to the iostream failed."));
   EXPECT_TRUE(broken.good()) << "the error state is cleared afterwards";
 }
 

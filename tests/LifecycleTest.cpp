@@ -32,7 +32,7 @@ TEST(LogGuardTest, WritesOnlyWantedLinesAndEvaluatesArgumentsOnlyForThem) {
       EB_LOG(level, "level %d", level + 0 * CountedArgument());
       if (level <= writerLevel) expected.push_back("level " + std::to_string(level));
     }
-    EXPECT_EQ(log.messages(), expected);
+    EXPECT_EQ(log->messages(), expected);
     EXPECT_EQ(g_argumentEvaluations, static_cast<int>(expected.size()));
   }
 }
@@ -47,7 +47,7 @@ TEST(FacadeTest, LogsItsArgumentsAtLevelOne) {
   params.totime = 0x100000005LL;  // narrowed to 32 bits in the line
   params.fromtime = -1;
   { ExtentBrowse browse(params, "/vm/disk0", nullptr, EB_MODE_DEFAULT, 500, 13, true, 2, "ma7"); }
-  const std::vector<CCaptureLogWriter::Line> lines = log.writer().lines();
+  const std::vector<CCaptureLogWriter::Line> lines = log->lines();
   ASSERT_GE(lines.size(), 2u);
   EXPECT_TRUE(lines[0].level == 1 && lines[1].level == 1);
   EXPECT_EQ(lines[0].message,

@@ -149,7 +149,7 @@ TEST_F(LookupTest, OnlyARangeThatHoldsTheExtentAnswersForIt) {
                {105, 110, EB_EXTENT_NOT_FOUND, {{110, 110}}},  // in a hole
                {0, 5, EB_EXTENT_FOUND, {{5, 9}}}};
   for (const auto& c : cases) {
-    log.clear();
+    log->clear();
     auto browser = MakeBrowser(0, "/f", 10);
     EXPECT_EQ(Lookup(*browser, c.extent, c.rangeStart), c.expected) << c.rangeStart;
     EXPECT_EQ(RecordedRanges(log), c.recorded) << c.rangeStart;
@@ -169,7 +169,7 @@ TEST_F(LookupTest, ExplicitRangesTakeAClientOfTheirOwnOnEveryPath) {
     index().setProtocol(c.protocol);
     SetLocalClientName(c.inProcess ? "localhost" : "");
     index().clearRecords();
-    log.clear();
+    log->clear();
     auto browser = MakeBrowser(0, "/f", 100);
     EXPECT_EQ(Lookup(*browser, 150, 120), EB_EXTENT_FOUND);
     EXPECT_EQ(LastRange(), Range(150, 219)) << "[120, 220) ends at its last item";
@@ -177,13 +177,13 @@ TEST_F(LookupTest, ExplicitRangesTakeAClientOfTheirOwnOnEveryPath) {
     EXPECT_EQ(Lookup(*browser, 250, 240), EB_EXTENT_FOUND);
     EXPECT_EQ(index().initializeCalls().size(), 1u) << "the range client is reused";
     EXPECT_EQ(index().setPathsCalls().size(), 1u);
-    EXPECT_EQ(log.countPrefix("My BrowseReq after ["), 1u);
+    EXPECT_EQ(log->countPrefix("My BrowseReq after ["), 1u);
     const ebindex::RecordedBrowse sent = index().browseCalls().back();
     EXPECT_TRUE(sent.v1 == (c.protocol == ebindex::Protocol::V1) && !sent.hadWrapper);
     EXPECT_EQ(sent.direct, c.inProcess);
     // Only the in-process request is pointed at the page it browses.
     EXPECT_EQ(LastStartName(), c.inProcess ? Base32Name(250) : "");
-    EXPECT_EQ(log.count("Using direct call to browse extents."), c.inProcess ? 2u : 0u);
+    EXPECT_EQ(log->count("Using direct call to browse extents."), c.inProcess ? 2u : 0u);
   }
   SetLocalClientName("");
 }
@@ -226,12 +226,12 @@ TEST_F(LookupTest, AFailureFailsTheBrowserButLaterPagesStillCount) {
       script({Kind::Of(Kind::kPage), Kind::Error(9), end}),
   };
   for (std::size_t i = 0; i < faults.size(); ++i) {
-    log.clear();
+    log->clear();
     index().clearRecords();
     auto browser = MakeBrowser(0, "/f", 100);
     faults[i]();
     EXPECT_EQ(Lookup(*browser, 10), EB_BROWSE_FAILED) << i;
-    EXPECT_TRUE(log.contains("Browse() failed. [/f]")) << i;
+    EXPECT_TRUE(log->contains("Browse() failed. [/f]")) << i;
     EXPECT_TRUE(RecordedRanges(log).empty()) << i;
     EXPECT_EQ(Lookup(*browser, 150), EB_BROWSE_FAILED) << i;
     EXPECT_EQ(RecordedRanges(log), (Ranges{{150, 249}})) << i;
@@ -244,7 +244,6 @@ TEST_F(LookupTest, AFailureFailsTheBrowserButLaterPagesStillCount) {
 // holds, or that an extent range and the naming scheme cannot order, still
 // give the index's answer, from one browse.
 TEST_F(LookupTest, EveryLookupGetsTheIndexsAnswerWhenItsRangeCannotBeKept) {
-  const auto misnamedAt99 = [](unsigned long long e) { return e == 99 ? "Z" : Base32Name(e); };
   const struct {
     const char* path;
     int appType;
@@ -269,7 +268,8 @@ TEST_F(LookupTest, EveryLookupGetsTheIndexsAnswerWhenItsRangeCannotBeKept) {
        {{5, 0, EB_EXTENT_FOUND}, {60, kNoRange, EB_EXTENT_FOUND}}},
       // "Z" sorts after every base32 name but reads as 0: the page from 10
       // ends before it starts.
-      {"/misnamed", 0, 8, 1, {{1, 8}, {99, 1}}, misnamedAt99,
+      {"/misnamed", 0, 8, 1, {{1, 8}, {99, 1}},
+       [](unsigned long long e) { return e == 99 ? "Z" : Base32Name(e); },
        {{1, kNoRange, EB_EXTENT_FOUND}, {10, kNoRange, EB_EXTENT_NOT_FOUND}}},
   };
   for (const auto& c : cases) {

@@ -79,8 +79,8 @@ TEST(ConverterTest, TheApplicationTypeChoosesTheConverterAndItsFirstScheme) {
     EXPECT_EQ(converter->ExtentNameToNum("000000000001A"), 42u) << appType;
     EXPECT_EQ(converter->isNewNamingScheme(), kind == "vsa") << appType;
   }
-  EXPECT_TRUE(log.contains("ioExtNum: [42], buf: [000000000001A], name: [000000000001A]"));
-  EXPECT_TRUE(log.contains("Will use [NEW] extent naming scheme."));
+  EXPECT_TRUE(log->contains("ioExtNum: [42], buf: [000000000001A], name: [000000000001A]"));
+  EXPECT_TRUE(log->contains("Will use [NEW] extent naming scheme."));
 }
 
 // The first old name a converter reads switches it for good: names are then
@@ -145,9 +145,9 @@ TEST(ConverterTest, BrowsedRangesHoldTheirFirstExtentUpToButNotTheirLast) {
     converter->ExtentNameToNum("Ext_00000001");
     for (Number n : c.browsed) EXPECT_TRUE(converter->IsExtentAlreadyBrowsed(n)) << n;
   }
-  EXPECT_TRUE(log.contains("ioExtNum: 50, matched in ExtentBucket (0, 99)"));
-  EXPECT_TRUE(log.contains("ioExtNum: 5, matched in ExtentBucket (Extent100, Extent999999999)"));
-  EXPECT_TRUE(log.contains("Inserted bucket <200:Extent200 , 300:Extent300>"));
+  EXPECT_TRUE(log->contains("ioExtNum: 50, matched in ExtentBucket (0, 99)"));
+  EXPECT_TRUE(log->contains("ioExtNum: 5, matched in ExtentBucket (Extent100, Extent999999999)"));
+  EXPECT_TRUE(log->contains("Inserted bucket <200:Extent200 , 300:Extent300>"));
 }
 
 }  // namespace

@@ -13,7 +13,7 @@ TEST(PathHelpersTest, OnlyVirtualServerPathsGetABackslashForEverySlash) {
     std::string path = "a/b//c/";
     EXPECT_TRUE(TransformPath(path, &params) && path == "a/b//c/") << appType;
   }
-  EXPECT_TRUE(log.messages().empty());
+  EXPECT_TRUE(log->messages().empty());
   const SCParams virtualServer = ebtest::MakeParams(106);
   std::string path = "\\a/b//c/";
   EXPECT_TRUE(TransformPath(path, &virtualServer));
@@ -22,8 +22,8 @@ TEST(PathHelpersTest, OnlyVirtualServerPathsGetABackslashForEverySlash) {
   for (int at : {2, 4, 5, 7}) {
     lines.push_back("replaced '/' with '\\' at pos = " + std::to_string(at));
   }
-  EXPECT_EQ(log.messages(), lines);
-  EXPECT_EQ(log.writer().lines().front().level, 5);
+  EXPECT_EQ(log->messages(), lines);
+  EXPECT_EQ(log->lines().front().level, 5);
   EXPECT_FALSE(TransformPath(path, nullptr));
 }
 

@@ -18,7 +18,7 @@ TEST(EBPerfCountersTest, BrowsersOnManyThreadsCreateTheSetOnceAndLoggingEmptiesI
   ScopedLogCapture log(1);
   if (gEbPerfCounter == nullptr) {  // nothing to log yet, and logging creates nothing
     LogEBPerfcounters();
-    EXPECT_TRUE(log.messages().empty() && gEbPerfCounter == nullptr);
+    EXPECT_TRUE(log->messages().empty() && gEbPerfCounter == nullptr);
   }
   std::vector<std::thread> threads;
   for (int i = 0; i < 8; ++i) {
@@ -41,9 +41,9 @@ TEST(EBPerfCountersTest, BrowsersOnManyThreadsCreateTheSetOnceAndLoggingEmptiesI
   gEbPerfCounter->StopPerfCounter("ExtentBrowse", 3, 0);
   gEbPerfCounter->StartPerfCounter("ExtentBrowse", 8);  // left running, as a failed browse does
   const std::size_t resetsBefore = gEbPerfCounter->resetHistory().size();
-  log.clear();
+  log->clear();
   LogEBPerfcounters();
-  const std::vector<std::string> lines = log.messages();
+  const std::vector<std::string> lines = log->messages();
   ASSERT_EQ(lines.size(), 12u);  // title, heading, ten rows in id order
   EXPECT_EQ(lines[0], "Performance counters of ExtentBrowse (For All The Files)");
   for (int id = 0; id < 10; ++id) EXPECT_NE(lines[2 + id].find(names[id]), std::string::npos);
@@ -72,11 +72,11 @@ TEST_F(ThrdPerfCounterTest, ADisabledSetDoesNothingAndSizesAreFixed) {
   counters.AddPerfCounter(ThrdPerfCounter::kMaxCounters, "past the end", 0, false);
   counters.AddPerfCounter(2, "two", 0, false);
   counters.AddPerfCounter(2, "again", 0, false);
-  EXPECT_EQ(log.messages(), std::vector<std::string>{
+  EXPECT_EQ(log->messages(), std::vector<std::string>{
                                 "Performance counter id 64 is outside 0 to 63; not added."});
   ASSERT_EQ(counters.snapshot().size(), 1u);
   EXPECT_EQ(Row().name, "two");
-  log.clear();
+  log->clear();
   counters.setEnabled(false);
   counters.setLogAfterUpdate(true);
   Pair(2);
@@ -84,18 +84,18 @@ TEST_F(ThrdPerfCounterTest, ADisabledSetDoesNothingAndSizesAreFixed) {
   counters.LogPerfCounters("m", nullptr, -1);
   counters.StopPerfCounters("m", nullptr, false, true, -1);
   EXPECT_EQ(counters.platformCalls(), 0u);
-  EXPECT_TRUE(log.messages().empty());
+  EXPECT_TRUE(log->messages().empty());
 
   counters.setEnabled(true);
   for (int i = 0; i <= ThrdPerfCounter::kStartSlots; ++i) counters.StartPerfCounter("m", 2);
   EXPECT_EQ(Row().running, unsigned(ThrdPerfCounter::kStartSlots));
   EXPECT_EQ(Row().dropped, 1u) << "a start past the slots";
-  EXPECT_TRUE(log.messages().empty());
+  EXPECT_TRUE(log->messages().empty());
   // More stops than a thread's list holds end the oldest starts.
   for (int i = 0; i < ThrdPerfCounter::kStartSlots / 2 + 4; ++i) {
     counters.StopPerfCounter("m", 2, 0);
   }
-  EXPECT_EQ(log.messages().front(), "Performance counters of m (For All The Files)");
+  EXPECT_EQ(log->messages().front(), "Performance counters of m (For All The Files)");
   counters.StopPerfCounters("m", nullptr, false, true, -1);
   EXPECT_EQ(Row().count, unsigned(ThrdPerfCounter::kStartSlots));
   EXPECT_EQ(Row().running, 0u);

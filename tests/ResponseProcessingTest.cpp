@@ -17,24 +17,17 @@ struct DataItem {
 };
 
 databrowse::BrowseResponse DataResponse(const std::vector<DataItem>& items) {
-  std::vector<CNMessageBase> data;
-  for (const DataItem& item : items) {
-    databrowse::BrowseData entry;
-    entry.setstring(5, 5, item.path);
-    databrowse::ArchiveFileInfo archiveFile;
-    archiveFile.setint64(1, 12, static_cast<long long>(item.afileId));
-    archiveFile.setint64(2, 13, static_cast<long long>(item.afileValue));
-    entry.setObjectAccessor(&archiveFile, 9, 21);
-    databrowse::ItemAttributes attributes;
-    attributes.setint64(1, 18, item.empty ? 1 : 0);
-    entry.setObjectAccessor(&attributes, 1, 1);
-    data.push_back(entry);
-  }
-  databrowse::BrowseResult result;
-  result.setlistobject(3, 6, &data);
   databrowse::BrowseResponse response;
   response.setint64(1, 1, databrowse::BROWSE_RESPONSE_DATA);
-  response.setObjectAccessor(&result, 6, 9);
+  auto& data = *response.getObjectAccessor(true, true, 6, 9, 100, 98)->getlistobject(3, 6, true);
+  for (const DataItem& item : items) {
+    data.push_back(databrowse::BrowseData());
+    data.back().setstring(5, 5, item.path);
+    CNMessageBase* archiveFile = data.back().getObjectAccessor(true, true, 9, 21, 100, 93);
+    archiveFile->setint64(1, 12, static_cast<long long>(item.afileId));
+    archiveFile->setint64(2, 13, static_cast<long long>(item.afileValue));
+    data.back().getObjectAccessor(true, true, 1, 1, 100, 0)->setint64(1, 18, item.empty);
+  }
   return response;
 }
 
@@ -62,7 +55,7 @@ class ResponseProcessingTest : public IndexTest {
   ResponseProcessingTest() {
     AddItem("/f", 0, 0);  // an item the index knows, with no extents
     browser = MakeBrowser(0, "/f");
-    log.clear();
+    log->clear();
   }
   bool Feed(CNMessageBase* message) { return browser->IdxBrowseClientProcessRespCallback(message); }
   // Whether the browser counts as failed: its next browse, though the index
@@ -73,7 +66,7 @@ class ResponseProcessingTest : public IndexTest {
   }
   // The range a completion records now for a page starting at extent 1.
   std::pair<unsigned long long, unsigned long long> RangeAtCompletion() {
-    log.clear();
+    log->clear();
     EXPECT_TRUE(browser->OnBrowseCompletionCallBack(Base32Name(1), EB_BROWSE_COMPLETED));
     const auto ranges = RecordedRanges(log);
     return ranges.empty() ? std::make_pair(0ull, 0ull) : ranges.back();
@@ -136,13 +129,13 @@ TEST_F(ResponseProcessingTest, EachKindOfResponseChangesTheMapTheRangeAndTheOutc
     browser = MakeBrowser(0, "/f");
     // A browse starts by assuming its start extent missing.
     browser->setStartExtentNotFound(true);
-    log.clear();
+    log->clear();
     bool accepted = false;
     for (databrowse::BrowseResponse response : c.responses) {
       accepted = browser->IdxBrowseClientProcessRespCallback(&response);
     }
     EXPECT_EQ(accepted, c.accepted) << c.what;
-    EXPECT_TRUE(c.line.empty() || log.contains(c.line)) << c.what;
+    EXPECT_TRUE(c.line.empty() || log->contains(c.line)) << c.what;
     EXPECT_EQ(MapOf(*browser), c.map) << c.what;
     EXPECT_EQ(RangeAtCompletion(), std::make_pair(1ull, c.rangeEnd)) << c.what;
     EXPECT_EQ(Failed(), c.failed) << c.what;
@@ -155,7 +148,7 @@ TEST_F(ResponseProcessingTest, GenericMessagesAreReadByTheirClassAndOthersFail) 
   CNMessageBase plain = ErrorResponse(4);
   databrowse::BrowseData foreign;
   EXPECT_TRUE(Feed(&plain));
-  const CCaptureLogWriter::Line read = log.writer().lines().at(0);
+  const CCaptureLogWriter::Line read = log->lines().at(0);
   EXPECT_EQ(read.message, "Requested extent not found in backup");
   // Compilers differ only in the blank before the '*'.
   EXPECT_NE(read.function.find("Callback(databrowse::BrowseResponse"), std::string::npos);
@@ -163,8 +156,8 @@ TEST_F(ResponseProcessingTest, GenericMessagesAreReadByTheirClassAndOthersFail) 
   EXPECT_FALSE(Feed(nullptr));
   EXPECT_FALSE(browser->IdxBrowseClientProcessRespCallback(
       static_cast<databrowse::BrowseResponse*>(nullptr)));
-  EXPECT_TRUE(log.contains("Unknown response received in IdxBrowseClientResp callback"));
-  EXPECT_EQ(log.count("null pointer received IdxBrowseClientResp callback"), 2u);
+  EXPECT_TRUE(log->contains("Unknown response received in IdxBrowseClientResp callback"));
+  EXPECT_EQ(log->count("null pointer received IdxBrowseClientResp callback"), 2u);
   EXPECT_TRUE(Failed());
 }
 

@@ -5,7 +5,6 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <poll.h>
-#include <pty.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -56,24 +55,19 @@ std::string CacheOf(const std::string& records) {
 // What a lookup of extent 1 or 2 of the file item brings: the page from 1.
 const std::string kFromOne = "1 10 100\n2 11 200\n6 12 600\n7 12 700\n";
 
-// In a forked child: becomes the tool, as nobody when asked (root reads
-// every file, so "unreadable" needs someone else).
-[[noreturn]] void Exec(const Args& arguments, bool asNobody = false,
-                       const std::string& tool = EXTENT_BROWSE_TOOL) {
+// The tool on `fds` as its standard input, output and error, as nobody when
+// asked (root reads every file, so "unreadable" needs someone else).
+pid_t Spawn(const Args& arguments, const int (&fds)[3], bool asNobody = false,
+            const std::string& tool = EXTENT_BROWSE_TOOL) {
+  const pid_t pid = fork();
+  if (pid != 0) return pid;
+  for (int fd = 0; fd < 3; ++fd) dup2(fds[fd], fd);
   if (asNobody && (setgroups(0, nullptr) || setgid(65534) || setuid(65534))) _exit(120);
   std::vector<char*> argv{const_cast<char*>(tool.c_str())};
   for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
   argv.push_back(nullptr);
   execv(argv[0], argv.data());
   _exit(127);
-}
-
-pid_t Spawn(const Args& arguments, const int (&fds)[3], bool asNobody = false,
-            const std::string& tool = EXTENT_BROWSE_TOOL) {
-  const pid_t pid = fork();
-  if (pid != 0) return pid;
-  for (int fd = 0; fd < 3; ++fd) dup2(fds[fd], fd);
-  Exec(arguments, asNobody, tool);
 }
 
 int Wait(pid_t pid) {
@@ -418,26 +412,6 @@ TEST_F(ToolTest, AKilledSaveLeavesTheOldCacheOrTheNewOneAndNoOtherFile) {
         << "a torn cache after a kill at " << delay << " us";
     EXPECT_EQ((std::set<fs::path>{fs::directory_iterator(dir_), {}}), files) << delay << " us";
   }
-}
-
-TEST_F(ToolTest, InteractiveSessionsRecallEarlierLines) {
-  int terminal = -1;
-  const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    setenv("TERM", "xterm", 1);
-    Exec(OnItem({}));
-  }
-  std::string seen;
-  ASSERT_TRUE(ReadUntil(terminal, seen, "extent-browse> "));
-  ASSERT_EQ(write(terminal, "lookup 1\r", 9), 9);
-  ASSERT_TRUE(ReadUntil(terminal, seen, "1 found 10 100"));
-  // Ctrl-P brings the last line back; Enter runs it again.
-  seen.clear();
-  ASSERT_EQ(write(terminal, "\x10\rquit\r", 7), 7);
-  EXPECT_TRUE(ReadUntil(terminal, seen, "1 found 10 100")) << seen;
-  EXPECT_EQ(Wait(pid), 0) << seen;
-  close(terminal);
 }
 
 TEST_F(ToolTest, TheDemoSaysWhatHappenedAndAToolWithoutItsSampleSaysWhereItLooked) {

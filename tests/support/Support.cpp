@@ -59,7 +59,7 @@ std::vector<MapRecord> MapOf(ExtentBrowseImpl& browser) {
 std::vector<std::pair<unsigned long long, unsigned long long>> RecordedRanges(
     const ScopedLogCapture& log) {
   std::vector<std::pair<unsigned long long, unsigned long long>> ranges;
-  for (const std::string& message : log.messages()) {
+  for (const std::string& message : log->messages()) {
     unsigned long long first = 0, last = 0;
     if (std::sscanf(message.c_str(), "Added to browsedExtents: (%llu, %llu)", &first, &last) == 2) {
       ranges.emplace_back(first, last);

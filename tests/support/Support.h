@@ -31,12 +31,7 @@ class ScopedLogCapture {
   ScopedLogCapture(const ScopedLogCapture&) = delete;
   ScopedLogCapture& operator=(const ScopedLogCapture&) = delete;
 
-  CCaptureLogWriter& writer() { return *writer_; }
-  std::vector<std::string> messages() const { return writer_->messages(); }
-  std::size_t count(const std::string& message) const { return writer_->count(message); }
-  std::size_t countPrefix(const std::string& prefix) const { return writer_->countPrefix(prefix); }
-  bool contains(const std::string& message) const { return writer_->contains(message); }
-  void clear() { writer_->clear(); }
+  CCaptureLogWriter* operator->() const { return writer_.get(); }
 
  private:
   boost::shared_ptr<CCaptureLogWriter> writer_;
