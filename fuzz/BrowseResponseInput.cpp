@@ -1,9 +1,8 @@
 #include "BrowseResponseInput.h"
 
 #include <algorithm>
-#include <cstdio>
 
-#include "ExtentNameConverter.h"
+#include "ebindex/ExtentNames.h"
 
 namespace browsefuzz {
 
@@ -243,20 +242,16 @@ BodyPlan BodyOf(const CNMessageBase& message) {
 }  // namespace
 
 std::string NamePlan::Text(int nameLength) const {
-  char buffer[ExtentNameConverter::kMaxNameLength + 1] = {};
+  const unsigned int length = static_cast<unsigned int>(nameLength);
   switch (kind) {
     case kRaw:
       return raw;
     case kBase32:
-      ExtentNameConverter::Extent_dec_to_base32_v2(number, buffer,
-                                                   static_cast<unsigned int>(nameLength));
-      return buffer;
+      return ebindex::ExtentName(ebindex::NameScheme::kBase32, number, length);
     case kDecimal:
-      std::snprintf(buffer, sizeof buffer, "Extent%llu", number);
-      return buffer;
+      return ebindex::ExtentName(ebindex::NameScheme::kDecimal, number, length);
     case kHex:
-      std::snprintf(buffer, sizeof buffer, "Ext_%08llx", number);
-      return buffer;
+      return ebindex::ExtentName(ebindex::NameScheme::kHex, number, length);
   }
   return std::string();
 }

@@ -2,7 +2,6 @@
 // service gives for a few catalogues, its scripted failures, and a few
 // responses only a hand can make. Each seed is one file in the directory
 // given, named after what it holds.
-#include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -11,8 +10,8 @@
 
 #include "BrowseMessages.h"
 #include "BrowseResponseInput.h"
-#include "ExtentNameConverter.h"
 #include "IdxBrowseClient.h"
+#include "ebindex/ExtentNames.h"
 #include "ebindex/IndexService.h"
 
 namespace {
@@ -23,15 +22,13 @@ constexpr int kNameLength = 13;
 const char* const kPath = "/data/item.bin";
 
 std::string Base32(unsigned long long number) {
-  char buffer[ExtentNameConverter::kMaxNameLength + 1] = {};
-  ExtentNameConverter::Extent_dec_to_base32_v2(number, buffer, kNameLength);
-  return buffer;
+  return ebindex::ExtentName(ebindex::NameScheme::kBase32, number, kNameLength);
 }
-std::string Decimal(unsigned long long number) { return "Extent" + std::to_string(number); }
+std::string Decimal(unsigned long long number) {
+  return ebindex::ExtentName(ebindex::NameScheme::kDecimal, number, kNameLength);
+}
 std::string Hex(unsigned long long number) {
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "Ext_%08llx", number);
-  return buffer;
+  return ebindex::ExtentName(ebindex::NameScheme::kHex, number, kNameLength);
 }
 
 // Extents first .. first + count - 1 of one item, with ids that exercise

@@ -2,18 +2,13 @@
 
 #include <cerrno>
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
 #include <unordered_map>
 #include <vector>
 
-#include "ExtentNameConverter.h"
-
 namespace ebindex {
 namespace {
 
-constexpr char kDecimalPrefix[] = "Extent";
-constexpr char kHexPrefix[] = "Ext_";
 constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 
 std::vector<std::string> SplitOnTabs(const std::string& line) {
@@ -56,32 +51,6 @@ struct ItemSeen {
 };
 
 }  // namespace
-
-NameScheme SchemeOfName(const std::string& name) {
-  if (name.compare(0, sizeof kDecimalPrefix - 1, kDecimalPrefix) == 0) return NameScheme::kDecimal;
-  if (name.compare(0, sizeof kHexPrefix - 1, kHexPrefix) == 0) return NameScheme::kHex;
-  return NameScheme::kBase32;
-}
-
-bool NameInScheme(NameScheme scheme, unsigned long long extent, unsigned int nameLength,
-                  std::string& name) {
-  char buffer[ExtentNameConverter::kMaxNameLength + 1] = {};
-  switch (scheme) {
-    case NameScheme::kDecimal:
-      // Browsers read these names as signed numbers.
-      if (extent > static_cast<unsigned long long>(LLONG_MAX)) return false;
-      std::snprintf(buffer, sizeof buffer, "%s%llu", kDecimalPrefix, extent);
-      break;
-    case NameScheme::kHex:
-      std::snprintf(buffer, sizeof buffer, "%s%08llx", kHexPrefix, extent);
-      break;
-    case NameScheme::kBase32:
-      ExtentNameConverter::Extent_dec_to_base32_v2(extent, buffer, nameLength);
-      break;
-  }
-  name = buffer;
-  return true;
-}
 
 bool LoadCatalogue(std::istream& in, const std::string& fileName, unsigned int nameLength,
                    Catalogue& catalogue, std::string& error) {
@@ -128,17 +97,20 @@ bool LoadCatalogue(std::istream& in, const std::string& fileName, unsigned int n
       scheme = SchemeOfName(entry.name);
       // A browser pages by the names it writes itself; a name it would never
       // write is an extent it can never be shown.
-      std::string expected;
-      if (!NameInScheme(scheme, entry.extent, nameLength, expected)) {
+      // Browsers read Extent<decimal> names as signed numbers.
+      const bool readsBack = scheme != NameScheme::kDecimal ||
+                             entry.extent <= static_cast<unsigned long long>(LLONG_MAX);
+      if (!readsBack) {
         return fail("extent " + fields[1] + " has no " + SchemeTitle(scheme) +
                     " name: such names read back as signed 64-bit numbers");
       }
+      const std::string expected = ExtentName(scheme, entry.extent, nameLength);
       if (entry.name != expected) {
         return fail("NAME '" + entry.name + "' is not the " + SchemeTitle(scheme) +
                     " name of extent " + fields[1] + ", which is '" + expected + "'");
       }
     } else {
-      NameInScheme(scheme, entry.extent, nameLength, entry.name);
+      entry.name = ExtentName(scheme, entry.extent, nameLength);
     }
 
     ItemSeen& item = seen[Catalogue::normalisePath(fields[0])];

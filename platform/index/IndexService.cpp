@@ -202,18 +202,15 @@ void IndexService::clearFaults() {
 
 void IndexService::clearFaults(const std::string& path) {
   const std::string target = Catalogue::normalisePath(path);
-  const auto aimedAtPath = [&target](const FaultRule& rule) { return rule.path == target; };
+  const auto dropAimedAtPath = [&target](auto& rules) {
+    rules.erase(std::remove_if(rules.begin(), rules.end(),
+                               [&target](const FaultRule& rule) { return rule.path == target; }),
+                rules.end());
+  };
   std::lock_guard<std::mutex> lock(state_->mutex);
-  State::Values& values = state_->values;
-  values.initializeFaults.erase(std::remove_if(values.initializeFaults.begin(),
-                                               values.initializeFaults.end(), aimedAtPath),
-                                values.initializeFaults.end());
-  values.browseFaults.erase(
-      std::remove_if(values.browseFaults.begin(), values.browseFaults.end(), aimedAtPath),
-      values.browseFaults.end());
-  values.scriptFaults.erase(
-      std::remove_if(values.scriptFaults.begin(), values.scriptFaults.end(), aimedAtPath),
-      values.scriptFaults.end());
+  dropAimedAtPath(state_->values.initializeFaults);
+  dropAimedAtPath(state_->values.browseFaults);
+  dropAimedAtPath(state_->values.scriptFaults);
 }
 
 void IndexService::setRecording(bool on) {

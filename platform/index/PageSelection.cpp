@@ -2,9 +2,9 @@
 #include "PageSelection.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "ExtentNameConverter.h"
+#include "ebindex/ExtentNames.h"
 
 namespace ebindex {
 
@@ -18,8 +18,6 @@ const CNMessageBase* FirstOf(const std::vector<CNMessageBase>* list) {
   return list != nullptr && !list->empty() ? &list->front() : nullptr;
 }
 
-enum class OldScheme { kNone, kDecimal, kHex };
-
 bool AllOf(const std::string& text, std::size_t from, bool (*accept)(char)) {
   return std::all_of(text.begin() + static_cast<std::ptrdiff_t>(from), text.end(), accept);
 }
@@ -30,14 +28,20 @@ bool IsBase32Digit(char c) {
   return IsDecimalDigit(c) || (c >= 'A' && c <= 'V') || (c >= 'a' && c <= 'v');
 }
 
-OldScheme OldSchemeOf(const std::string& name) {
-  if (name.size() > 6 && name.compare(0, 6, "Extent") == 0 && AllOf(name, 6, IsDecimalDigit)) {
-    return OldScheme::kDecimal;
+// The scheme of an item, told by one of its names: an old scheme only when
+// the whole name is written in it.
+NameScheme ItemSchemeOf(const std::string& name) {
+  switch (SchemeOfName(name)) {
+    case NameScheme::kDecimal:
+      if (name.size() > 6 && AllOf(name, 6, IsDecimalDigit)) return NameScheme::kDecimal;
+      break;
+    case NameScheme::kHex:
+      if (name.size() >= 12 && AllOf(name, 4, IsLowerHexDigit)) return NameScheme::kHex;
+      break;
+    case NameScheme::kBase32:
+      break;
   }
-  if (name.size() >= 12 && name.compare(0, 4, "Ext_") == 0 && AllOf(name, 4, IsLowerHexDigit)) {
-    return OldScheme::kHex;
-  }
-  return OldScheme::kNone;
+  return NameScheme::kBase32;
 }
 
 // A client that only knows base32 names still finds its place in an item
@@ -47,13 +51,10 @@ std::string StartNameInItemScheme(const std::vector<Entry>& entries, const std::
   if (entries.empty() || startName.empty() || !AllOf(startName, 0, IsBase32Digit)) {
     return startName;
   }
-  const OldScheme scheme = OldSchemeOf(entries.front().name);
-  if (scheme == OldScheme::kNone) return startName;
-  const unsigned long long number = ExtentNameConverter::Extent_base32_to_dec(startName);
-  char name[32];
-  std::snprintf(name, sizeof name, scheme == OldScheme::kDecimal ? "Extent%llu" : "Ext_%08llx",
-                number);
-  return name;
+  const NameScheme scheme = ItemSchemeOf(entries.front().name);
+  if (scheme == NameScheme::kBase32) return startName;
+  // Old-scheme names have no set length.
+  return ExtentName(scheme, ExtentNameConverter::Extent_base32_to_dec(startName), 0);
 }
 
 // How many of `available` entries from a start position the page takes.

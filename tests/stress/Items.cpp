@@ -1,14 +1,12 @@
 #include "stress/Run.h"
 
 #include <algorithm>
-#include <cstdio>
-
-#include "ExtentNameConverter.h"
 
 namespace stress {
 
 namespace {
 
+using ebindex::NameScheme;
 constexpr unsigned long long k2To32 = 1ull << 32, k2To36 = 1ull << 36, k2To40 = 1ull << 40;
 constexpr unsigned long long kOldVirtualServerEnd = 1000000000ull;  // where that scheme ends
 
@@ -35,14 +33,6 @@ std::vector<Extent> Layout(std::mt19937_64& random, unsigned long long limit, bo
   return extents;
 }
 
-std::string IndexName(Naming naming, unsigned long long number) {
-  char name[ExtentNameConverter::kMaxNameLength + 1] = {};
-  if (naming == Naming::kBase32) ExtentNameConverter::Extent_dec_to_base32_v2(number, name, 13);
-  if (naming == Naming::kOldDatabase) std::snprintf(name, sizeof name, "Ext_%08llx", number);
-  if (naming == Naming::kOldVirtualServer) std::snprintf(name, sizeof name, "Extent%llu", number);
-  return name;
-}
-
 bool ByNumber(const Extent& extent, unsigned long long number) { return extent.number < number; }
 
 }  // namespace
@@ -56,13 +46,13 @@ std::vector<ItemKind> MakeKinds(std::mt19937_64& random) {
   // Old-scheme database names read back exactly only below 2^32, and the
   // virtual-server schemes end at 2^32 and at 10^9.
   std::vector<ItemKind> kinds = {
-      {"fs", 0, Naming::kBase32, true, k2To40, {}},
-      {"db53-old", 53, Naming::kOldDatabase, true, k2To32, {}},
-      {"db53-base32", 53, Naming::kBase32, true, k2To40, {}},
-      {"db81-dense", 81, Naming::kOldDatabase, true, k2To32, {}},
-      {"db81-holes", 81, Naming::kBase32, false, k2To32, {}},
-      {"vs-old", 106, Naming::kOldVirtualServer, true, kOldVirtualServerEnd, {}},
-      {"vs-base32", 106, Naming::kBase32, true, k2To32, {}},
+      {"fs", 0, NameScheme::kBase32, true, k2To40, {}},
+      {"db53-old", 53, NameScheme::kHex, true, k2To32, {}},
+      {"db53-base32", 53, NameScheme::kBase32, true, k2To40, {}},
+      {"db81-dense", 81, NameScheme::kHex, true, k2To32, {}},
+      {"db81-holes", 81, NameScheme::kBase32, false, k2To32, {}},
+      {"vs-old", 106, NameScheme::kDecimal, true, kOldVirtualServerEnd, {}},
+      {"vs-base32", 106, NameScheme::kBase32, true, k2To32, {}},
   };
   for (ItemKind& kind : kinds) {
     // Extents past 2^32 where the names allow them.
@@ -75,8 +65,8 @@ std::vector<ItemKind> MakeKinds(std::mt19937_64& random) {
 void AddItem(ebindex::Catalogue& catalogue, const std::string& path, const ItemKind& kind) {
   std::vector<ebindex::Entry> entries;
   for (const Extent& e : kind.extents) {
-    entries.push_back(
-        {e.number, IndexName(kind.naming, e.number), e.afileId, e.afileValue, e.empty});
+    entries.push_back({e.number, ebindex::ExtentName(kind.naming, e.number, 13), e.afileId,
+                       e.afileValue, e.empty});
   }
   // The catalogue takes entries cheapest in name order, which only the
   // decimal scheme does not share with number order.

@@ -14,14 +14,13 @@
 #include <vector>
 
 #include "ebindex/Catalogue.h"
+#include "ebindex/ExtentNames.h"
 #include "extentbrowse/ExtentBrowse.h"
 
 namespace stress {
 
 // The items the run browses: one per way the library names extents, 100k
 // extents or more each, with holes and sparse stretches (Items.cpp).
-enum class Naming { kBase32, kOldDatabase, kOldVirtualServer };
-
 struct Extent {
   unsigned long long number;
   unsigned long long afileId;  // below 2^31: the index carries it as a signed 32-bit value
@@ -32,7 +31,7 @@ struct Extent {
 struct ItemKind {
   std::string name;
   int appType;
-  Naming naming;
+  ebindex::NameScheme naming;
   // The index finds V2 database (type 81) extents by row, which an item
   // with holes would break.
   bool v2Allowed;

@@ -18,24 +18,9 @@
 #include <string>
 
 #include "ebindex/Catalogue.h"
+#include "ebindex/ExtentNames.h"
 
 namespace ebindex {
-
-// The ways an index names extents.
-enum class NameScheme {
-  kBase32,   // base32 at the browser's name length
-  kDecimal,  // "Extent<decimal>": virtual-machine disks from before base32 names
-  kHex,      // "Ext_<hex, at least 8 digits>": databases from before base32 names
-};
-
-// The scheme a name is written in, told by its start ("Extent", "Ext_");
-// any other name is taken as base32.
-NameScheme SchemeOfName(const std::string& name);
-
-// The name of `extent` in `scheme`, as the browser's converters write it.
-// False when the scheme has no name that reads back as `extent`.
-bool NameInScheme(NameScheme scheme, unsigned long long extent, unsigned int nameLength,
-                  std::string& name);
 
 // Adds the entries of `in` to `catalogue`. On the first bad line, returns
 // false with `error` set to "FILE:LINE: what is wrong".
