@@ -9,6 +9,7 @@
 #include <utility>
 #include <unistd.h>
 
+#include "AppTypes.h"
 #include "CacheFile.h"
 #include "IndexSetup.h"
 #include "Session.h"
@@ -20,7 +21,6 @@ namespace {
 
 const char kFileItem[] = "/data/reports/annual.bin";
 const char kDiskItem[] = "/vm/finance/disk0.vmdk";
-constexpr int kDiskAppType = 106;
 constexpr unsigned long long kDemoPageSize = 10;
 constexpr int kNameLength = 13;
 
@@ -217,9 +217,9 @@ int RunDemo(const char* argv0, const Options& options, std::ostream& out) {
     if (first.browses + second.browses == 0) out << "It answered both without browsing.\n";
   }
 
-  std::unique_ptr<ExtentBrowse> disk = MakeBrowser(kDiskItem, kDiskAppType, nullptr);
+  std::unique_ptr<ExtentBrowse> disk = MakeBrowser(kDiskItem, kVirtualServerAppType, nullptr);
   const std::string before = ConverterName(*disk, 12);
-  out << "\n" << kDiskItem << " is a virtual-machine disk (application type " << kDiskAppType
+  out << "\n" << kDiskItem << " is a virtual-machine disk (application type " << kVirtualServerAppType
       << ") backed up\nbefore extents were named in base32; its index uses Extent<decimal>.\n"
       << "  name of extent 12 before browsing: " << before << "\n";
   if (ShowLookup(*disk, 12, out).failed()) return Stopped(options, out);

@@ -4,14 +4,11 @@
 #include <unistd.h>
 #include <utility>
 
+#include "AppTypes.h"
 #include "ebindex/CatalogueFile.h"
 #include "extentbrowse/ExtentBrowse.h"
 
 namespace {
-
-constexpr int kVirtualServerAppType = 106;
-constexpr int kDatabaseAppType = 53;
-constexpr int kOtherDatabaseAppType = 81;
 
 std::string DirectoryOfExecutable(const char* argv0) {
   char buffer[4096];
@@ -95,9 +92,7 @@ int AppTypeOfNames(const ebindex::Catalogue& catalogue, const std::string& path)
 
 bool ReadsNamesOf(int appType, int namesAppType) {
   if (namesAppType == kVirtualServerAppType) return appType == kVirtualServerAppType;
-  if (namesAppType == kDatabaseAppType) {
-    return appType == kDatabaseAppType || appType == kOtherDatabaseAppType;
-  }
+  if (namesAppType == kDatabaseAppType) return IsDatabase(appType);
   return true;
 }
 

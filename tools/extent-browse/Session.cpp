@@ -11,6 +11,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "AppTypes.h"
 #include "CacheFile.h"
 #include "LineReader.h"
 #include "LogWriters.h"
@@ -26,8 +27,6 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-constexpr int kVirtualServerAppType = 106;
-
 // Names and file paths come from the user and need not be UTF-8; a JSON
 // line must be, whatever they hold.
 void Emit(std::ostream& out, const Json& answer) {
@@ -41,8 +40,6 @@ std::vector<std::string> SplitWords(const std::string& line) {
   for (std::string word; in >> word && word[0] != '#';) words.push_back(word);
   return words;
 }
-
-bool IsDatabase(int appType) { return appType == 53 || appType == 81; }
 
 int Base32Digit(char c) {
   if (c >= '0' && c <= '9') return c - '0';

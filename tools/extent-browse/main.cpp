@@ -11,6 +11,7 @@
 
 #include <boost/shared_ptr.hpp>
 
+#include "AppTypes.h"
 #include "CacheFile.h"
 #include "Demo.h"
 #include "IndexSetup.h"
@@ -31,8 +32,9 @@ namespace {
 constexpr int kLibraryQuiet = -2;
 
 std::string NamesOf(int namesAppType) {
-  return namesAppType == 106 ? "Extent<decimal> names, which only application type 106 reads"
-                             : "Ext_<hex> names, which only application types 53 and 81 read";
+  return namesAppType == kVirtualServerAppType
+             ? "Extent<decimal> names, which only application type 106 reads"
+             : "Ext_<hex> names, which only application types 53 and 81 read";
 }
 
 int RunOnItem(const char* argv0, Options& options, std::ostream& out) {
