@@ -16,4 +16,18 @@ enum ExtentBrowseMode {
   EB_MODE_DEFAULT = 0,
 };
 
+// The application types (SCParams::appType) a browser treats apart: they
+// choose how extents are named and shape the browse request. Every other
+// value is browsed as a file-system item.
+enum EBAppType {
+  EB_APP_TYPE_EXCHANGE_DATABASE = 53,  // Ext_<hex> names before base32
+  EB_APP_TYPE_SQL_DATABASE = 81,       // Ext_<hex> names before base32
+  EB_APP_TYPE_VIRTUAL_SERVER = 106,    // virtual-machine disks; Extent<decimal> names before base32
+};
+
+// Whether `appType` is one of the two database types, which share their names.
+inline bool EBIsDatabaseAppType(int appType) {
+  return appType == EB_APP_TYPE_EXCHANGE_DATABASE || appType == EB_APP_TYPE_SQL_DATABASE;
+}
+
 #endif  // EXTENTBROWSE_EXTENTBROWSETYPES_H

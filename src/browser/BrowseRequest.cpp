@@ -80,12 +80,12 @@ int ExtentBrowseImpl::Browse(const std::string& startExtentName, unsigned int co
 
     databrowse::BrowseMode browseMode;
     browseMode.setint64(1, 1, 2);
-    if (!IsDatabaseAppType(scParams.appType)) {
+    if (!EBIsDatabaseAppType(scParams.appType)) {
       options.setint64(21, 21, 1);
       EB_LOG(4, "VsExtentBrowse is marked.");
       options.setint64(3, 3, 0);
     }
-    if (entity.getint64(38) == kVirtualServerAppType) browseMode.setint64(1, 1, 4);
+    if (entity.getint64(38) == EB_APP_TYPE_VIRTUAL_SERVER) browseMode.setint64(1, 1, 4);
     request.setObjectAccessor(&browseMode, 8, 8);
     request.setObjectAccessor(&options, 7, 7);
 
@@ -130,7 +130,7 @@ int ExtentBrowseImpl::Browse(const std::string& startExtentName, unsigned int co
   StartCounter(kCounterTimeToFirstCallBack);
   StartCounter(kCounterBrowse);
   if (v2Request) {
-    if (scParams.appType == kSqlAppType) {
+    if (scParams.appType == EB_APP_TYPE_SQL_DATABASE) {
       // This application type sends the request the client holds: the
       // page's start extent goes in as the paging offset of its own query.
       const unsigned long long startNumber = converter->ExtentNameToNum(startExtentName);

@@ -32,7 +32,7 @@ int ExtentBrowseImpl::BrowseFSExtent(const std::string& startExtentName,
     fsIdxBrowseClient->setPaths(&paths);
     EB_LOG(4, "My BrowseReq after [%s].", fsIdxBrowseClient->serializeRequest().c_str());
   } else {
-    const bool exchange = scParams.appType == kExchangeAppType;
+    const bool exchange = scParams.appType == EB_APP_TYPE_EXCHANGE_DATABASE;
     databrowse::BrowseRequest request;
     const databrowse::BrowseTimeRange timeRange = MakeTimeRange(scParams);
     request.setObjectAccessor(&timeRange, 6, 6);

@@ -11,7 +11,6 @@
 #include "extentbrowse/ExtentBrowseImpl.h"
 
 using requestmessages::kNoRangeStart;
-using requestmessages::kVirtualServerAppType;
 using requestmessages::SaturatedPageSize;
 
 namespace {
@@ -111,7 +110,7 @@ bool ExtentBrowseImpl::StartBrowse(const std::string& pageName, unsigned int pag
   // Virtual-server requests always name their start extent in base32,
   // whichever scheme the converter's own names use.
   std::string requestName = pageName;
-  if (scParams.appType == kVirtualServerAppType) {
+  if (scParams.appType == EB_APP_TYPE_VIRTUAL_SERVER) {
     char buffer[ExtentNameConverter::kMaxNameLength + 1] = {};
     ExtentNameConverter::Extent_dec_to_base32_v2(converter->ExtentNameToNum(pageName), buffer,
                                                  static_cast<unsigned int>(extentNameLength));
@@ -177,7 +176,7 @@ bool ExtentBrowseImpl::OnBrowseCompletionCallBack(const std::string& pageName,
            first);
     return true;
   }
-  const bool virtualServer = scParams.appType == kVirtualServerAppType;
+  const bool virtualServer = scParams.appType == EB_APP_TYPE_VIRTUAL_SERVER;
   unsigned long long last = first;
   // Without an item from this browse the end of the range is unknown; an
   // item name left over from an earlier page would mark extents browsed that

@@ -1,17 +1,17 @@
 #include "browser/PathHelpers.h"
 
 #include "common/EBLog.h"
+#include "extentbrowse/ExtentBrowseTypes.h"
 
 namespace {
 
-constexpr int kVirtualServerAppType = 106;
 constexpr char kItemNameSeparator = '\x12';
 
 }  // namespace
 
 bool TransformPath(std::string& path, const SCParams* params) {
   if (params == nullptr) return false;
-  if (params->appType == kVirtualServerAppType) {
+  if (params->appType == EB_APP_TYPE_VIRTUAL_SERVER) {
     for (std::string::size_type pos = path.find('/'); pos != std::string::npos;
          pos = path.find('/', pos)) {
       path[pos] = '\\';

@@ -7,20 +7,13 @@
 #include <vector>
 
 #include "BrowseMessages.h"
+#include "extentbrowse/ExtentBrowseTypes.h"
 #include "extentbrowse/SCParams.h"
 
 namespace requestmessages {
 
 // All ones: a lookup without an explicit extent range.
 constexpr unsigned long long kNoRangeStart = 0xFFFFFFFFFFFFFFFFull;
-
-constexpr int kVirtualServerAppType = 106;
-constexpr int kExchangeAppType = 53;
-constexpr int kSqlAppType = 81;
-
-inline bool IsDatabaseAppType(int appType) {
-  return appType == kExchangeAppType || appType == kSqlAppType;
-}
 
 // The low 32 bits of a value, read as unsigned.
 inline long long Low32Unsigned(unsigned long long value) {

@@ -1,17 +1,12 @@
 #include "naming/NewExtentNameConverter.h"
 
+#include "extentbrowse/ExtentBrowseTypes.h"
 #include "naming/ExSQLExtentNameConverter.h"
 #include "naming/FSExtentNameConverter.h"
 #include "naming/VSAExtentNameConverter.h"
 
 EBExtentNameConverter* NewExtentNameConverter(int appType, int extentNameLength) {
-  switch (appType) {
-    case 106:
-      return new VSAExtentNameConverter(extentNameLength);
-    case 53:
-    case 81:
-      return new ExSQLExtentNameConverter(extentNameLength);
-    default:
-      return new FSExtentNameConverter(extentNameLength);
-  }
+  if (appType == EB_APP_TYPE_VIRTUAL_SERVER) return new VSAExtentNameConverter(extentNameLength);
+  if (EBIsDatabaseAppType(appType)) return new ExSQLExtentNameConverter(extentNameLength);
+  return new FSExtentNameConverter(extentNameLength);
 }

@@ -4,7 +4,7 @@
 
 #include "extentbrowse/EBExtentNameConverter.h"
 
-// 106: virtual server; 53 or 81: database; anything else: file system. The
+// Virtual server, database or (any other type) file system. The
 // caller owns the result and deletes it through the base.
 EBExtentNameConverter* NewExtentNameConverter(int appType, int extentNameLength);
 
