@@ -1,4 +1,8 @@
-// VolumeCtxt: the browse state of the one browse path a browser serves.
+/// @file
+/// VolumeCtxt: the browse state of the one browse path a browser serves.
+///
+/// A browser holds it by value, which is why the public headers include
+/// Abseil's B-tree.
 #ifndef EXTENTBROWSE_VOLUMECTXT_H
 #define EXTENTBROWSE_VOLUMECTXT_H
 
@@ -10,25 +14,34 @@
 #include "extentbrowse/Export.h"
 #include "extentbrowse/ZelSync.h"
 
-// Ordered by extent number. A B-tree holds a record in about 38 bytes where
-// a node-per-entry map takes 80, and finds faster at millions of extents.
-// Its iterators do not survive an insertion, so none is kept across calls.
+/// The extent map: records by extent number, in ascending order.
+///
+/// A B-tree holds a record in about 38 bytes where a node-per-entry map takes
+/// 80, and finds faster at millions of extents. Its iterators do not survive
+/// an insertion, so none is kept across calls.
 typedef absl::btree_map<unsigned long long, AFileInfoInternal> ExtentMap;
 
-// What outlives one browse. Thread-safety: extentMap is read and written
-// only under extentMapLock. browseFailed is written by response processing
-// on the browse service's thread and read by lookups on callers' threads,
-// hence atomic. browseDone and lastItemName are written inside a browse (the
-// name on the service's thread) and read after it has returned.
+/// What outlives one browse: the browse path, the extent map and its lock,
+/// and the browse flags. Owned by its browser.
+///
+/// Thread-safety: extentMap is read and written only under extentMapLock.
+/// browseFailed is written by response processing on the browse service's
+/// thread and read by lookups on callers' threads, hence atomic. browseDone
+/// and lastItemName are written inside a browse (the name on the service's
+/// thread) and read after it has returned.
 struct EB_EXPORT VolumeCtxt {
-  std::string browsePath;
-  ZelEvent completionEvent;  // kept for the platform's sake; never signalled
-  ZelCriticalSection extentMapLock;
-  ExtentMap extentMap;
-  bool browseDone = false;  // set by every completion; nothing reads it
-  std::atomic<bool> browseFailed{false};  // sticky: never cleared once set
-  std::string lastItemName;
+  std::string browsePath;            ///< The item's path in the index.
+  ZelEvent completionEvent;          ///< Kept for the platform's sake; never signalled.
+  ZelCriticalSection extentMapLock;  ///< Guards extentMap; recursive.
+  ExtentMap extentMap;               ///< The records the browser holds.
+  bool browseDone = false;           ///< Set by every completion; nothing reads it.
+  /// Set by the first failed browse or response and never cleared: from then
+  /// on, lookups that need a browse fail.
+  std::atomic<bool> browseFailed{false};
+  std::string lastItemName;  ///< Name of the last item a response carried.
 
+  /// An empty context.
+  /// @param browsePath the item's path in the index; copied.
   explicit VolumeCtxt(const std::string& browsePath);
 };
 
