@@ -11,6 +11,8 @@ packages=(
   # Debian packages: dpkg-shlibdeps and dpkg-architecture (dpkg-dev), file
   # (CPack finds the ELF files to strip and scan with it), lintian.
   dpkg-dev file lintian
+  # The API reference (make docs).
+  doxygen
 )
 
 missing=()
