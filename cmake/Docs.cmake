@@ -59,3 +59,6 @@ install(CODE "
 " COMPONENT doc)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/examples/ DESTINATION ${EB_DOC_PACKAGE_DIR}/examples
   COMPONENT doc PATTERN sample-index.tsv EXCLUDE)
+# Registers the reference with doc-base, as Debian asks of HTML manuals.
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/debian/libextentbrowse-doc.doc-base
+  DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc-base RENAME libextentbrowse-doc COMPONENT doc)

@@ -5,6 +5,9 @@
 #   dev      libextentbrowse-dev  headers, .so links, CMake package, pkg-config
 #                                 file, the index service's host API
 #   tool     extent-browse        the tool, its sample index, its manual page
+#   doc      libextentbrowse-doc  the API reference (HTML) and the example
+#                                 programs; only from a tree configured with
+#                                 EB_BUILD_DOCS (cmake/Docs.cmake)
 #
 # A file installed into one of these components lands in its package with no
 # change here. Install rules in tools/extent-browse default to `tool`;
@@ -29,6 +32,9 @@ set(CPACK_DEB_COMPONENT_INSTALL ON)
 set(CPACK_COMPONENTS_ALL runtime dev)
 if(EB_BUILD_TOOLS)
   list(APPEND CPACK_COMPONENTS_ALL tool)
+endif()
+if(EB_BUILD_DOCS)
+  list(APPEND CPACK_COMPONENTS_ALL doc)
 endif()
 
 # The install rules run with DESTDIR pointing into the package and the real
@@ -94,6 +100,24 @@ set(CPACK_DEBIAN_TOOL_DESCRIPTION "command-line tool for the extent browse libra
 extent-browse loads a catalogue into the in-process index service, builds
 one browser on one backed-up item, and runs lookups, enumerations and cache
 commands against it. It ships a sample index to try it on.")
+
+set(CPACK_DEBIAN_DOC_PACKAGE_NAME libextentbrowse-doc)
+set(CPACK_DEBIAN_DOC_PACKAGE_SECTION doc)
+set(CPACK_DEBIAN_DOC_PACKAGE_ARCHITECTURE all)
+# The reference's pages load the jQuery Debian ships (cmake/Docs.cmake).
+set(CPACK_DEBIAN_DOC_PACKAGE_DEPENDS "libjs-jquery")
+set(CPACK_DEBIAN_DOC_DESCRIPTION "extent lookup over a backup index - documentation
+libextentbrowse answers, for one large backed-up item stored as numbered
+extents in a backup index, which archive file holds extent N, whether it is
+empty, and what all the extents are.
+
+This package holds the API reference in HTML, generated from the public
+headers, and small example programs (a lookup, parallel lookups, an
+enumeration, a cache save and reseed, a log writer) that build against
+libextentbrowse-dev.")
+if(EB_BUILD_DOCS)
+  set(CPACK_DEBIAN_DEV_PACKAGE_SUGGESTS libextentbrowse-doc)
+endif()
 
 # Debian wants a copyright file and a changelog in every package's doc
 # directory. Only the packages get them (EXCLUDE_FROM_ALL: CPack installs

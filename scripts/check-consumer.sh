@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs a build into a temporary prefix, then runs the installed tool on
-# its bundled sample and builds and runs the example consumer against the
-# installed tree: once through find_package, once through pkg-config. The
+# its bundled sample and builds and runs every example program against the
+# installed tree: through find_package and through pkg-config. The
 # installed binaries find their libraries by their own RPATH, with no
 # LD_LIBRARY_PATH. A broken install fails here.
 set -euo pipefail
@@ -25,6 +25,11 @@ flags=$(pkg-config --cflags --libs extentbrowse)
 if grep -q -- '\.\.' <<<"$flags"; then
   fail "pkg-config flags hold a '..': $flags"
 fi
+# Abseil's headers come through the private requirement; its libraries
+# are libextentbrowse's business, not the host's.
+if grep -q -- '-labsl' <<<"$flags"; then
+  fail "pkg-config puts Abseil's libraries on a host's link line: $flags"
+fi
 # shellcheck disable=SC2086
-check_consumer_builds "$sample" "$prefix" $flags
-echo "consumer: installed tool runs; installed package builds and runs (CMake and pkg-config)"
+check_examples "$root/examples" "$sample" "$prefix" $flags
+echo "consumer: installed tool runs; the examples build against the install and run (CMake and pkg-config)"

@@ -4,9 +4,11 @@
 #   - lintian reports no errors;
 #   - the control fields: versions, dependencies, the library's shlibs and
 #     ldconfig trigger; no RPATH or RUNPATH in any packaged ELF file;
+#   - the -doc package (architecture all) holds the API reference and the
+#     examples under its own doc directory;
 #   - unpacked together into a temporary root, the tool runs on its bundled
-#     sample, and the example consumer builds against the root through
-#     find_package and through pkg-config, and finds an extent of the sample.
+#     sample, and the examples the -doc package ships build against the root
+#     through find_package and through pkg-config, and run on the sample.
 set -euo pipefail
 dir=${1:?usage: check-package.sh DIRECTORY_WITH_DEBS}
 checker=check-package
@@ -21,11 +23,13 @@ one_deb() {
 lib_deb=$(one_deb libextentbrowse1)
 dev_deb=$(one_deb libextentbrowse-dev)
 tool_deb=$(one_deb extent-browse)
+doc_deb=$(one_deb libextentbrowse-doc)
 
 # lintian: errors fail the check, warnings are shown.
 lintian_flags=()
 [ "$(id -u)" -eq 0 ] && lintian_flags+=(--allow-root)
-lintian_out=$(lintian "${lintian_flags[@]}" "$lib_deb" "$dev_deb" "$tool_deb" 2>&1 || true)
+lintian_out=$(lintian "${lintian_flags[@]}" "$lib_deb" "$dev_deb" "$tool_deb" "$doc_deb" 2>&1 ||
+  true)
 [ -n "$lintian_out" ] && echo "$lintian_out"
 if grep -q '^E: ' <<<"$lintian_out"; then
   fail "lintian reports errors"
@@ -33,7 +37,7 @@ fi
 
 # Control fields.
 version=$(dpkg-deb -f "$lib_deb" Version)
-for deb in "$dev_deb" "$tool_deb"; do
+for deb in "$dev_deb" "$tool_deb" "$doc_deb"; do
   [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "$(basename "$deb") is not version $version"
 done
 expect_depends() {
@@ -44,6 +48,8 @@ expect_depends() {
 expect_depends "$dev_deb" "libextentbrowse1 (= $version)"
 expect_depends "$dev_deb" "libabsl-dev"
 expect_depends "$tool_deb" "libextentbrowse1 (= $version)"
+expect_depends "$doc_deb" "libjs-jquery"
+[ "$(dpkg-deb -f "$doc_deb" Architecture)" = all ] || fail "libextentbrowse-doc is not Architecture: all"
 dpkg-deb -f "$lib_deb" Depends | grep -q 'libc6' || fail "libextentbrowse1 has no dpkg-shlibdeps dependencies"
 
 dpkg-deb -e "$lib_deb" "$work/control"
@@ -52,7 +58,7 @@ grep -qx "libextentbrowse 1 libextentbrowse1 (>= $version)" "$work/control/shlib
 grep -qx "activate-noawait ldconfig" "$work/control/triggers" ||
   fail "libextentbrowse1 does not trigger ldconfig"
 
-for deb in "$lib_deb" "$dev_deb" "$tool_deb"; do
+for deb in "$lib_deb" "$dev_deb" "$tool_deb" "$doc_deb"; do
   dpkg-deb -x "$deb" "$work/root"
 done
 usr=$work/root/usr
@@ -71,7 +77,16 @@ expect_answer "extent-browse --index" "$usr/bin/extent-browse" --index "$sample"
   --path "$sample_item" lookup 5
 expect_answer "extent-browse on its own sample" "$usr/bin/extent-browse" --path "$sample_item" lookup 5
 
-# The consumer, through pkg-config with the unpacked root standing in for /.
+# The -doc package: the reference, with Debian's jQuery in place of its own
+# copy, and the examples.
+doc=$usr/share/doc/libextentbrowse-doc
+for page in index.html classExtentBrowse.html structebindex_1_1Entry.html; do
+  [ -f "$doc/html/$page" ] || fail "libextentbrowse-doc lacks html/$page"
+done
+[ "$(readlink "$doc/html/jquery.js")" = ../../../javascript/jquery/jquery.js ] ||
+  fail "libextentbrowse-doc's html/jquery.js is not a link to libjs-jquery's"
+
+# The examples, through pkg-config with the unpacked root standing in for /.
 pc() {
   PKG_CONFIG_SYSROOT_DIR="$work/root" PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config "$@"
 }
@@ -82,6 +97,6 @@ fi
 [ "$(PKG_CONFIG_PATH="$libdir/pkgconfig" pkg-config --variable=prefix extentbrowse)" = /usr ] ||
   fail "the packaged extentbrowse.pc does not say prefix=/usr"
 # shellcheck disable=SC2086
-check_consumer_builds "$sample" "$usr" $flags
+check_examples "$doc/examples" "$sample" "$usr" $flags
 
-echo "package-check: lintian clean of errors; tool and consumer (CMake, pkg-config) run from the unpacked packages"
+echo "package-check: lintian clean of errors; the tool and the -doc package's examples (CMake, pkg-config) run from the unpacked packages"

@@ -29,16 +29,55 @@ expect_answer() {
   [ "$out" = "$expected" ] || fail "$what printed '$out', not '$expected'"
 }
 
-# Builds examples/consumer through find_package, with CMAKE_PREFIX_PATH
-# `cmake_prefix`, and through pkg-config, with the compiler flags that
-# follow, and runs each build on the sample catalogue `sample`.
-check_consumer_builds() {
-  local sample=$1 cmake_prefix=$2
-  shift 2
-  cmake -S "$root/examples/consumer" -B "$work/cmake-build" \
-    -DCMAKE_PREFIX_PATH="$cmake_prefix" >/dev/null
-  cmake --build "$work/cmake-build" >/dev/null
-  expect_answer "consumer (CMake)" "$work/cmake-build/consumer" "$sample" "$sample_item" 5
-  g++ -std=c++17 "$root/examples/consumer/main.cpp" -o "$work/consumer-pc" "$@"
-  expect_answer "consumer (pkg-config)" "$work/consumer-pc" "$sample" "$sample_item" 5
+# Builds the examples in `examples` (a copy of examples/) against the tree
+# under test: all at once through find_package, with CMAKE_PREFIX_PATH
+# `cmake_prefix`, and each through pkg-config, with the compiler flags that
+# follow. Runs each build as the first line of its sample-output.txt says
+# (`$ PROGRAM ARGS...`), in a folder that holds the sample catalogue `sample`
+# as sample-index.tsv; it must exit 0 and print the rest of the file, where
+# a line ending in "..." stands for any line that starts with what precedes
+# the dots.
+check_examples() {
+  local examples=$1 sample=$2 cmake_prefix=$3
+  shift 3
+  cmake -S "$examples" -B "$work/examples-cmake" -DCMAKE_PREFIX_PATH="$cmake_prefix" >/dev/null
+  cmake --build "$work/examples-cmake" -j "$(nproc)" >/dev/null
+  mkdir -p "$work/run"
+  ln -sf "$sample" "$work/run/sample-index.tsv"
+  local dir name count=0
+  for dir in "$examples"/*/; do
+    name=$(basename "$dir")
+    [ -f "$dir/sample-output.txt" ] || fail "examples/$name has no sample-output.txt"
+    g++ -std=c++17 -Wall -Wextra -Werror "$dir/main.cpp" -o "$work/$name-pc" "$@"
+    expect_output "example $name (CMake)" "$dir/sample-output.txt" \
+      "$work/examples-cmake/$name/$name"
+    expect_output "example $name (pkg-config)" "$dir/sample-output.txt" "$work/$name-pc"
+    count=$((count + 1))
+  done
+  [ "$count" -ge 3 ] || fail "found $count examples in $examples"
+}
+
+# Runs `program` with the arguments the first line of `expected` gives, and
+# compares its output with the rest of the file (see check_examples).
+expect_output() {
+  local what=$1 expected=$2 program=$3
+  local command out i
+  local -a args want got
+  command=$(head -n 1 "$expected")
+  [[ $command == '$ '* ]] || fail "$expected does not start with '\$ PROGRAM ARGS...'"
+  read -r -a args <<<"${command#\$ }"
+  out=$(cd "$work/run" &&
+    env ${run_library_path:+LD_LIBRARY_PATH="$run_library_path"} "$program" "${args[@]:1}" \
+      2>"$work/stderr") || fail "$what exited with status $?: $(cat "$work/stderr")"
+  mapfile -t want < <(tail -n +2 "$expected")
+  mapfile -t got <<<"$out"
+  [ ${#got[@]} -eq ${#want[@]} ] ||
+    fail "$what printed ${#got[@]} lines, not ${#want[@]}:"$'\n'"$out"
+  for i in "${!want[@]}"; do
+    if [[ ${want[i]} == *... ]]; then
+      [[ ${got[i]} == "${want[i]%...}"* ]]
+    else
+      [[ ${got[i]} == "${want[i]}" ]]
+    fi || fail "$what, line $((i + 1)): '${got[i]}', not '${want[i]}'"
+  done
 }
