@@ -269,7 +269,9 @@ class EB_EXPORT ExtentBrowseImpl {
   std::atomic<bool> itemNameRead;
 };
 
-/// Browse requests sent by all browsers of the process.
+/// Name-paged browse requests made ready by all browsers of the process,
+/// including those whose client then failed to initialise; extent-range
+/// requests are not counted. Any thread may read it.
 extern EB_EXPORT std::atomic<unsigned long long> numBrowseRequests;
 
 #endif  // EXTENTBROWSE_EXTENTBROWSEIMPL_H
