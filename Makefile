@@ -63,6 +63,7 @@ consumer: build
 docs: deps $(RELEASE_DIR)/CMakeCache.txt
 	$(CMAKE) -S . -B $(RELEASE_DIR) -DEB_DOCS_DIR=$(abspath $(BUILD))/docs >/dev/null
 	$(CMAKE) --build $(RELEASE_DIR) --target docs
+	./scripts/check-guide.py $(BUILD)/docs/html
 	@echo "API reference: $(BUILD)/docs/html/index.html"
 
 # Debian packages, from a release tree of its own: configured for /usr
@@ -80,7 +81,7 @@ package: deps
 package-check: package
 	./scripts/check-package.sh $(PACKAGE_DIR)/packages
 
-test: test-release consumer package-check asan asan-clang tsan
+test: test-release docs consumer package-check asan asan-clang tsan
 	@echo "make test: all runs passed"
 
 demo: build
