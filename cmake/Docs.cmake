@@ -50,6 +50,8 @@ endif()
 # The -doc package: the reference and the examples, under the package's own
 # doc directory. Its pages load jQuery, which Debian ships once for every
 # package (libjs-jquery): the package links to it instead of carrying a copy.
+# The link is relative to /usr/share, so these rules are for the package
+# tree (`make package`), not for a `cmake --install --prefix` elsewhere.
 set(EB_DOC_PACKAGE_DIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/libextentbrowse-doc)
 install(DIRECTORY ${EB_DOCS_DIR}/html DESTINATION ${EB_DOC_PACKAGE_DIR} COMPONENT doc
   PATTERN jquery.js EXCLUDE)
