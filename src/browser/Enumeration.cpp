@@ -1,7 +1,6 @@
 // Listing every extent of the item: one full browse the first time, then
 // the extent map in ascending order, under the map lock from OpenEnum to
 // CloseEnum.
-#include <exception>
 #include <string>
 
 #include "browser/BrowseTurn.h"
@@ -44,11 +43,8 @@ void* ExtentBrowseImpl::OpenEnum() try {
   enumCursor = 0;
   enumEnded = false;
   return this;
-} catch (const std::exception& error) {
-  EB_LOG_NOTHROW(-1, "Opening the enumeration failed: %s", error.what());
-  return nullptr;
 } catch (...) {
-  EB_LOG_NOTHROW(-1, "Opening the enumeration failed.");
+  EB_LOG_NOTHROW(-1, "Opening the enumeration failed: %s", ThrownText());
   return nullptr;
 }
 

@@ -5,7 +5,6 @@
 // record in ascending extent number, and an end marker line. Only a block
 // with its end marker seeds the map.
 #include <charconv>
-#include <exception>
 #include <cstring>
 #include <iostream>
 #include <memory>
@@ -249,10 +248,7 @@ bool ExtentBrowseImpl::SaveExtentInfo(std::iostream* stream) try {
   }
   if (!written) EB_LOG(-1, "Writing the extent info block to the iostream failed.");
   return written;
-} catch (const std::exception& error) {
-  EB_LOG_NOTHROW(-1, "Writing the extent info block failed: %s", error.what());
-  return false;
 } catch (...) {
-  EB_LOG_NOTHROW(-1, "Writing the extent info block failed.");
+  EB_LOG_NOTHROW(-1, "Writing the extent info block failed: %s", ThrownText());
   return false;
 }

@@ -1,5 +1,4 @@
 // Construction, destruction and the small accessors of the browser.
-#include <exception>
 #include <iostream>
 #include <memory>
 
@@ -51,8 +50,8 @@ ExtentBrowseImpl::ExtentBrowseImpl(SCParams& scParams, const std::string& browse
     // and browses, instead of failing to exist.
     try {
       LoadExtentInfo();
-    } catch (const std::exception& error) {
-      EB_LOG(-1, "Reading the extent info block failed: %s", error.what());
+    } catch (...) {
+      EB_LOG_NOTHROW(-1, "Reading the extent info block failed: %s", ThrownText());
       cacheComplete = false;
     }
   }

@@ -1,5 +1,4 @@
 // Extent lookup with on-demand browsing, and the browse of one page.
-#include <exception>
 #include <string>
 
 #include "ExtentNameConverter.h"
@@ -39,10 +38,8 @@ ExtentBrowseResult ExtentBrowseImpl::GetAFInfo(unsigned long long extentNumber,
                                                unsigned long long rangeStart) {
   try {
     return LookUp(extentNumber, afileId, afileValue, rangeStart);
-  } catch (const std::exception& error) {
-    EB_LOG_NOTHROW(-1, "Looking up ioExtNum [%llu] failed: %s", extentNumber, error.what());
   } catch (...) {
-    EB_LOG_NOTHROW(-1, "Looking up ioExtNum [%llu] failed.", extentNumber);
+    EB_LOG_NOTHROW(-1, "Looking up ioExtNum [%llu] failed: %s", extentNumber, ThrownText());
   }
   // Whatever was thrown, the extent was not answered; its outputs are as
   // they were, since they are written only by a hit, which throws nothing.
@@ -145,10 +142,8 @@ bool ExtentBrowseImpl::StartBrowse(const std::string& pageName, unsigned int pag
     const bool answered = SendBrowse(page, requestName, SaturatedPageSize(pageSize), pagingOffset,
                                      rangeStart, maName);
     OnBrowseCompletionCallBack(pageName, answered ? EB_BROWSE_COMPLETED : EB_BROWSE_FAILED);
-  } catch (const std::exception& error) {
-    FailBrowseThatThrew(error.what());
   } catch (...) {
-    FailBrowseThatThrew("an exception that is not a std::exception");
+    FailBrowseThatThrew(ThrownText());
   }
   return true;
 }
@@ -170,12 +165,10 @@ bool ExtentBrowseImpl::SendBrowse(BrowseState::Page page, const std::string& sta
   int result = -1;
   try {
     result = Browse(startName, copyPrecedence, pageSize, pagingOffset, rangeStart, host);
-  } catch (const std::exception& error) {
+  } catch (...) {
     // The reason is worth a line of its own, since the failure line cannot
     // carry it.
-    EB_LOG(-1, "Browse() threw: %s", error.what());
-  } catch (...) {
-    EB_LOG(-1, "Browse() threw: %s", "an exception that is not a std::exception");
+    EB_LOG(-1, "Browse() threw: %s", ThrownText());
   }
   if (result == 0 && !browse.responseFailed && !browse.answered) {
     // Only the index's answer says what is not in the backup; a browse that

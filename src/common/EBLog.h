@@ -7,6 +7,8 @@
 #ifndef EXTENTBROWSE_SRC_COMMON_EBLOG_H
 #define EXTENTBROWSE_SRC_COMMON_EBLOG_H
 
+#include <exception>
+
 #include "CLogWriterInterface.h"
 
 // Levels: -1 errors, 1 construction and one-time decisions, 2 notable browse
@@ -31,6 +33,18 @@
     } catch (...) {                 \
     }                               \
   } while (0)
+
+// What the exception being handled says, for the line that reports it.
+// Call only inside a catch handler.
+inline const char* ThrownText() noexcept {
+  try {
+    throw;
+  } catch (const std::exception& error) {
+    return error.what();
+  } catch (...) {
+    return "an exception that is not a std::exception";
+  }
+}
 
 // Whether a line of `level` would be written, for work that only a log line
 // needs (serialising a request, say).
