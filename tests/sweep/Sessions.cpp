@@ -1,0 +1,262 @@
+// Drawing a session from its seed, and replaying it against the library and
+// the index service.
+#include <algorithm>
+#include <memory>
+#include <sstream>
+
+#include "extentbrowse/ExtentBrowse.h"
+#include "extentbrowse/ExtentBrowseImpl.h"
+#include "sweep/Sweep.h"
+
+namespace sweep {
+
+namespace {
+
+using ebindex::ScriptedResponse;
+constexpr unsigned long long kUntouched = 0xDEADBEEFull;
+// V1 browses whose host's client is this process run in process.
+const char* const kLocalClient = "sweep-local";
+const char* const kInProcessHost = "sweep-in-process";
+const char* const kRemoteHost = "sweep-remote";
+const char* const kRouteNames[] = {"V2", "V1 remote", "V1 in process"};
+
+// Mostly small pages against small items; now and then one of 2^32 or
+// more, which asks for everything.
+unsigned long long DrawPageSize(std::mt19937_64& random) {
+  const unsigned int roll = random() % 20;
+  if (roll < 7) return 1 + random() % 8;
+  if (roll < 13) return 9 + random() % 92;
+  if (roll < 16) return 101 + random() % 100000;
+  if (roll < 18) return (1ull << 32) - 1 + random() % 3;
+  return (1ull << 32) + random() % (~0ull - (1ull << 32));
+}
+
+Fault DrawFault(std::mt19937_64& random) {
+  Fault fault;
+  fault.calls = random() % 8 == 0 ? ebindex::kAllCalls : 1 + static_cast<int>(random() % 3);
+  const unsigned int roll = random() % 20;
+  if (roll < 4) {
+    fault.kind = Fault::kInitialize;
+  } else if (roll < 11) {
+    fault.kind = Fault::kBrowse;
+    fault.result = random() % 3 == 0 ? 0 : static_cast<int>(random() % 9) - 1;
+    fault.afterResponses = random() % 2 == 0;
+  } else {
+    fault.kind = Fault::kScript;
+    using S = ScriptedResponse;
+    const std::vector<S> faithful[] = {
+        {S::Of(S::kPage), S::Of(S::kEnd)},
+        {S::Of(S::kEmptyErrorList), S::Of(S::kPage), S::Of(S::kEnd)}};
+    if (random() % 5 == 0) {
+      fault.script = faithful[random() % 2];
+      return fault;
+    }
+    for (int length = 1 + random() % 4; length > 0; --length) {
+      S step = S::Of(static_cast<S::Kind>(random() % (S::kEnd + 1)));
+      if (step.kind == S::kErrorCode || step.kind == S::kOtherClass) {
+        const unsigned int code = random() % 10;
+        step.errorCode = code < 4 ? 4 : code == 4 ? 0 : 1 + static_cast<int>(random() % 99);
+      }
+      fault.script.push_back(step);
+    }
+  }
+  return fault;
+}
+
+Call DrawCall(const Item& item, unsigned long long pageSize, std::mt19937_64& random) {
+  Call call;
+  const unsigned int roll = random() % 100;
+  call.extent = PickExtent(item, random);
+  if (roll < 45) return call;
+  if (roll < 62) {
+    // Mostly a range that holds the extent, else 0, one past it or one
+    // ending before it.
+    const unsigned int where = random() % 10;
+    const unsigned long long n = call.extent;
+    call.rangeStart = where < 6   ? n - random() % std::min(pageSize, n + 1)
+                      : where < 7 ? 0
+                      : where < 8 ? n + 1 + random() % 100
+                      : where < 9 ? n - std::min(n, pageSize + random() % 100)
+                                  : PickExtent(item, random);
+    return call;
+  }
+  call.kind = roll < 74   ? Call::kEmpty
+              : roll < 82 ? Call::kEnumerate
+              : roll < 88 ? Call::kSave
+                          : Call::kArm;
+  if (call.kind == Call::kArm) call.fault = DrawFault(random);
+  return call;
+}
+
+const char* ResultName(int result) {
+  return result == EB_EXTENT_FOUND       ? "found"
+         : result == EB_EXTENT_NOT_FOUND ? "not-found"
+         : result == EB_BROWSE_FAILED    ? "browse-failed"
+                                         : "an unknown result";
+}
+
+void ArmAtIndex(const Fault& fault) {
+  ebindex::IndexService& index = ebindex::IndexService::instance();
+  if (fault.kind == Fault::kInitialize) index.failInitialize(fault.calls, kItemPath);
+  if (fault.kind == Fault::kBrowse) {
+    index.failBrowse(fault.result, fault.afterResponses, fault.calls, kItemPath);
+  }
+  if (fault.kind == Fault::kScript) index.scriptResponses(fault.script, fault.calls, kItemPath);
+}
+
+}  // namespace
+
+Session DrawSession(unsigned long long seed) {
+  std::mt19937_64 random(seed);
+  Session session;
+  session.seed = seed;
+  session.item = DrawItem(random);
+  const bool v1Only = session.item.appType == 81 && !session.item.dense;
+  for (int count = random() % 4 == 0 ? 2 + random() % 3 : 1; count > 0; --count) {
+    BrowserPlan plan;
+    plan.route = v1Only ? Route(1 + random() % 2) : Route(random() % 3);
+    plan.hostAsMaName = random() % 2 == 0;
+    plan.pageSize = DrawPageSize(random);
+    plan.itemsPerResponse = 1 + static_cast<int>(random() % 7);
+    plan.serviceThread = random() % 4 == 0;
+    plan.seeded = !session.browsers.empty() && random() % 2 == 0;
+    if (plan.seeded && random() % 4 != 0) {
+      Call save;
+      save.kind = Call::kSave;
+      session.browsers.back().calls.push_back(save);
+    }
+    for (int calls = 2 + random() % 28; calls > 0; --calls) {
+      plan.calls.push_back(DrawCall(session.item, plan.pageSize, random));
+    }
+    session.browsers.push_back(std::move(plan));
+  }
+  return session;
+}
+
+std::string DescribeBrowser(const BrowserPlan& plan) {
+  const char* host = plan.route == Route::kV1InProcess ? kInProcessHost : kRemoteHost;
+  return std::string(kRouteNames[static_cast<int>(plan.route)]) + " (host " + host +
+         (plan.hostAsMaName ? " as MA name" : " as default host") + "), page size " +
+         std::to_string(plan.pageSize) + ", " + std::to_string(plan.itemsPerResponse) +
+         " items per response" + (plan.serviceThread ? ", on the service thread" : "") +
+         (plan.seeded ? ", built on the last block saved before it" : "");
+}
+
+Outcome Run(const Session& session, std::string* transcript) {
+  ebindex::IndexService& index = ebindex::IndexService::instance();
+  index.reset();
+  SetLocalClientName(kLocalClient);
+  index.setHostClientName(kInProcessHost, kLocalClient);
+  index.setHostClientName(kRemoteHost, "sweep-remote-client");
+  const Item& item = session.item;
+  ebindex::Catalogue catalogue;
+  catalogue.addItem(kItemPath);
+  for (const Extent& e : item.extents) {
+    catalogue.addEntry(kItemPath,
+                       {e.number, ebindex::ExtentName(item.scheme, e.number, item.nameLength),
+                        e.afileId, e.afileValue, e.empty});
+  }
+  index.setCatalogue(std::move(catalogue));
+
+  Outcome outcome;
+  std::string lastBlock;
+  const auto note = [&](std::size_t b, std::size_t c, const std::string& line,
+                        const std::string& wrong, const Judge& judge, const BrowserPlan& plan) {
+    if (transcript != nullptr)
+      *transcript += "    " + line + (wrong.empty() ? "" : "   <== WRONG: " + wrong) + "\n";
+    if (wrong.empty()) return;
+    outcome.wrong.push_back(Wrong{b, c, wrong,
+                                  wrong + "; " + kRouteNames[static_cast<int>(plan.route)] +
+                                      "; faults that fired: " + judge.firedFaults()});
+  };
+  for (std::size_t b = 0; b < session.browsers.size(); ++b) {
+    const BrowserPlan& plan = session.browsers[b];
+    index.setProtocol(plan.route == Route::kV2 ? ebindex::Protocol::V2 : ebindex::Protocol::V1);
+    const std::string host = plan.route == Route::kV1InProcess ? kInProcessHost : kRemoteHost;
+    index.setDefaultHost(plan.hostAsMaName ? "localhost" : host);
+    index.setItemsPerResponse(plan.itemsPerResponse);
+    index.setDeliverOnServiceThread(plan.serviceThread);
+    const std::string seedBlock = plan.seeded ? lastBlock : std::string();
+    std::stringstream cache(seedBlock);
+    if (transcript != nullptr)
+      *transcript += "  browser " + std::to_string(b + 1) + ": " + DescribeBrowser(plan) + "\n";
+
+    SCParams params;
+    params.sourceClientId = 7;
+    params.appType = item.appType;
+    Judge judge(item, plan, seedBlock);
+    ExtentBrowse browser(params, kItemPath, plan.seeded ? &cache : nullptr, EB_MODE_DEFAULT,
+                         plan.pageSize, static_cast<int>(item.nameLength), false, 0,
+                         plan.hostAsMaName ? host : "");
+    for (std::size_t c = 0; c < plan.calls.size(); ++c) {
+      const Call& call = plan.calls[c];
+      const std::string n = std::to_string(call.extent);
+      if (call.kind == Call::kArm) {
+        ArmAtIndex(call.fault);
+        judge.arm(call.fault);
+        ++outcome.faults;
+        note(b, c, "arm: " + call.fault.describe(), "", judge, plan);
+        continue;
+      }
+      ++outcome.calls;
+      judge.beforeCall();
+      if (call.kind == Call::kLookup) {
+        unsigned long long afileId = kUntouched, afileValue = kUntouched;
+        const int result =
+            call.rangeStart == kNoRange
+                ? browser.GetAFInfo(call.extent, afileId, afileValue)
+                : browser.GetAFInfo(call.extent, afileId, afileValue, call.rangeStart);
+        judge.afterCall();
+        ++outcome.answers[ResultName(result)];
+        const std::string range =
+            call.rangeStart == kNoRange ? "" : ", range from " + std::to_string(call.rangeStart);
+        std::string line = "GetAFInfo(" + n + range + ") -> " + ResultName(result);
+        if (result == EB_EXTENT_FOUND || afileId != kUntouched || afileValue != kUntouched) {
+          line += " " + std::to_string(afileId) + " " + std::to_string(afileValue);
+        }
+        note(b, c, line, judge.lookup(call.extent, call.rangeStart, result, afileId, afileValue),
+             judge, plan);
+        if (result != EB_EXTENT_FOUND) continue;
+      }
+      if (call.kind == Call::kLookup || call.kind == Call::kEmpty) {
+        const bool empty = browser.IsExtentEmpty(static_cast<unsigned long>(call.extent));
+        ++outcome.answers[empty ? "empty" : "not empty"];
+        note(b, c, "IsExtentEmpty(" + n + ") -> " + (empty ? "true" : "false"),
+             judge.empty(call.extent, empty), judge, plan);
+      } else if (call.kind == Call::kEnumerate) {
+        void* handle = browser.OpenEnum();
+        judge.afterCall();
+        std::vector<std::pair<unsigned long long, bool>> listed;
+        std::string shown;
+        unsigned long long number = 0;
+        bool empty = false;
+        // A map that never ends would be as wrong as a short one; stop well past the item.
+        while (handle != nullptr && listed.size() <= item.extents.size() + 100 &&
+               browser.EnumExtent(handle, number, empty)) {
+          listed.emplace_back(number, empty);
+          if (listed.size() <= 12) shown += " " + std::to_string(number) + (empty ? "e" : "");
+        }
+        if (handle != nullptr) browser.CloseEnum(handle);
+        ++outcome.answers[handle != nullptr ? "enumerations" : "null enumerations"];
+        note(b, c,
+             handle == nullptr ? std::string("OpenEnum -> null")
+                               : "enumeration -> " + std::to_string(listed.size()) +
+                                     " extents:" + shown + (listed.size() > 12 ? " ..." : ""),
+             judge.enumeration(handle != nullptr, listed), judge, plan);
+      } else if (call.kind == Call::kSave) {
+        std::stringstream saved;
+        const bool written = browser.GetImpl()->SaveExtentInfo(&saved);
+        ++outcome.answers["saves"];
+        std::vector<Extent> records;
+        ReadBlock(saved.str(), records);
+        note(b, c, "SaveExtentInfo -> " + std::to_string(records.size()) + " records",
+             written ? judge.saved(saved.str()) : "SaveExtentInfo gave false", judge, plan);
+        if (written) lastBlock = saved.str();
+      }
+    }
+    index.clearFaults();
+  }
+  return outcome;
+}
+
+}  // namespace sweep

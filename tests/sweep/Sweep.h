@@ -1,0 +1,156 @@
+// The truth sweep: seeded random sessions of browsers over random
+// catalogues, every answer checked against the catalogue itself.
+//
+// A session is plain data (Session), drawn from its seed and replayed by
+// Run, so that a failing one can be shrunk and printed as a reproducer.
+#ifndef EXTENTBROWSE_TESTS_SWEEP_SWEEP_H
+#define EXTENTBROWSE_TESTS_SWEEP_SWEEP_H
+
+#include <map>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "ebindex/ExtentNames.h"
+#include "ebindex/IndexService.h"
+
+namespace sweep {
+
+constexpr unsigned long long kNoRange = ~0ull;
+const char* const kItemPath = "/sweep/item";
+
+struct Extent {
+  unsigned long long number;
+  unsigned long long afileId;  // below 2^31: the index carries it as a signed 32-bit value
+  unsigned long long afileValue;
+  bool empty;
+};
+
+// One backed-up item and its extents (Catalogues.cpp).
+struct Item {
+  int appType = 0;
+  ebindex::NameScheme scheme = ebindex::NameScheme::kBase32;
+  unsigned int nameLength = 13;
+  // Type 81 over V2 is found by row, which only an item numbered densely
+  // from 0 answers right; an item with holes is browsed over V1 only.
+  bool dense = false;
+  unsigned long long ceiling = 0;  // lookups stay below: names stop ordering there
+  std::vector<Extent> extents;     // ascending
+
+  const Extent* find(unsigned long long number) const;
+  bool needsRows() const { return appType == 81 && dense; }
+};
+
+Item DrawItem(std::mt19937_64& random);
+std::string ItemTitle(const Item& item);
+// The item as the tool's catalogue lines.
+std::string CatalogueLines(const Item& item);
+// A number to look up: mostly the item's extents and their neighbours.
+unsigned long long PickExtent(const Item& item, std::mt19937_64& random);
+
+enum class Route { kV2, kV1Remote, kV1InProcess };
+
+// A fault armed at the item between two calls.
+struct Fault {
+  enum Kind { kInitialize, kBrowse, kScript } kind = kInitialize;
+  int calls = 1;  // or ebindex::kAllCalls
+  int result = 0;
+  bool afterResponses = false;
+  std::vector<ebindex::ScriptedResponse> script;
+
+  // Whether a browse it reaches may fail, and whether its answer says that
+  // extents are absent (the index's own word, which the browser must take).
+  bool mayFail() const;
+  bool claimsAbsence() const;
+  std::string describe() const;
+};
+
+struct Call {
+  enum Kind { kLookup, kEmpty, kEnumerate, kSave, kArm } kind = kLookup;
+  unsigned long long extent = 0;
+  unsigned long long rangeStart = kNoRange;  // kNoRange: the three-argument GetAFInfo
+  Fault fault;
+};
+
+struct BrowserPlan {
+  Route route = Route::kV2;
+  bool hostAsMaName = false;  // else the service's default host
+  unsigned long long pageSize = 100;
+  int itemsPerResponse = 7;
+  bool serviceThread = false;
+  bool seeded = false;  // built on the last block the browser before it saved
+  std::vector<Call> calls;
+};
+
+struct Session {
+  unsigned long long seed = 0;
+  Item item;
+  std::vector<BrowserPlan> browsers;
+};
+
+Session DrawSession(unsigned long long seed);
+std::string DescribeBrowser(const BrowserPlan& plan);
+
+// What a replay saw.
+struct Wrong {
+  std::size_t browser = 0, call = 0;
+  std::string what;   // the kind of wrong answer, e.g. "GetAFInfo not-found for a present extent"
+  std::string klass;  // what, the route and the faults that had fired: for counting classes
+};
+struct Outcome {
+  std::map<std::string, unsigned long long> answers;  // by kind
+  unsigned long long calls = 0, faults = 0;
+  std::vector<Wrong> wrong;
+};
+
+// Replays the session against a freshly reset index service. With
+// `transcript`, writes every call, its answer and each wrong answer.
+Outcome Run(const Session& session, std::string* transcript);
+
+// What a browser has been told and shown, to judge its answers (Checking.cpp).
+class Judge {
+ public:
+  Judge(const Item& item, const BrowserPlan& plan, const std::string& seedBlock);
+  // Called around each library call, so that the faults the index used up
+  // are known: a fault armed but never reached excuses nothing.
+  void arm(const Fault& fault);
+  void beforeCall();
+  void afterCall();
+
+  // Each returns what is wrong with the answer, or nothing.
+  std::string lookup(unsigned long long extent, unsigned long long rangeStart, int result,
+                     unsigned long long afileId, unsigned long long afileValue);
+  std::string empty(unsigned long long extent, bool answer) const;
+  std::string enumeration(bool opened,
+                          const std::vector<std::pair<unsigned long long, bool>>& listed);
+  std::string saved(const std::string& block) const;
+  std::string firedFaults() const;
+
+ private:
+  const Item& item_;
+  const BrowserPlan& plan_;
+  std::set<unsigned long long> seeded_, brought_;
+  // Each armed fault with the calls it has left.
+  std::vector<std::pair<Fault, int>> initRules_, browseRules_, scriptRules_;
+  std::set<std::string> fired_;
+  bool mayFail_ = false, absenceClaimed_ = false;
+  unsigned long long initCount_ = 0, browseCount_ = 0;
+};
+
+// Extents of a saved block, ascending; false when it is not one.
+bool ReadBlock(const std::string& block, std::vector<Extent>& records);
+
+// Drops browsers, calls, catalogue entries and settings while the session
+// still gives a wrong answer of the same kind (Shrinking.cpp).
+Session Shrink(const Session& failing, const std::string& what);
+// The class of the session's first wrong answer of `what` once the faults
+// that play no part in it are dropped; `needed` is the session without them.
+std::string ClassOf(const Session& failing, const std::string& what, Session& needed);
+void PrintReproducer(const Session& session, unsigned long long sessionIndex);
+
+unsigned long long Mix(unsigned long long seed, unsigned long long value);
+
+}  // namespace sweep
+
+#endif  // EXTENTBROWSE_TESTS_SWEEP_SWEEP_H
