@@ -169,6 +169,9 @@ void Judge::afterCall() {
 std::string Judge::lookup(unsigned long long extent, unsigned long long rangeStart, int result,
                           unsigned long long afileId, unsigned long long afileValue) {
   const Extent* expected = item_.find(extent);
+  // Records are never dropped: one the map holds answers whatever failed.
+  const bool held = seeded_.count(extent) != 0 || brought_.count(extent) != 0;
+  if (result != EB_EXTENT_FOUND && held) return "GetAFInfo did not find an extent its map holds";
   if (result == EB_EXTENT_FOUND) {
     if (expected == nullptr) return "GetAFInfo found an absent extent";
     if (afileId != expected->afileId || afileValue != expected->afileValue) {
@@ -215,6 +218,7 @@ std::string Judge::enumeration(bool opened,
     if (listed[i].second != expected->empty && !(unflagged && !listed[i].second)) {
       return "EnumExtent gave a wrong empty flag";
     }
+    if (seeded_.count(listed[i].first) == 0) brought_.insert(listed[i].first);
   }
   if (!whole && !absenceClaimed_) return "OpenEnum listed part of the item";
   if (whole && !absenceClaimed_) {

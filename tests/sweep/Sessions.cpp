@@ -142,6 +142,93 @@ std::string DescribeBrowser(const BrowserPlan& plan) {
          (plan.seeded ? ", built on the last block saved before it" : "");
 }
 
+namespace {
+
+// One browser's calls, each judged as it returns.
+class Player {
+ public:
+  Player(ExtentBrowse& browser, Judge& judge, Outcome& outcome, const Item& item)
+      : browser_(browser), judge_(judge), outcome_(outcome), item_(item) {}
+
+  // Makes the call; returns its transcript line and sets `wrong`.
+  std::string play(const Call& call, std::string& lastBlock, std::string& wrong) {
+    if (call.kind == Call::kArm) {
+      ArmAtIndex(call.fault);
+      judge_.arm(call.fault);
+      ++outcome_.faults;
+      return "arm: " + call.fault.describe();
+    }
+    ++outcome_.calls;
+    judge_.beforeCall();
+    if (call.kind == Call::kLookup) return lookup(call, wrong);
+    if (call.kind == Call::kEmpty) return empty(call.extent, wrong);
+    if (call.kind == Call::kEnumerate) return enumerate(wrong);
+    std::stringstream saved;
+    const bool written = browser_.GetImpl()->SaveExtentInfo(&saved);
+    ++outcome_.answers["saves"];
+    wrong = written ? judge_.saved(saved.str()) : "SaveExtentInfo gave false";
+    if (written) lastBlock = saved.str();
+    std::vector<Extent> records;
+    ReadBlock(saved.str(), records);
+    return "SaveExtentInfo -> " + std::to_string(records.size()) + " records";
+  }
+
+ private:
+  std::string lookup(const Call& call, std::string& wrong) {
+    unsigned long long afileId = kUntouched, afileValue = kUntouched;
+    const int result = call.rangeStart == kNoRange
+                           ? browser_.GetAFInfo(call.extent, afileId, afileValue)
+                           : browser_.GetAFInfo(call.extent, afileId, afileValue, call.rangeStart);
+    judge_.afterCall();
+    ++outcome_.answers[ResultName(result)];
+    std::string line = "GetAFInfo(" + std::to_string(call.extent) +
+                       (call.rangeStart == kNoRange ? "" : ", " + std::to_string(call.rangeStart)) +
+                       ") -> " + ResultName(result);
+    if (result == EB_EXTENT_FOUND || afileId != kUntouched || afileValue != kUntouched) {
+      line += " " + std::to_string(afileId) + " " + std::to_string(afileValue);
+    }
+    wrong = judge_.lookup(call.extent, call.rangeStart, result, afileId, afileValue);
+    // A record a lookup found carries its flag, unless it came from the seed block.
+    if (result != EB_EXTENT_FOUND || !wrong.empty()) return line;
+    return line + "; " + empty(call.extent, wrong);
+  }
+
+  std::string empty(unsigned long long extent, std::string& wrong) {
+    const bool answer = browser_.IsExtentEmpty(static_cast<unsigned long>(extent));
+    ++outcome_.answers[answer ? "empty" : "not empty"];
+    wrong = judge_.empty(extent, answer);
+    return "IsExtentEmpty(" + std::to_string(extent) + ") -> " + (answer ? "true" : "false");
+  }
+
+  std::string enumerate(std::string& wrong) {
+    void* handle = browser_.OpenEnum();
+    judge_.afterCall();
+    std::vector<std::pair<unsigned long long, bool>> listed;
+    std::string shown;
+    unsigned long long number = 0;
+    bool empty = false;
+    // A listing that never ends is as wrong as a short one: stop well past the item.
+    while (handle != nullptr && listed.size() <= item_.extents.size() + 100 &&
+           browser_.EnumExtent(handle, number, empty)) {
+      listed.emplace_back(number, empty);
+      if (listed.size() <= 12) shown += " " + std::to_string(number) + (empty ? "e" : "");
+    }
+    if (handle != nullptr) browser_.CloseEnum(handle);
+    ++outcome_.answers[handle != nullptr ? "enumerations" : "null enumerations"];
+    wrong = judge_.enumeration(handle != nullptr, listed);
+    if (handle == nullptr) return "OpenEnum -> null";
+    return "enumeration -> " + std::to_string(listed.size()) + " extents:" + shown +
+           (listed.size() > 12 ? " ..." : "");
+  }
+
+  ExtentBrowse& browser_;
+  Judge& judge_;
+  Outcome& outcome_;
+  const Item& item_;
+};
+
+}  // namespace
+
 Outcome Run(const Session& session, std::string* transcript) {
   ebindex::IndexService& index = ebindex::IndexService::instance();
   index.reset();
@@ -152,23 +239,15 @@ Outcome Run(const Session& session, std::string* transcript) {
   ebindex::Catalogue catalogue;
   catalogue.addItem(kItemPath);
   for (const Extent& e : item.extents) {
-    catalogue.addEntry(kItemPath,
-                       {e.number, ebindex::ExtentName(item.scheme, e.number, item.nameLength),
-                        e.afileId, e.afileValue, e.empty});
+    const std::string name = ebindex::ExtentName(item.scheme, e.number, item.nameLength);
+    catalogue.addEntry(kItemPath, {e.number, name, e.afileId, e.afileValue, e.empty});
+    // A neighbour whose answers would all be wrong for the item.
+    catalogue.addEntry(std::string(kItemPath) + "x", {e.number, name, e.afileId + 1, 0, !e.empty});
   }
   index.setCatalogue(std::move(catalogue));
 
   Outcome outcome;
   std::string lastBlock;
-  const auto note = [&](std::size_t b, std::size_t c, const std::string& line,
-                        const std::string& wrong, const Judge& judge, const BrowserPlan& plan) {
-    if (transcript != nullptr)
-      *transcript += "    " + line + (wrong.empty() ? "" : "   <== WRONG: " + wrong) + "\n";
-    if (wrong.empty()) return;
-    outcome.wrong.push_back(Wrong{b, c, wrong,
-                                  wrong + "; " + kRouteNames[static_cast<int>(plan.route)] +
-                                      "; faults that fired: " + judge.firedFaults()});
-  };
   for (std::size_t b = 0; b < session.browsers.size(); ++b) {
     const BrowserPlan& plan = session.browsers[b];
     index.setProtocol(plan.route == Route::kV2 ? ebindex::Protocol::V2 : ebindex::Protocol::V1);
@@ -178,9 +257,9 @@ Outcome Run(const Session& session, std::string* transcript) {
     index.setDeliverOnServiceThread(plan.serviceThread);
     const std::string seedBlock = plan.seeded ? lastBlock : std::string();
     std::stringstream cache(seedBlock);
-    if (transcript != nullptr)
+    if (transcript != nullptr) {
       *transcript += "  browser " + std::to_string(b + 1) + ": " + DescribeBrowser(plan) + "\n";
-
+    }
     SCParams params;
     params.sourceClientId = 7;
     params.appType = item.appType;
@@ -188,71 +267,17 @@ Outcome Run(const Session& session, std::string* transcript) {
     ExtentBrowse browser(params, kItemPath, plan.seeded ? &cache : nullptr, EB_MODE_DEFAULT,
                          plan.pageSize, static_cast<int>(item.nameLength), false, 0,
                          plan.hostAsMaName ? host : "");
+    Player player(browser, judge, outcome, item);
     for (std::size_t c = 0; c < plan.calls.size(); ++c) {
-      const Call& call = plan.calls[c];
-      const std::string n = std::to_string(call.extent);
-      if (call.kind == Call::kArm) {
-        ArmAtIndex(call.fault);
-        judge.arm(call.fault);
-        ++outcome.faults;
-        note(b, c, "arm: " + call.fault.describe(), "", judge, plan);
-        continue;
+      std::string wrong;
+      const std::string line = player.play(plan.calls[c], lastBlock, wrong);
+      if (transcript != nullptr) {
+        *transcript += "    " + line + (wrong.empty() ? "" : "   <== WRONG: " + wrong) + "\n";
       }
-      ++outcome.calls;
-      judge.beforeCall();
-      if (call.kind == Call::kLookup) {
-        unsigned long long afileId = kUntouched, afileValue = kUntouched;
-        const int result =
-            call.rangeStart == kNoRange
-                ? browser.GetAFInfo(call.extent, afileId, afileValue)
-                : browser.GetAFInfo(call.extent, afileId, afileValue, call.rangeStart);
-        judge.afterCall();
-        ++outcome.answers[ResultName(result)];
-        const std::string range =
-            call.rangeStart == kNoRange ? "" : ", range from " + std::to_string(call.rangeStart);
-        std::string line = "GetAFInfo(" + n + range + ") -> " + ResultName(result);
-        if (result == EB_EXTENT_FOUND || afileId != kUntouched || afileValue != kUntouched) {
-          line += " " + std::to_string(afileId) + " " + std::to_string(afileValue);
-        }
-        note(b, c, line, judge.lookup(call.extent, call.rangeStart, result, afileId, afileValue),
-             judge, plan);
-        if (result != EB_EXTENT_FOUND) continue;
-      }
-      if (call.kind == Call::kLookup || call.kind == Call::kEmpty) {
-        const bool empty = browser.IsExtentEmpty(static_cast<unsigned long>(call.extent));
-        ++outcome.answers[empty ? "empty" : "not empty"];
-        note(b, c, "IsExtentEmpty(" + n + ") -> " + (empty ? "true" : "false"),
-             judge.empty(call.extent, empty), judge, plan);
-      } else if (call.kind == Call::kEnumerate) {
-        void* handle = browser.OpenEnum();
-        judge.afterCall();
-        std::vector<std::pair<unsigned long long, bool>> listed;
-        std::string shown;
-        unsigned long long number = 0;
-        bool empty = false;
-        // A map that never ends would be as wrong as a short one; stop well past the item.
-        while (handle != nullptr && listed.size() <= item.extents.size() + 100 &&
-               browser.EnumExtent(handle, number, empty)) {
-          listed.emplace_back(number, empty);
-          if (listed.size() <= 12) shown += " " + std::to_string(number) + (empty ? "e" : "");
-        }
-        if (handle != nullptr) browser.CloseEnum(handle);
-        ++outcome.answers[handle != nullptr ? "enumerations" : "null enumerations"];
-        note(b, c,
-             handle == nullptr ? std::string("OpenEnum -> null")
-                               : "enumeration -> " + std::to_string(listed.size()) +
-                                     " extents:" + shown + (listed.size() > 12 ? " ..." : ""),
-             judge.enumeration(handle != nullptr, listed), judge, plan);
-      } else if (call.kind == Call::kSave) {
-        std::stringstream saved;
-        const bool written = browser.GetImpl()->SaveExtentInfo(&saved);
-        ++outcome.answers["saves"];
-        std::vector<Extent> records;
-        ReadBlock(saved.str(), records);
-        note(b, c, "SaveExtentInfo -> " + std::to_string(records.size()) + " records",
-             written ? judge.saved(saved.str()) : "SaveExtentInfo gave false", judge, plan);
-        if (written) lastBlock = saved.str();
-      }
+      if (wrong.empty()) continue;
+      outcome.wrong.push_back(Wrong{b, c, wrong,
+                                    wrong + "; " + kRouteNames[static_cast<int>(plan.route)] +
+                                        "; faults that fired: " + judge.firedFaults()});
     }
     index.clearFaults();
   }
