@@ -62,12 +62,11 @@ Item DrawItem(std::mt19937_64& random) {
   Item item;
   item.appType = kind.appType == 0 ? kOrdinaryAppTypes[random() % 7] : kind.appType;
   item.scheme = kind.scheme;
-  // The length must order every number the item may be asked for, in its
-  // own names and in the base32 names every browser starts with.
-  unsigned int shortest = 1;
-  while (Base32Limit(shortest) < kind.ceiling && shortest < 13) ++shortest;
-  item.nameLength = random() % 2 == 0 ? 13 : shortest + random() % (64 - shortest);
-  item.ceiling = std::min(kind.ceiling, Base32Limit(item.nameLength));
+  // Any length; a base32 item keeps to the numbers its names order.
+  item.nameLength = random() % 2 == 0 ? 13 : 1 + random() % 63;
+  item.ceiling = kind.scheme != NameScheme::kBase32
+                     ? kind.ceiling
+                     : std::min(kind.ceiling, Base32Limit(item.nameLength));
   item.dense = kind.appType == 81 && random() % 2 == 0;
 
   const unsigned int roll = random() % 20;
@@ -97,10 +96,10 @@ std::string ItemTitle(const Item& item) {
          " extents";
 }
 
-std::string CatalogueLines(const Item& item) {
+std::string CatalogueLines(const Item& item, const std::string& indent) {
   std::string lines;
   for (const Extent& e : item.extents) {
-    lines += std::string(kItemPath) + "\t" + std::to_string(e.number) + "\t" +
+    lines += indent + kItemPath + "\t" + std::to_string(e.number) + "\t" +
              std::to_string(e.afileId) + "\t" + std::to_string(e.afileValue) + "\t" +
              (e.empty ? "1" : "0") + "\t" +
              ebindex::ExtentName(item.scheme, e.number, item.nameLength) + "\n";
@@ -108,19 +107,18 @@ std::string CatalogueLines(const Item& item) {
   return lines;
 }
 
+// Any number may be asked for; most are the item's extents, their
+// neighbours and the numbers between and around them.
 unsigned long long PickExtent(const Item& item, std::mt19937_64& random) {
   const unsigned int roll = random() % 100;
-  unsigned long long number = random() % std::min(item.ceiling, 200ull);
   if (!item.extents.empty() && roll < 85) {
     const unsigned long long any = item.extents[random() % item.extents.size()].number;
     const unsigned long long low = item.extents.front().number, high = item.extents.back().number;
-    number = roll < 50   ? any
-             : roll < 70 ? (random() % 2 == 0 ? any + 1 : any - 1)
-                         : low - 20 + random() % (high - low + 40);
-  } else if (roll < 93) {
-    number = random() % item.ceiling;
+    return roll < 50   ? any
+           : roll < 70 ? (random() % 2 == 0 ? any + 1 : any - 1)
+                       : low - 20 + random() % (high - low + 40);
   }
-  return number < item.ceiling ? number : random() % std::min(item.ceiling, 200ull);
+  return roll < 92 ? random() % item.ceiling : roll < 96 ? random() : random() % 200;
 }
 
 }  // namespace sweep

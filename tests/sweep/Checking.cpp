@@ -52,24 +52,13 @@ std::string Label(const Fault& fault) {
 bool Fault::mayFail() const {
   if (kind == kInitialize) return true;
   if (kind == kBrowse) return result != 0 || !afterResponses;
-  // A browse has its answer only from an end response or error 4.
+  // A browse has its answer only from an end response or error 4; the
+  // kinds before kEmptyDataList fail it.
   bool answered = false;
   for (const ScriptedResponse& step : script) {
-    switch (step.kind) {
-      case ScriptedResponse::kErrorCode:
-        if (step.errorCode != 4) return true;
-        answered = true;
-        break;
-      case ScriptedResponse::kEnd:
-        answered = true;
-        break;
-      case ScriptedResponse::kEmptyDataList:
-      case ScriptedResponse::kEmptyErrorList:
-      case ScriptedResponse::kPage:
-        break;
-      default:
-        return true;
-    }
+    const bool notInBackup = step.kind == ScriptedResponse::kErrorCode && step.errorCode == 4;
+    if (step.kind < ScriptedResponse::kEmptyDataList && !notInBackup) return true;
+    answered = answered || notInBackup || step.kind == ScriptedResponse::kEnd;
   }
   return !answered;
 }
@@ -128,7 +117,7 @@ Judge::Judge(const Item& item, const BrowserPlan& plan, const std::string& seedB
   std::vector<Extent> records;
   ReadBlock(seedBlock, records);
   for (const Extent& record : records) seeded_.insert(record.number);
-  beforeCall();
+  afterCall();  // nothing is armed yet: this only takes the counts
 }
 
 void Judge::arm(const Fault& fault) {
@@ -136,12 +125,6 @@ void Judge::arm(const Fault& fault) {
                 : fault.kind == Fault::kBrowse   ? browseRules_
                                                  : scriptRules_;
   rules.emplace_back(fault, fault.calls);
-}
-
-void Judge::beforeCall() {
-  const ebindex::IndexService& index = ebindex::IndexService::instance();
-  initCount_ = index.initializeCallCount();
-  browseCount_ = index.browseCallCount();
 }
 
 // The index uses up one rule of each kind per call, the first armed first;
@@ -163,7 +146,8 @@ void Judge::afterCall() {
     mayFail_ = mayFail_ || fault->mayFail();
     absenceClaimed_ = absenceClaimed_ || fault->claimsAbsence();
   }
-  beforeCall();
+  initCount_ = index.initializeCallCount();
+  browseCount_ = index.browseCallCount();
 }
 
 std::string Judge::lookup(unsigned long long extent, unsigned long long rangeStart, int result,

@@ -46,7 +46,7 @@ int main() {
     const Session session = DrawSession(replay);
     const Outcome outcome = Run(session, &transcript);
     std::printf("session %llu: item %s\n%s%s", replay, ItemTitle(session.item).c_str(),
-                CatalogueLines(session.item).c_str(), transcript.c_str());
+                CatalogueLines(session.item, "").c_str(), transcript.c_str());
     return outcome.wrong.empty() ? 0 : 1;
   }
   const unsigned long long sessions = EnvNumber("SWEEP_SESSIONS", 20000);

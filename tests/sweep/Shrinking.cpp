@@ -1,4 +1,5 @@
 // Making a failing session small enough to read, then printing it.
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 
@@ -8,32 +9,33 @@ namespace sweep {
 
 namespace {
 
-// Drops chunks of `size` elements, halving the chunk down to one, keeping
-// each drop after which the session still fails.
 using Fails = std::function<bool(const Session&)>;
 
-template <typename Size, typename Drop>
-void DropChunks(Size size, Drop drop, Session& best, const Fails& fails) {
-  for (std::size_t chunk = std::max<std::size_t>(size(best) / 2, 1); chunk >= 1; chunk /= 2) {
-    for (std::size_t start = 0; start < size(best);) {
+// Drops runs of the elements `part` picks out of a session, halving the run
+// down to one, keeping each drop after which the session still fails.
+template <typename Part>
+void DropRuns(Part part, Session& best, const Fails& fails) {
+  for (std::size_t run = std::max<std::size_t>(part(best).size() / 2, 1);; run /= 2) {
+    for (std::size_t start = 0; start < part(best).size();) {
       Session candidate = best;
-      drop(candidate, start, std::min(chunk, size(best) - start));
+      auto& elements = part(candidate);
+      elements.erase(elements.begin() + start,
+                     elements.begin() + std::min(start + run, elements.size()));
       if (fails(candidate)) {
         best = std::move(candidate);
       } else {
-        start += chunk;
+        start += run;
       }
     }
-    if (chunk == 1) break;
+    if (run == 1) return;
   }
 }
 
 // The first wrong answer of `what` the session gives, or null.
 const Wrong* FirstOf(const Outcome& outcome, const std::string& what) {
-  for (const Wrong& wrong : outcome.wrong) {
-    if (wrong.what == what) return &wrong;
-  }
-  return nullptr;
+  auto found = std::find_if(outcome.wrong.begin(), outcome.wrong.end(),
+                            [&what](const Wrong& wrong) { return wrong.what == what; });
+  return found != outcome.wrong.end() ? &*found : nullptr;
 }
 
 }  // namespace
@@ -71,18 +73,9 @@ Session Shrink(const Session& failing, const std::string& what) {
     if (now >= before || budget <= 0) break;
     before = now;
 
-    DropChunks([](const Session& s) { return s.browsers.size(); },
-               [](Session& s, std::size_t at, std::size_t n) {
-                 s.browsers.erase(s.browsers.begin() + at, s.browsers.begin() + at + n);
-               },
-               best, fails);
+    DropRuns([](Session& s) -> std::vector<BrowserPlan>& { return s.browsers; }, best, fails);
     for (std::size_t b = 0; b < best.browsers.size(); ++b) {
-      DropChunks([b](const Session& s) { return s.browsers[b].calls.size(); },
-                 [b](Session& s, std::size_t at, std::size_t n) {
-                   auto& calls = s.browsers[b].calls;
-                   calls.erase(calls.begin() + at, calls.begin() + at + n);
-                 },
-                 best, fails);
+      DropRuns([b](Session& s) -> std::vector<Call>& { return s.browsers[b].calls; }, best, fails);
       for (auto simpler : {+[](BrowserPlan& p) { p.serviceThread = false; },
                            +[](BrowserPlan& p) { p.seeded = false; },
                            +[](BrowserPlan& p) { p.hostAsMaName = false; }}) {
@@ -92,20 +85,14 @@ Session Shrink(const Session& failing, const std::string& what) {
       }
     }
     // Items found by row must stay dense from 0: only their last extents go.
-    if (best.item.needsRows()) {
-      while (!best.item.extents.empty()) {
-        Session candidate = best;
-        candidate.item.extents.pop_back();
-        if (!fails(candidate)) break;
-        best = std::move(candidate);
-      }
-    } else {
-      DropChunks([](const Session& s) { return s.item.extents.size(); },
-                 [](Session& s, std::size_t at, std::size_t n) {
-                   s.item.extents.erase(s.item.extents.begin() + at,
-                                        s.item.extents.begin() + at + n);
-                 },
-                 best, fails);
+    while (best.item.needsRows() && !best.item.extents.empty()) {
+      Session candidate = best;
+      candidate.item.extents.pop_back();
+      if (!fails(candidate)) break;
+      best = std::move(candidate);
+    }
+    if (!best.item.needsRows()) {
+      DropRuns([](Session& s) -> std::vector<Extent>& { return s.item.extents; }, best, fails);
     }
   }
   return best;
@@ -119,13 +106,8 @@ void PrintReproducer(const Session& session, unsigned long long sessionIndex) {
       "  shrunk reproducer of session %llu (SWEEP_REPLAY=%llu replays it whole):\n"
       "  item %s: %s\n  catalogue (tool lines: PATH EXTENT AFILEID AFILEVALUE EMPTY NAME):\n",
       sessionIndex, session.seed, kItemPath, ItemTitle(session.item).c_str());
-  const std::string lines = CatalogueLines(session.item);
-  for (std::size_t at = 0, end; at < lines.size(); at = end + 1) {
-    end = lines.find('\n', at);
-    std::fprintf(stderr, "    %s\n", lines.substr(at, end - at).c_str());
-  }
-  std::fprintf(stderr, "  browsers, one after another, each with its calls:\n%s",
-               transcript.c_str());
+  std::fprintf(stderr, "%s  browsers, one after another, each with its calls:\n%s",
+               CatalogueLines(session.item, "    ").c_str(), transcript.c_str());
 }
 
 }  // namespace sweep

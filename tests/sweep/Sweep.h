@@ -35,7 +35,7 @@ struct Item {
   // Type 81 over V2 is found by row, which only an item numbered densely
   // from 0 answers right; an item with holes is browsed over V1 only.
   bool dense = false;
-  unsigned long long ceiling = 0;  // lookups stay below: names stop ordering there
+  unsigned long long ceiling = 0;  // extents stay below: names stop ordering there
   std::vector<Extent> extents;     // ascending
 
   const Extent* find(unsigned long long number) const;
@@ -45,7 +45,7 @@ struct Item {
 Item DrawItem(std::mt19937_64& random);
 std::string ItemTitle(const Item& item);
 // The item as the tool's catalogue lines.
-std::string CatalogueLines(const Item& item);
+std::string CatalogueLines(const Item& item, const std::string& indent);
 // A number to look up: mostly the item's extents and their neighbours.
 unsigned long long PickExtent(const Item& item, std::mt19937_64& random);
 
@@ -92,11 +92,10 @@ struct Session {
 Session DrawSession(unsigned long long seed);
 std::string DescribeBrowser(const BrowserPlan& plan);
 
-// What a replay saw.
+// What a replay saw. A wrong answer's class is what was wrong, on which
+// route, after which faults: for counting them.
 struct Wrong {
-  std::size_t browser = 0, call = 0;
-  std::string what;   // the kind of wrong answer, e.g. "GetAFInfo not-found for a present extent"
-  std::string klass;  // what, the route and the faults that had fired: for counting classes
+  std::string what, klass;
 };
 struct Outcome {
   std::map<std::string, unsigned long long> answers;  // by kind
@@ -104,21 +103,20 @@ struct Outcome {
   std::vector<Wrong> wrong;
 };
 
-// Replays the session against a freshly reset index service. With
-// `transcript`, writes every call, its answer and each wrong answer.
+// Replays the session against a freshly reset index service; with
+// `transcript`, writes every call, its answer and what was wrong with it.
 Outcome Run(const Session& session, std::string* transcript);
 
-// What a browser has been told and shown, to judge its answers (Checking.cpp).
+// What a browser was built on and what faults reached it, to judge its
+// answers (Checking.cpp). Each judging call returns what is wrong, or "".
 class Judge {
  public:
   Judge(const Item& item, const BrowserPlan& plan, const std::string& seedBlock);
-  // Called around each library call, so that the faults the index used up
-  // are known: a fault armed but never reached excuses nothing.
   void arm(const Fault& fault);
-  void beforeCall();
+  // After each call that may browse: the index's counts say which armed
+  // faults it reached, since one never reached excuses nothing.
   void afterCall();
 
-  // Each returns what is wrong with the answer, or nothing.
   std::string lookup(unsigned long long extent, unsigned long long rangeStart, int result,
                      unsigned long long afileId, unsigned long long afileValue);
   std::string empty(unsigned long long extent, bool answer) const;
@@ -130,23 +128,22 @@ class Judge {
  private:
   const Item& item_;
   const BrowserPlan& plan_;
-  std::set<unsigned long long> seeded_, brought_;
-  // Each armed fault with the calls it has left.
-  std::vector<std::pair<Fault, int>> initRules_, browseRules_, scriptRules_;
+  std::set<unsigned long long> seeded_, brought_;  // brought: by a browse, with its flag
+  std::vector<std::pair<Fault, int>> initRules_, browseRules_, scriptRules_;  // calls left
   std::set<std::string> fired_;
   bool mayFail_ = false, absenceClaimed_ = false;
   unsigned long long initCount_ = 0, browseCount_ = 0;
 };
 
-// Extents of a saved block, ascending; false when it is not one.
+// The records of a saved block, ascending; false when it is not one.
 bool ReadBlock(const std::string& block, std::vector<Extent>& records);
 
-// Drops browsers, calls, catalogue entries and settings while the session
-// still gives a wrong answer of the same kind (Shrinking.cpp).
-Session Shrink(const Session& failing, const std::string& what);
-// The class of the session's first wrong answer of `what` once the faults
-// that play no part in it are dropped; `needed` is the session without them.
+// Shrinking.cpp: the session without the faults that play no part in its
+// first wrong answer of `what`, and that answer's class then; the session
+// with browsers, calls, extents and settings dropped while it still gives
+// one; the reproducer of a session.
 std::string ClassOf(const Session& failing, const std::string& what, Session& needed);
+Session Shrink(const Session& failing, const std::string& what);
 void PrintReproducer(const Session& session, unsigned long long sessionIndex);
 
 unsigned long long Mix(unsigned long long seed, unsigned long long value);
