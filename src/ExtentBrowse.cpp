@@ -1,11 +1,17 @@
 #include "extentbrowse/ExtentBrowse.h"
 
 #include "common/EBLog.h"
+#include "common/LocalClientName.h"
 #include "extentbrowse/ExtentBrowseImpl.h"
 
-std::string gEBLocalClientName;
-
-void SetLocalClientName(const std::string& name) { gEBLocalClientName = name; }
+void SetLocalClientName(const std::string& name) {
+  try {
+    gEBLocalClientName = name;
+  } catch (...) {
+    EB_LOG_NOTHROW(-1, "Setting the local client name failed; it stays [%s].",
+                   gEBLocalClientName.c_str());
+  }
+}
 
 ExtentBrowse::ExtentBrowse(SCParams& scParams, const std::string& browsePath,
                            std::iostream* cacheStream, ExtentBrowseMode mode,

@@ -40,6 +40,33 @@ TEST_F(ExtentInfoCacheTest, ACompleteBlockSeedsRecordsButNotRanges) {
   EXPECT_EQ(id, 1004u);
 }
 
+// A stream that cannot seek, as over a pipe: it gives its text once, forward.
+class ForwardOnlyBuffer : public std::streambuf {
+ public:
+  explicit ForwardOnlyBuffer(std::string text) : text_(std::move(text)) {
+    setg(&text_[0], &text_[0], &text_[0] + text_.size());
+  }
+
+ private:
+  std::string text_;
+};
+
+// Blocks of several items kept back to back in one stream each seed their
+// own browser, however far ahead a reader could have read.
+TEST_F(ExtentInfoCacheTest, BlocksBackToBackOnAStreamThatCannotSeekSeedABrowserEach) {
+  std::string second = kStart;
+  for (int extent = 0; extent < 20000; ++extent) {
+    second += std::to_string(extent) + " 7 " + std::to_string(extent) + "\n";
+  }
+  ForwardOnlyBuffer buffer(kStart + "1 2 3\n" + kEnd + second + kEnd + "4 5 6\n");
+  std::iostream stream(&buffer);
+  EXPECT_EQ(MapOf(*Seeded(stream)), (std::vector<MapRecord>{{1, 2, 3}}));
+  EXPECT_EQ(MapOf(*Seeded(stream)).size(), 20000u);
+  std::string rest;
+  std::getline(stream, rest);
+  EXPECT_EQ(rest, "4 5 6");
+}
+
 TEST_F(ExtentInfoCacheTest, IncompleteOrMalformedBlocksLeaveTheMapEmptyAndTheStreamAtTheBlock) {
   // No end marker, a line too long to read, and any line the writer never
   // produces: damage, not a record.

@@ -2,6 +2,7 @@
 // request forms, every way a page travels, and the failure paths.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <functional>
 #include <random>
@@ -207,7 +208,9 @@ TEST_F(LookupTest, PageSizesOf2To32AndMoreAskForEverythingInsteadOfWrapping) {
 
 // Each failure fails its lookup and every later browsing lookup of the
 // browser, records no range for the page it spoiled, and leaves the next
-// browse to a new client, whose pages are recorded and found again.
+// browse to a new client, whose pages are recorded and found again. A
+// browse that returns without the index's answer is one of them, on every
+// path: "not found" would tell a restore there is no data.
 TEST_F(LookupTest, AFailureFailsTheBrowserButLaterPagesStillCount) {
   AddItem("/f", 0, 300);
   const auto script = [this](std::vector<Kind> responses) -> std::function<void()> {
@@ -218,6 +221,8 @@ TEST_F(LookupTest, AFailureFailsTheBrowserButLaterPagesStillCount) {
       [this] { index().failInitialize(1); },
       [this] { index().failBrowse(1, false, 1); },
       [this] { index().failBrowse(1, true, 1); },
+      [this] { index().failBrowse(0, false, 1); },  // success, having delivered nothing
+      script({Kind::Of(Kind::kPage)}),              // a page, but no END
       script({Kind::Of(Kind::kNoBrowseResult), end}),
       script({Kind::Of(Kind::kNoDataList), end}),
       script({Kind::Of(Kind::kNull), end}),
@@ -225,19 +230,28 @@ TEST_F(LookupTest, AFailureFailsTheBrowserButLaterPagesStillCount) {
       script({Kind::Error(7), end}),
       script({Kind::Of(Kind::kPage), Kind::Error(9), end}),
   };
-  for (std::size_t i = 0; i < faults.size(); ++i) {
-    log->clear();
-    index().clearRecords();
-    auto browser = MakeBrowser(0, "/f", 100);
-    faults[i]();
-    EXPECT_EQ(Lookup(*browser, 10), EB_BROWSE_FAILED) << i;
-    EXPECT_TRUE(log->contains("Browse() failed. [/f]")) << i;
-    EXPECT_TRUE(RecordedRanges(log).empty()) << i;
-    EXPECT_EQ(Lookup(*browser, 150), EB_BROWSE_FAILED) << i;
-    EXPECT_EQ(RecordedRanges(log), (Ranges{{150, 249}})) << i;
-    EXPECT_EQ(index().initializeCalls().size(), 2u) << i;
-    ExpectFound(*browser, 150);
+  enum Path { kV2, kV1Remote, kV1InProcess };
+  for (const Path path : {kV2, kV1Remote, kV1InProcess}) {
+    index().setProtocol(path == kV2 ? ebindex::Protocol::V2 : ebindex::Protocol::V1);
+    SetLocalClientName(path == kV1InProcess ? "localhost" : "elsewhere");
+    for (std::size_t i = 0; i < faults.size(); ++i) {
+      const std::string what = "path " + std::to_string(path) + ", fault " + std::to_string(i);
+      log->clear();
+      index().clearRecords();
+      auto browser = MakeBrowser(0, "/f", 100);
+      faults[i]();
+      EXPECT_EQ(Lookup(*browser, 10), EB_BROWSE_FAILED) << what;
+      EXPECT_TRUE(log->contains("Browse() failed. [/f]")) << what;
+      EXPECT_TRUE(RecordedRanges(log).empty()) << what;
+      EXPECT_EQ(Lookup(*browser, 150), EB_BROWSE_FAILED) << what;
+      EXPECT_EQ(RecordedRanges(log), (Ranges{{150, 249}})) << what;
+      EXPECT_EQ(index().initializeCalls().size(), 2u) << what;
+      ExpectFound(*browser, 150);
+      // Found if the spoiled page delivered it, else failed again; never "not found".
+      EXPECT_NE(Lookup(*browser, 10), EB_EXTENT_NOT_FOUND) << what;
+    }
   }
+  SetLocalClientName("");
 }
 
 // Browses whose ranges the browsed-range set cannot keep beside the ones it
@@ -289,32 +303,50 @@ TEST_F(LookupTest, EveryLookupGetsTheIndexsAnswerWhenItsRangeCannotBeKept) {
   }
 }
 
-TEST_F(LookupTest, AnExceptionInsideABrowseFailsItWithoutLeavingTheLibrary) {
-  // A host's writer that throws while the request is being built.
+// A host's writer may throw on any line, on the caller's thread or the
+// service's: nothing leaves the library or reaches the service, nothing is
+// left held, and no answer is wrong.
+TEST_F(LookupTest, AWriterThatThrowsOnAnyLineFailsAtMostTheCallItWasIn) {
   class ThrowingWriter : public CCaptureLogWriter {
    public:
-    ThrowingWriter() : CCaptureLogWriter(4) {}
+    explicit ThrowingWriter(int throwAt) : CCaptureLogWriter(5), throwAt_(throwAt) {}
+    bool threw() const { return written_ >= throwAt_; }
 
    protected:
     void writeLine(int level, const char* function, int line, const std::string& message) override {
-      if (message.rfind("My BrowseReq [", 0) == 0) throw std::runtime_error("log disk full");
+      if (++written_ == throwAt_) throw std::runtime_error("log disk full");
       CCaptureLogWriter::writeLine(level, function, line, message);
     }
+
+   private:
+    const int throwAt_;
+    std::atomic<int> written_{0};
   };
   AddItem("/f", 0, 10);
-  auto browser = MakeBrowser(0, "/f");
-  const boost::shared_ptr<CLogWriterInterface> previous = g_ptrLogWriter;
-  const boost::shared_ptr<ThrowingWriter> throwing(new ThrowingWriter());
-  g_ptrLogWriter = throwing;
-  EXPECT_EQ(Lookup(*browser, 1), EB_BROWSE_FAILED);
-  EXPECT_EQ(browser->OpenEnum(), nullptr);
-  g_ptrLogWriter = previous;
-  EXPECT_EQ(throwing->count("Browse() threw: log disk full"), 2u);
-  // Nothing was left held: the next enumeration browses and opens.
-  void* handle = browser->OpenEnum();
-  ASSERT_NE(handle, nullptr);
-  browser->CloseEnum(handle);
-  ExpectFound(*browser, 3);
+  for (const bool serviceThread : {false, true}) {
+    index().setDeliverOnServiceThread(serviceThread);
+    for (int throwAt = 1;; ++throwAt) {
+      auto browser = MakeBrowser(0, "/f", 5);
+      const boost::shared_ptr<CLogWriterInterface> previous = g_ptrLogWriter;
+      const boost::shared_ptr<ThrowingWriter> throwing(new ThrowingWriter(throwAt));
+      g_ptrLogWriter = throwing;
+      const ExtentBrowseResult looked = Lookup(*browser, 3);
+      std::vector<unsigned long long> listed;
+      if (void* handle = browser->OpenEnum()) {
+        unsigned long long extent = 0;
+        bool empty = false;
+        while (browser->EnumExtent(handle, extent, empty)) listed.push_back(extent);
+        browser->CloseEnum(handle);
+      }
+      browser.reset();
+      g_ptrLogWriter = previous;
+      const std::string what = std::to_string(throwAt) + (serviceThread ? " on the service" : "");
+      EXPECT_TRUE(looked == EB_BROWSE_FAILED ||
+                  (looked == EB_EXTENT_FOUND && afileValue == 2003)) << what;
+      EXPECT_TRUE(listed.empty() || listed.size() == 10) << what;
+      if (!throwing->threw()) break;  // every line of the calls has thrown once
+    }
+  }
 }
 
 TEST_F(LookupTest, TheFacadeAsksForNamesAndAGuidReachesOnlyRequestsBuiltAfterIt) {
@@ -352,6 +384,7 @@ TEST_F(LookupTest, TheFacadeAsksForNamesAndAGuidReachesOnlyRequestsBuiltAfterIt)
 TEST_F(LookupTest, EveryStepOfALookupCountsOnce) {
   AddItem("/f", 0, 10);
   auto browser = MakeBrowser(0, "/f");
+  LogEBPerfcounters();  // failed lookups elsewhere leave WaitForBrowseComplete running
   const std::vector<ThrdPerfCounter::Snapshot> before = gEbPerfCounter->snapshot();
   ExpectFound(*browser, 3);  // a miss: one browse of one data response and the end
   ExpectFound(*browser, 4);  // a hit

@@ -27,7 +27,7 @@ TEST(PathHelpersTest, OnlyVirtualServerPathsGetABackslashForEverySlash) {
   EXPECT_FALSE(TransformPath(path, nullptr));
 }
 
-TEST(PathHelpersTest, RealNamesFollowTheFirstSeparatorAndRunsShrinkToOne) {
+TEST(PathHelpersTest, RealNamesFollowTheFirstSeparator) {
   const std::pair<std::string, std::string> names[] = {
       {"plain", "plain"}, {"abc\x12xyz", "xyz"}, {"abc\x12", ""}, {"\x12" "first", "first"},
       {"a\x12" "b\x12" "c", "b\x12" "c"}, {"", ""}};
@@ -35,13 +35,6 @@ TEST(PathHelpersTest, RealNamesFollowTheFirstSeparatorAndRunsShrinkToOne) {
     std::string out = "previous content";
     GetRealName(item, out);
     EXPECT_EQ(out, real);
-  }
-  const char* runs[][3] = {{"//a///b/c//", "/", "/a/b/c/"}, {"aabb", "/", "aabb"},
-                           {"aabb", "a", "abb"}, {"", "/", ""}};
-  for (const auto& run : runs) {
-    std::string text = run[0];
-    RemoveDuplicates(text, run[1][0]);
-    EXPECT_EQ(text, run[2]) << run[0];
   }
 }
 

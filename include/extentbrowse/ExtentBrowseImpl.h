@@ -75,9 +75,12 @@ class EB_EXPORT ExtentBrowseImpl {
   bool OnBrowseCompletionCallBack(const std::string& pageName, ExtentBrowseResult status);
 
   // Sends one page request and returns once every response was processed:
-  // 0 on success, -1 when the browse client failed to initialise, otherwise
-  // the browse client's failure. A `rangeStart` other than all ones asks for
-  // an extent range instead (BrowseFSExtent). Call with browseSemaphore held.
+  // -1 when the browse client failed to initialise, otherwise what the
+  // browse returned. Zero alone is not an answer: a browse has answered only
+  // when its responses held the END response or the "not in the backup"
+  // answer, which StartBrowse and OpenEnum check. A `rangeStart` other than
+  // all ones asks for an extent range instead (BrowseFSExtent). Call with
+  // browseSemaphore held.
   int Browse(const std::string& startExtentName, unsigned int copyPrecedence,
              unsigned int pageSize, unsigned long long pagingOffset,
              unsigned long long rangeStart, const std::string& maName);
@@ -86,10 +89,13 @@ class EB_EXPORT ExtentBrowseImpl {
                      unsigned long long rangeStart, const std::string& maName);
 
   // Called by the response object for every response of a browse, on the
-  // browse service's thread.
+  // browse service's thread. Nothing thrown inside leaves them: a response
+  // that cannot be processed fails the browse.
   bool IdxBrowseClientProcessRespCallback(CNMessageBase* message);
   bool IdxBrowseClientProcessRespCallback(databrowse::BrowseResponse* response);
 
+  // Setters of the browse in progress's state. The browser's own browses
+  // reset all of it at once when they start.
   void setStartExtentNotFound(bool value);
   void resetReturnedStartExtent();
 
@@ -99,27 +105,85 @@ class EB_EXPORT ExtentBrowseImpl {
   EBExtentNameConverter* GetExtentNameConverter() const { return converter; }
 
  private:
+  // A request made ready by one of the two request forms, for the one send
+  // path (src/browser/OutgoingPage.h).
+  struct OutgoingPage;
+  // What one browse learns. Reset when the browse starts; written by the
+  // response callbacks on the browse service's thread while the request is
+  // out; read by the browse's completion on the calling thread once the
+  // request has returned. Hence the atomics.
+  struct BrowseState {
+    // What the browse asks for: a page of names from the page's own extent,
+    // or an extent range that holds that extent or leaves it out. Calling
+    // thread, at the start.
+    enum class Page { kNamePaged, kRangeHoldingExtent, kRangeMissingExtent };
+    Page page = Page::kNamePaged;
+    // Service thread: set by the index's "not in the backup" answer,
+    // cleared by every other response that is not an end response.
+    std::atomic<bool> startExtentNotFound{false};
+    // Service thread: the END response or the "not in the backup" answer
+    // arrived. A browse without either was never answered, whatever its
+    // call returned.
+    std::atomic<bool> answered{false};
+    // Service thread: a response of this browse failed.
+    std::atomic<bool> responseFailed{false};
+    // Service thread: a response of this browse carried items.
+    std::atomic<bool> itemsReceived{false};
+    // Calling thread: emptied at the start; nothing reads it, but it is
+    // part of the browser's interface.
+    std::string returnedStartExtent;
+
+    void Reset(Page kind);
+  };
+
   void LoadExtentInfo();
-  // Sends one request with the per-browse flags cleared, catching anything
-  // thrown on the way; false when the request or any of its responses
-  // failed. Call with browseSemaphore held.
-  bool SendBrowse(const std::string& startName, unsigned int pageSize,
+  // The lookup itself; GetAFInfo keeps anything it throws inside the
+  // library.
+  ExtentBrowseResult LookUp(unsigned long long extentNumber, unsigned long long& afileId,
+                            unsigned long long& afileValue, unsigned long long rangeStart);
+  // Sends one request with the per-browse state reset, catching anything
+  // thrown on the way; false when the request failed, a response failed or
+  // the index never answered. Call with browseSemaphore held.
+  bool SendBrowse(BrowseState::Page page, const std::string& startName, unsigned int pageSize,
                   unsigned long long pagingOffset, unsigned long long rangeStart,
                   const std::string& host);
+  // The two request forms: each readies its browse client for one page,
+  // logging as `caller`.
+  OutgoingPage PrepareNamePagedRequest(const std::string& startExtentName,
+                                       unsigned int copyPrecedence, unsigned int pageSize,
+                                       unsigned long long pagingOffset,
+                                       const std::string& maName, const char* caller);
+  OutgoingPage PrepareExtentRangeRequest(const std::string& startExtentName,
+                                         unsigned int copyPrecedence, unsigned int pageSize,
+                                         unsigned long long pagingOffset,
+                                         unsigned long long rangeStart,
+                                         const std::string& maName, const char* caller);
+  // The one send path: a V2 request, a V1 request through its browse host,
+  // or a V1 request answered in process. 0 on success, -1 when the client
+  // failed to initialise, otherwise the failure the browse returned.
+  int SendPage(OutgoingPage& page);
+  // A browse that threw before it could be judged: failed, with its clients
+  // dropped as for any failed browse.
+  void FailBrowseThatThrew(const char* what) noexcept;
   // A response-level failure: sticky for the browser, and for the browse in
   // progress so that it records no range.
-  void MarkResponseFailure();
+  void MarkResponseFailure() noexcept;
+  bool FailResponseThatThrew() noexcept;
 
   EBExtentNameConverter* converter;
   int extentNameLength;
   bool enumerationDone;
-  ExtentMap::iterator enumCursor;
+  // The enumeration's cursor is the next extent number to hand out, found
+  // again at each step: a B-tree iterator would not survive a record
+  // inserted in between, as a lookup on the enumerating thread may do.
+  unsigned long long enumCursor;
+  bool enumEnded;  // the last extent has been handed out
   boost::shared_ptr<IdxBrowseClient> idxBrowseClient;
   boost::shared_ptr<IdxBrowseClient> fsIdxBrowseClient;
   boost::shared_ptr<BrowseRequestHandler> browseRequestHandler;
   SCParams scParams;
   std::string backupSetGuid;
-  ExtentBrowseMode mode;
+  ExtentBrowseMode mode;  // stored for the caller; nothing reads it
   unsigned long long pageSize;
   VolumeCtxt volumeCtxt;
   bool cacheComplete;
@@ -128,24 +192,14 @@ class EB_EXPORT ExtentBrowseImpl {
   int latestErrorCode;
   std::string latestErrorText;
   bool browseOptionFlag;
-  std::atomic<bool> startExtentNotFound;  // written on the service's thread
-  std::atomic<bool> ownerRemoved;         // written by the destructor
+  std::atomic<bool> ownerRemoved;  // written by the destructor
   ZelSemaphore browseSemaphore;
   unsigned int copyPrecedence;
   std::string maName;
   TdfsIdxBrowseClientResp* browseResp;
-  std::string returnedStartExtent;
-  // Per browse, cleared when a browse starts: a response of the browse
-  // failed; a response of the browse carried items.
-  std::atomic<bool> responseFailedInBrowse;
-  std::atomic<bool> itemsReceivedInBrowse;
-  // What the browse in progress asks for: a page of names from the page's
-  // own extent, or an extent range that holds that extent or leaves it out.
-  // Set when the browse starts, read by its completion on the same thread.
-  enum class PageKind { kNamePaged, kRangeHoldingExtent, kRangeMissingExtent };
-  PageKind currentPage;
-  // Some response has carried an item, so the converter has read one of the
-  // index's own names and knows the item's naming scheme.
+  BrowseState browse;  // the browse in progress, or the last one
+  // Service thread: some response has carried an item, so the converter
+  // has read one of the index's own names and knows the item's scheme.
   std::atomic<bool> itemNameRead;
 };
 

@@ -12,25 +12,20 @@
 
 // Ordered by extent number. A B-tree holds a record in about 38 bytes where
 // a node-per-entry map takes 80, and finds faster at millions of extents.
-//
-// Its iterators do not survive an insertion. The one iterator kept across
-// calls is the enumeration cursor, and it is safe because the enumeration
-// holds extentMapLock from OpenEnum, which sets the cursor, to CloseEnum:
-// every writer (response processing, the cache load) takes that lock
-// first, so nothing inserts while the cursor lives. The cursor is set
-// afresh by every OpenEnum and never read outside an open enumeration.
+// Its iterators do not survive an insertion, so none is kept across calls.
 typedef absl::btree_map<unsigned long long, AFileInfoInternal> ExtentMap;
 
-// Thread-safety: extentMap is read and written only under extentMapLock.
-// browseFailed is written by response processing on the browse service's
-// thread and read by lookups on callers' threads, hence atomic. browseDone and
-// lastItemName are written inside a browse and read after it has returned.
+// What outlives one browse. Thread-safety: extentMap is read and written
+// only under extentMapLock. browseFailed is written by response processing
+// on the browse service's thread and read by lookups on callers' threads,
+// hence atomic. browseDone and lastItemName are written inside a browse (the
+// name on the service's thread) and read after it has returned.
 struct EB_EXPORT VolumeCtxt {
   std::string browsePath;
   ZelEvent completionEvent;  // kept for the platform's sake; never signalled
   ZelCriticalSection extentMapLock;
   ExtentMap extentMap;
-  bool browseDone = false;
+  bool browseDone = false;  // set by every completion; nothing reads it
   std::atomic<bool> browseFailed{false};  // sticky: never cleared once set
   std::string lastItemName;
 

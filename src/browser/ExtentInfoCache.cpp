@@ -88,33 +88,47 @@ char* WriteRecordLine(char* out, unsigned long long extentNumber, const AFileInf
   return out;
 }
 
-}  // namespace
+// The lines of one block, in the order they are read.
+class BlockLines {
+ public:
+  explicit BlockLines(ExtentMap& map) : map_(map) {}
 
-void ExtentBrowseImpl::LoadExtentInfo() {
-  std::iostream& stream = *cacheStream;
-  PlainStreamScope plain(stream);
-  // The block begins at its marker, past any blanks before it, so that a
-  // later save writes over the block and not over the caller's line break.
-  stream >> std::ws;
-  if (stream.eof()) stream.clear();  // nothing here yet: a block goes at the end
-  cacheStartPos = stream.tellg();
-  std::string word;
-  stream >> word;
+  enum Verdict { kMore, kComplete, kCut };
 
-  CSecWrapper guard(volumeCtxt.extentMapLock);
-  if (word != kStartMarker) {
-    stream.clear();
-    return;
+  // A line without its line feed.
+  Verdict Take(const char* line, std::size_t length) {
+    if (length >= kLineBufferSize) return kCut;
+    if (length == 0) return kMore;
+    if (length == sizeof kEndMarker - 1 && std::memcmp(line, kEndMarker, length) == 0) {
+      return kComplete;
+    }
+    // A damaged line ends the block as cut short, rather than storing a
+    // record made of whatever could be read from it.
+    if (!ParseRecordLine(line, length, extentNumber_, record_)) return kCut;
+    // Blocks are written in ascending order, so the end is the usual place.
+    if (map_.empty() || map_.rbegin()->first < extentNumber_) {
+      map_.emplace_hint(map_.end(), extentNumber_, record_);
+    } else {
+      map_[extentNumber_] = record_;
+    }
+    lastScanned_ = extentNumber_;
+    return kMore;
   }
 
-  ExtentMap& map = volumeCtxt.extentMap;
-  unsigned long long extentNumber = 0;
-  unsigned long long lastScanned = 0;
-  AFileInfoInternal record;
-  bool complete = false;
-  // The block is read a chunk at a time and parsed in place: a line at a
-  // time through the stream costs more than the parsing. Lines keep their
-  // limit of 1023 characters.
+  unsigned long long lastScanned() const { return lastScanned_; }
+
+ private:
+  ExtentMap& map_;
+  unsigned long long extentNumber_ = 0;
+  unsigned long long lastScanned_ = 0;
+  AFileInfoInternal record_;
+};
+
+// Reads the block a chunk at a time and parses it in place: a line at a
+// time through the stream costs more than the parsing. Leaves the stream
+// just past the end marker's line, as a reader of lines would, by seeking
+// back over what it read beyond.
+bool ReadChunked(std::iostream& stream, BlockLines& lines) {
   std::unique_ptr<char[]> buffer(new char[kReadChunk]);
   std::size_t begin = 0;  // the unparsed bytes are [begin, end)
   std::size_t end = 0;
@@ -124,7 +138,7 @@ void ExtentBrowseImpl::LoadExtentInfo() {
     const char* newline = static_cast<const char*>(std::memchr(start, '\n', end - begin));
     if (newline == nullptr) {
       // A line too long for a reader of 1023-character lines cuts the block.
-      if (end - begin >= kLineBufferSize) break;
+      if (end - begin >= kLineBufferSize) return false;
       if (!streamEnded) {
         std::memmove(buffer.get(), start, end - begin);
         end -= begin;
@@ -135,42 +149,69 @@ void ExtentBrowseImpl::LoadExtentInfo() {
         streamEnded = got == 0 || !stream.good();
         continue;
       }
-      if (begin == end) break;  // the stream ended before the end marker
-      newline = buffer.get() + end;  // a last line without its line feed
+      if (begin == end) return false;  // the stream ended before the end marker
+      newline = buffer.get() + end;    // a last line without its line feed
     }
     const std::size_t length = static_cast<std::size_t>(newline - start);
     begin += length + (newline < buffer.get() + end ? 1 : 0);
-    if (length >= kLineBufferSize) break;
-    if (length == 0) continue;
-    if (length == sizeof kEndMarker - 1 && std::memcmp(start, kEndMarker, length) == 0) {
-      complete = true;
-      break;
+    const BlockLines::Verdict verdict = lines.Take(start, length);
+    if (verdict == BlockLines::kCut) return false;
+    if (verdict == BlockLines::kComplete) {
+      stream.clear();
+      if (begin < end) stream.seekg(-static_cast<std::streamoff>(end - begin), std::ios::cur);
+      return true;
     }
-    // A damaged line ends the block as cut short, rather than storing a
-    // record made of whatever could be read from it.
-    if (!ParseRecordLine(start, length, extentNumber, record)) break;
-    // Blocks are written in ascending order, so the end is the usual place.
-    if (map.empty() || map.rbegin()->first < extentNumber) {
-      map.emplace_hint(map.end(), extentNumber, record);
-    } else {
-      map[extentNumber] = record;
-    }
-    lastScanned = extentNumber;
+  }
+}
+
+// A stream that cannot seek back (a pipe) is read a line at a time, so that
+// nothing past the end marker's line is taken from it: a caller may keep
+// the next item's block behind this one.
+bool ReadLineByLine(std::iostream& stream, BlockLines& lines) {
+  char line[kLineBufferSize];
+  while (stream.good()) {
+    stream.getline(line, sizeof line);
+    // The stream ended, or a line longer than 1023 characters cut the block.
+    if (stream.fail()) return false;
+    const BlockLines::Verdict verdict = lines.Take(line, std::strlen(line));
+    if (verdict != BlockLines::kMore) return verdict == BlockLines::kComplete;
+  }
+  return false;
+}
+
+}  // namespace
+
+void ExtentBrowseImpl::LoadExtentInfo() {
+  std::iostream& stream = *cacheStream;
+  PlainStreamScope plain(stream);
+  // The block begins at its marker, past any blanks before it, so that a
+  // later save writes over the block and not over the caller's line break.
+  stream >> std::ws;
+  if (stream.eof()) stream.clear();  // nothing here yet: a block goes at the end
+  cacheStartPos = stream.tellg();
+  const bool canSeekBack = cacheStartPos != std::streampos(-1);
+  std::string word;
+  stream >> word;
+
+  CSecWrapper guard(volumeCtxt.extentMapLock);
+  if (word != kStartMarker) {
+    stream.clear();
+    return;
   }
 
+  BlockLines lines(volumeCtxt.extentMap);
+  const bool complete = canSeekBack ? ReadChunked(stream, lines) : ReadLineByLine(stream, lines);
   stream.clear();
   if (complete) {
     cacheComplete = true;
-    // Leave the stream just past the end marker, as a reader of lines would.
-    if (begin < end) stream.seekg(-static_cast<std::streamoff>(end - begin), std::ios::cur);
-  } else {
+  } else if (canSeekBack) {
     stream.seekg(cacheStartPos);
   }
   stream.clear();
-  converter->ExtentNumToName(lastScanned, volumeCtxt.lastItemName);
+  converter->ExtentNumToName(lines.lastScanned(), volumeCtxt.lastItemName);
 }
 
-bool ExtentBrowseImpl::SaveExtentInfo(std::iostream* stream) {
+bool ExtentBrowseImpl::SaveExtentInfo(std::iostream* stream) try {
   if (stream == nullptr) stream = cacheStream;
   if (stream == nullptr) return false;
 
@@ -183,7 +224,11 @@ bool ExtentBrowseImpl::SaveExtentInfo(std::iostream* stream) {
   bool written = false;
   {
     PlainStreamScope plain(*stream);
-    stream->seekg(cacheStartPos);
+    // A stream that cannot seek (a pipe), or a block read from one, has no
+    // place to go back to: the block goes where the stream stands.
+    if (cacheStartPos != std::streampos(-1) && stream->tellg() != std::streampos(-1)) {
+      stream->seekg(cacheStartPos);
+    }
     *stream << kStartMarker << std::endl;
     // Formatted here rather than by the stream, so that the caller's
     // locale and number flags cannot change what a reader will see.
@@ -203,4 +248,7 @@ bool ExtentBrowseImpl::SaveExtentInfo(std::iostream* stream) {
   }
   if (!written) EB_LOG(-1, "Writing the extent info block to the iostream failed.");
   return written;
+} catch (...) {
+  EB_LOG_NOTHROW(-1, "Writing the extent info block failed: %s", ThrownText());
+  return false;
 }

@@ -1,5 +1,4 @@
 // Construction, destruction and the small accessors of the browser.
-#include <exception>
 #include <iostream>
 #include <memory>
 
@@ -19,7 +18,8 @@ ExtentBrowseImpl::ExtentBrowseImpl(SCParams& scParams, const std::string& browse
     : converter(nullptr),
       extentNameLength(extentNameLength),
       enumerationDone(false),
-      enumCursor(),
+      enumCursor(0),
+      enumEnded(true),
       scParams(scParams),
       mode(mode),
       pageSize(pageSize),
@@ -29,19 +29,12 @@ ExtentBrowseImpl::ExtentBrowseImpl(SCParams& scParams, const std::string& browse
       cacheStartPos(0),
       latestErrorCode(0),
       browseOptionFlag(browseOptionFlag),
-      startExtentNotFound(false),
       ownerRemoved(false),
       browseSemaphore(1),
       copyPrecedence(copyPrecedence),
       maName(maName),
       browseResp(nullptr),
-      responseFailedInBrowse(false),
-      itemsReceivedInBrowse(false),
-      currentPage(PageKind::kNamePaged),
       itemNameRead(false) {
-  // An enumeration cursor that points nowhere until the first OpenEnum.
-  enumCursor = volumeCtxt.extentMap.end();
-
   InitializeEBPerfCounters();
 
   // Both are owned by the browser only once both exist, so that a failure
@@ -57,8 +50,8 @@ ExtentBrowseImpl::ExtentBrowseImpl(SCParams& scParams, const std::string& browse
     // and browses, instead of failing to exist.
     try {
       LoadExtentInfo();
-    } catch (const std::exception& error) {
-      EB_LOG(-1, "Reading the extent info block failed: %s", error.what());
+    } catch (...) {
+      EB_LOG_NOTHROW(-1, "Reading the extent info block failed: %s", ThrownText());
       cacheComplete = false;
     }
   }
@@ -71,12 +64,12 @@ ExtentBrowseImpl::ExtentBrowseImpl(SCParams& scParams, const std::string& browse
 }
 
 ExtentBrowseImpl::~ExtentBrowseImpl() {
-  EB_LOG(4, "ExtentBrowseImpl destructor going to wait for any browse thread to complete.");
+  EB_LOG_NOTHROW(4, "ExtentBrowseImpl destructor going to wait for any browse thread to complete.");
   ownerRemoved = true;
   browseSemaphore.wait();
   delete browseResp;
   browseResp = nullptr;
-  EB_LOG(4, "ExtentBrowseImpl destructor completed");
+  EB_LOG_NOTHROW(4, "ExtentBrowseImpl destructor completed");
   browseSemaphore.release(1);
   delete converter;
 }
@@ -86,8 +79,24 @@ int ExtentBrowseImpl::GetLatestErrorInfo(std::string& text) {
   return latestErrorCode;
 }
 
-void ExtentBrowseImpl::SetBackupSetGuid(const std::string& guid) { backupSetGuid = guid; }
+void ExtentBrowseImpl::SetBackupSetGuid(const std::string& guid) {
+  try {
+    backupSetGuid = guid;
+  } catch (...) {
+    EB_LOG_NOTHROW(-1, "Setting the backup set GUID failed; requests keep the one they had.");
+  }
+}
 
-void ExtentBrowseImpl::setStartExtentNotFound(bool value) { startExtentNotFound = value; }
+void ExtentBrowseImpl::setStartExtentNotFound(bool value) { browse.startExtentNotFound = value; }
 
-void ExtentBrowseImpl::resetReturnedStartExtent() { returnedStartExtent.clear(); }
+void ExtentBrowseImpl::resetReturnedStartExtent() { browse.returnedStartExtent.clear(); }
+
+void ExtentBrowseImpl::BrowseState::Reset(Page kind) {
+  page = kind;
+  // Until a response says otherwise, the start extent is taken as not found.
+  startExtentNotFound = true;
+  answered = false;
+  responseFailed = false;
+  itemsReceived = false;
+  returnedStartExtent.clear();
+}

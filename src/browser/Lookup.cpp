@@ -1,5 +1,4 @@
 // Extent lookup with on-demand browsing, and the browse of one page.
-#include <exception>
 #include <string>
 
 #include "ExtentNameConverter.h"
@@ -37,6 +36,20 @@ ExtentBrowseResult ExtentBrowseImpl::GetAFInfo(unsigned long long extentNumber,
                                                unsigned long long& afileId,
                                                unsigned long long& afileValue,
                                                unsigned long long rangeStart) {
+  try {
+    return LookUp(extentNumber, afileId, afileValue, rangeStart);
+  } catch (...) {
+    EB_LOG_NOTHROW(-1, "Looking up ioExtNum [%llu] failed: %s", extentNumber, ThrownText());
+  }
+  // Whatever was thrown, the extent was not answered; its outputs are as
+  // they were, since they are written only by a hit, which throws nothing.
+  return EB_BROWSE_FAILED;
+}
+
+ExtentBrowseResult ExtentBrowseImpl::LookUp(unsigned long long extentNumber,
+                                            unsigned long long& afileId,
+                                            unsigned long long& afileValue,
+                                            unsigned long long rangeStart) {
   // A page that starts at the extent's own name covers it, and so does an
   // extent range that holds it: once such a page has been browsed, the index
   // has said whether the extent exists.
@@ -105,54 +118,64 @@ bool ExtentBrowseImpl::StartBrowse(const std::string& pageName, unsigned int pag
               "removed");
     return false;
   }
-  EB_LOG(4, "Going to create browseThread");
+  try {
+    EB_LOG(4, "Going to create browseThread");
 
-  // Virtual-server requests always name their start extent in base32,
-  // whichever scheme the converter's own names use.
-  std::string requestName = pageName;
-  if (scParams.appType == EB_APP_TYPE_VIRTUAL_SERVER) {
-    char buffer[ExtentNameConverter::kMaxNameLength + 1] = {};
-    ExtentNameConverter::Extent_dec_to_base32_v2(converter->ExtentNameToNum(pageName), buffer,
-                                                 static_cast<unsigned int>(extentNameLength));
-    requestName = buffer;
+    // Virtual-server requests always name their start extent in base32,
+    // whichever scheme the converter's own names use.
+    std::string requestName = pageName;
+    if (scParams.appType == EB_APP_TYPE_VIRTUAL_SERVER) {
+      char buffer[ExtentNameConverter::kMaxNameLength + 1] = {};
+      ExtentNameConverter::Extent_dec_to_base32_v2(converter->ExtentNameToNum(pageName), buffer,
+                                                   static_cast<unsigned int>(extentNameLength));
+      requestName = buffer;
+    }
+    // An explicit range that does not hold the page's own extent answers
+    // nothing about it: whatever it brings, it must not mark that extent, or
+    // the extents after it, as browsed.
+    BrowseState::Page page = BrowseState::Page::kNamePaged;
+    if (rangeStart != kNoRangeStart) {
+      page = RangeHolds(rangeStart, pageSize, converter->ExtentNameToNum(pageName))
+                 ? BrowseState::Page::kRangeHoldingExtent
+                 : BrowseState::Page::kRangeMissingExtent;
+    }
+    const bool answered = SendBrowse(page, requestName, SaturatedPageSize(pageSize), pagingOffset,
+                                     rangeStart, maName);
+    OnBrowseCompletionCallBack(pageName, answered ? EB_BROWSE_COMPLETED : EB_BROWSE_FAILED);
+  } catch (...) {
+    FailBrowseThatThrew(ThrownText());
   }
-  // An explicit range that does not hold the page's own extent answers
-  // nothing about it: whatever it brings, it must not mark that extent, or
-  // the extents after it, as browsed.
-  if (rangeStart == kNoRangeStart) {
-    currentPage = PageKind::kNamePaged;
-  } else if (RangeHolds(rangeStart, pageSize, converter->ExtentNameToNum(pageName))) {
-    currentPage = PageKind::kRangeHoldingExtent;
-  } else {
-    currentPage = PageKind::kRangeMissingExtent;
-  }
-
-  setStartExtentNotFound(true);
-  resetReturnedStartExtent();
-  const bool sent = SendBrowse(requestName, SaturatedPageSize(pageSize), pagingOffset, rangeStart,
-                               maName);
-  OnBrowseCompletionCallBack(pageName, sent ? EB_BROWSE_COMPLETED : EB_BROWSE_FAILED);
   return true;
 }
 
-bool ExtentBrowseImpl::SendBrowse(const std::string& startName, unsigned int pageSize,
-                                  unsigned long long pagingOffset, unsigned long long rangeStart,
-                                  const std::string& host) {
-  responseFailedInBrowse = false;
-  itemsReceivedInBrowse = false;
+void ExtentBrowseImpl::FailBrowseThatThrew(const char* what) noexcept {
+  // A browse that could not be carried through has not answered: whatever
+  // it recorded before the throw came from the index, and nothing more may
+  // be taken from it.
+  EB_LOG_NOTHROW(-1, "Browse() threw: %s", what);
+  idxBrowseClient.reset();
+  browseRequestHandler.reset();
+  volumeCtxt.browseFailed = true;
+}
+
+bool ExtentBrowseImpl::SendBrowse(BrowseState::Page page, const std::string& startName,
+                                  unsigned int pageSize, unsigned long long pagingOffset,
+                                  unsigned long long rangeStart, const std::string& host) {
+  browse.Reset(page);
   int result = -1;
   try {
     result = Browse(startName, copyPrecedence, pageSize, pagingOffset, rangeStart, host);
-  } catch (const std::exception& error) {
-    // Nothing may leave the library as an exception; the reason is worth a
-    // line of its own, since the failure line cannot carry it.
-    EB_LOG(-1, "Browse() threw: %s", error.what());
   } catch (...) {
-    EB_LOG(-1, "Browse() threw: %s", "an exception that is not a std::exception");
+    // The reason is worth a line of its own, since the failure line cannot
+    // carry it.
+    EB_LOG(-1, "Browse() threw: %s", ThrownText());
   }
-  // A browse whose responses failed is as failed as one whose request did:
-  // the range it would record was never answered.
-  if (result != 0 || responseFailedInBrowse) {
+  if (result == 0 && !browse.responseFailed && !browse.answered) {
+    // Only the index's answer says what is not in the backup; a browse that
+    // returned without one must not be taken for "nothing there".
+    EB_LOG(-1, "Browse() returned without an END response or an extent-not-found answer.");
+  }
+  if (result != 0 || browse.responseFailed || !browse.answered) {
     EB_LOG(-1, "Browse() failed. [%s]", volumeCtxt.browsePath.c_str());
     return false;
   }
@@ -171,7 +194,7 @@ bool ExtentBrowseImpl::OnBrowseCompletionCallBack(const std::string& pageName,
   }
 
   const unsigned long long first = converter->ExtentNameToNum(pageName);
-  if (currentPage == PageKind::kRangeMissingExtent) {
+  if (browse.page == BrowseState::Page::kRangeMissingExtent) {
     EB_LOG(4, "The extent range asked for does not hold ioExtNum [%llu]; no range recorded.",
            first);
     return true;
@@ -181,15 +204,15 @@ bool ExtentBrowseImpl::OnBrowseCompletionCallBack(const std::string& pageName,
   // Without an item from this browse the end of the range is unknown; an
   // item name left over from an earlier page would mark extents browsed that
   // no browse ever covered.
-  if (startExtentNotFound || volumeCtxt.lastItemName.empty() || !itemsReceivedInBrowse) {
+  if (browse.startExtentNotFound || volumeCtxt.lastItemName.empty() || !browse.itemsReceived) {
     // "Nothing from here on" reaches the end of the naming scheme only for a
     // page of names, and only once the index has shown which scheme its
     // names are in: until then the converter's names may not be the order
     // the index answered in. An extent range says nothing past its end.
-    if (virtualServer && itemNameRead && currentPage == PageKind::kNamePaged) {
+    if (virtualServer && itemNameRead && browse.page == BrowseState::Page::kNamePaged) {
       last = converter->isNewNamingScheme() ? kLastNewSchemeExtent : kLastOldSchemeExtent;
     }
-  } else if (!(virtualServer && currentPage == PageKind::kRangeHoldingExtent &&
+  } else if (!(virtualServer && browse.page == BrowseState::Page::kRangeHoldingExtent &&
                !converter->isNewNamingScheme())) {
     // An extent range answers in number order, which old-scheme names of
     // virtual-server items do not sort in: for those only the page's own

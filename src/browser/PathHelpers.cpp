@@ -29,27 +29,3 @@ void GetRealName(const std::string& itemName, std::string& realName) {
     realName.assign(itemName, separator + 1, std::string::npos);
   }
 }
-
-const char* BrowseRespTypeStr(databrowse::BrowseResponseType type) {
-  switch (type) {
-    case databrowse::BROWSE_RESPONSE_DATA: return "Data";
-    case databrowse::BROWSE_RESPONSE_PREDICTION: return "Prediction";
-    case databrowse::BROWSE_RESPONSE_PARTIAL: return "Partial";
-    case databrowse::BROWSE_RESPONSE_ERROR: return "Error";
-    case databrowse::BROWSE_RESPONSE_WARNING: return "Warning";
-    case databrowse::BROWSE_RESPONSE_END: return "End";
-    case databrowse::BROWSE_RESPONSE_PROGRESS: return "Progress";
-    default: return "Unknown";
-  }
-}
-
-void RemoveDuplicates(std::string& text, char c) {
-  std::string result;
-  result.reserve(text.size());
-  char previous = '\0';
-  for (const char current : text) {
-    if (!(current == c && previous == c)) result.push_back(current);
-    previous = current;
-  }
-  text.swap(result);
-}

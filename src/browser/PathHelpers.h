@@ -5,7 +5,6 @@
 
 #include <string>
 
-#include "BrowseMessages.h"
 #include "extentbrowse/SCParams.h"
 
 // Puts a browse path in the form the index expects for the application
@@ -15,11 +14,5 @@ bool TransformPath(std::string& path, const SCParams* params);
 // The extent name in an item name returned by the index: everything after
 // the first 0x12 byte, or the whole name when it holds none.
 void GetRealName(const std::string& itemName, std::string& realName);
-
-// Display name of a browse response type.
-const char* BrowseRespTypeStr(databrowse::BrowseResponseType type);
-
-// Shrinks every run of `c` in `text` to a single `c`.
-void RemoveDuplicates(std::string& text, char c);
 
 #endif  // EXTENTBROWSE_SRC_BROWSER_PATHHELPERS_H

@@ -1,29 +1,40 @@
 #include "browser/RequestMessages.h"
 
-#include "IdxBrowseClient.h"
+#include "common/EBLog.h"
 
 namespace requestmessages {
 
-databrowse::BrowseTimeRange MakeTimeRange(const SCParams& params) {
+void StartRequest(databrowse::BrowseRequest& request, const SCParams& params,
+                  const std::string& maName, bool hostOwnedByParent) {
   databrowse::BrowseTimeRange timeRange;
   timeRange.setint64(1, 1, Low32Signed(params.totime));
   timeRange.setint64(2, 2, Low32Signed(params.fromtime));
-  return timeRange;
+  request.setObjectAccessor(&timeRange, 6, 6);
+  if (maName.empty()) return;
+  CNMessageBase* host = request.getObjectAccessor(true, hostOwnedByParent, 9, 9,
+                                                  ZelEntities::MaEntity::kFamily,
+                                                  ZelEntities::MaEntity::kNumber);
+  host->setstring(1, 1, maName);
+}
+
+databrowse::BrowseOptions MakeOptions(bool browseOptionFlag) {
+  databrowse::BrowseOptions options;
+  options.setint64(2, 2, 1);
+  options.setint64(12, 12, 1);
+  options.setint64(11, 11, browseOptionFlag ? 1 : 0);
+  return options;
+}
+
+databrowse::BrowseAdvancedOptions MakeAdvancedOptions(unsigned int copyPrecedence) {
+  databrowse::BrowseAdvancedOptions advancedOptions;
+  advancedOptions.setint64(1, 1, static_cast<long long>(copyPrecedence));
+  return advancedOptions;
 }
 
 void SetEntityIds(ZelEntities::GenericEntity& entity, const SCParams& params) {
   entity.setint64(17, 47, Low32Signed(static_cast<long long>(params.sourceClientId)));
   entity.setint64(5, 11, params.AppId);
   entity.setint64(8, 20, Low32Signed(static_cast<long long>(params.bkpSetId)));
-}
-
-void SetBrowseHost(databrowse::BrowseRequest& request, const std::string& maName,
-                   bool ownedByParent) {
-  if (maName.empty()) return;
-  CNMessageBase* host = request.getObjectAccessor(true, ownedByParent, 9, 9,
-                                                  ZelEntities::MaEntity::kFamily,
-                                                  ZelEntities::MaEntity::kNumber);
-  host->setstring(1, 1, maName);
 }
 
 databrowse::BrowsePaging MakePaging(unsigned long long pagingOffset, unsigned int pageSize,
@@ -67,6 +78,18 @@ databrowse::BrowsePath MakeExtentRangePath(const std::string& path, unsigned lon
   browsePath.setstring(1, 1, path);
   browsePath.setObjectAccessor(&parameters, 2, 5);
   return browsePath;
+}
+
+boost::shared_ptr<IdxBrowseClient> NewClient(const databrowse::BrowseRequest& request,
+                                             IdxBrowseClientResp* callback, const char* caller) {
+  if (EB_LOG_WANTED(4)) {
+    std::string text;
+    request.serialize(text, false);
+    EB_LOG_AS(caller, 4, "My BrowseReq [%s].", text.c_str());
+  }
+  boost::shared_ptr<IdxBrowseClient> client(new IdxBrowseClient());
+  client->Initialize(request, callback, 2000, nullptr, nullptr);
+  return client;
 }
 
 std::string BrowseHostClientName(Indexing::BrowseReq& request) {

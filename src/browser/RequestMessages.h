@@ -1,12 +1,15 @@
 // Pieces of the browse requests that both request forms build the same way.
-// Internal to the library; none of them logs.
+// Internal to the library.
 #ifndef EXTENTBROWSE_SRC_BROWSER_REQUESTMESSAGES_H
 #define EXTENTBROWSE_SRC_BROWSER_REQUESTMESSAGES_H
 
 #include <string>
 #include <vector>
 
+#include <boost/shared_ptr.hpp>
+
 #include "BrowseMessages.h"
+#include "IdxBrowseClient.h"
 #include "extentbrowse/ExtentBrowseTypes.h"
 #include "extentbrowse/SCParams.h"
 
@@ -25,14 +28,18 @@ inline long long Low32Signed(long long value) {
   return static_cast<long long>(static_cast<int>(value));
 }
 
-databrowse::BrowseTimeRange MakeTimeRange(const SCParams& params);
+// Starts a new request: its time range, and its browse host when `maName`
+// names one.
+void StartRequest(databrowse::BrowseRequest& request, const SCParams& params,
+                  const std::string& maName, bool hostOwnedByParent);
+
+// The browse options both forms set: tags 2, 12 and the caller's flag.
+databrowse::BrowseOptions MakeOptions(bool browseOptionFlag);
+
+databrowse::BrowseAdvancedOptions MakeAdvancedOptions(unsigned int copyPrecedence);
 
 // The entity whose backup is browsed, named by its numeric ids.
 void SetEntityIds(ZelEntities::GenericEntity& entity, const SCParams& params);
-
-// Names the browse host of a request; nothing is attached for an empty name.
-void SetBrowseHost(databrowse::BrowseRequest& request, const std::string& maName,
-                   bool ownedByParent);
 
 // A paging of `pageSize` items after `pagingOffset`, starting at
 // `startName` unless that is null.
@@ -54,6 +61,10 @@ template <typename Message>
 std::vector<CNMessageBase> ListOf(const Message& message) {
   return std::vector<CNMessageBase>(1, message);
 }
+
+// A new client holding `request`, after logging the request as `caller`.
+boost::shared_ptr<IdxBrowseClient> NewClient(const databrowse::BrowseRequest& request,
+                                             IdxBrowseClientResp* callback, const char* caller);
 
 // The client name of the browse host a V1 request names.
 std::string BrowseHostClientName(Indexing::BrowseReq& request);

@@ -31,9 +31,11 @@ class InBrowseCallBackTimer {
 TdfsIdxBrowseClientResp::TdfsIdxBrowseClientResp(void* owner)
     : IdxBrowseClientResp(), DirectIdxBrowseClientResp(), owner(owner) {}
 
+// The browser's callbacks keep what they throw; without an owner only the
+// log writer can throw, and the response is refused all the same.
 bool TdfsIdxBrowseClientResp::processResp(CNMessageBase* message) {
   if (owner == nullptr) {
-    EB_LOG(-1, "data is not set.");
+    EB_LOG_NOTHROW(-1, "data is not set.");
     return false;
   }
   return Browser(owner)->IdxBrowseClientProcessRespCallback(message);
@@ -41,18 +43,18 @@ bool TdfsIdxBrowseClientResp::processResp(CNMessageBase* message) {
 
 bool TdfsIdxBrowseClientResp::processResp(databrowse::BrowseResponse* response) {
   if (owner == nullptr) {
-    EB_LOG(-1, "data is not set.");
+    EB_LOG_NOTHROW(-1, "data is not set.");
     return false;
   }
   return Browser(owner)->IdxBrowseClientProcessRespCallback(response);
 }
 
-void ExtentBrowseImpl::MarkResponseFailure() {
+void ExtentBrowseImpl::MarkResponseFailure() noexcept {
   volumeCtxt.browseFailed = true;
-  responseFailedInBrowse = true;
+  browse.responseFailed = true;
 }
 
-bool ExtentBrowseImpl::IdxBrowseClientProcessRespCallback(CNMessageBase* message) {
+bool ExtentBrowseImpl::IdxBrowseClientProcessRespCallback(CNMessageBase* message) try {
   if (message == nullptr) {
     EB_LOG(-1, "null pointer received IdxBrowseClientResp callback");
     MarkResponseFailure();
@@ -71,9 +73,20 @@ bool ExtentBrowseImpl::IdxBrowseClientProcessRespCallback(CNMessageBase* message
   databrowse::BrowseResponse copy;
   static_cast<CNMessageBase&>(copy) = *message;
   return IdxBrowseClientProcessRespCallback(&copy);
+} catch (...) {
+  return FailResponseThatThrew();
 }
 
-bool ExtentBrowseImpl::IdxBrowseClientProcessRespCallback(databrowse::BrowseResponse* response) {
+bool ExtentBrowseImpl::FailResponseThatThrew() noexcept {
+  // Nothing may reach the browse service as an exception; a response that
+  // could not be processed fails its browse.
+  MarkResponseFailure();
+  EB_LOG_NOTHROW(-1, "A browse response could not be processed.");
+  return false;
+}
+
+bool ExtentBrowseImpl::IdxBrowseClientProcessRespCallback(
+    databrowse::BrowseResponse* response) try {
   StopCounter(kCounterTimeToFirstCallBack);
   InBrowseCallBackTimer timer;
 
@@ -86,10 +99,11 @@ bool ExtentBrowseImpl::IdxBrowseClientProcessRespCallback(databrowse::BrowseResp
   const int type = static_cast<int>(response->getint64(1));
   if (type == databrowse::BROWSE_RESPONSE_END || type == databrowse::BROWSE_RESPONSE_LAST_PAGE_END) {
     EB_LOG(4, "END response received.");
+    browse.answered = true;
     return true;
   }
 
-  startExtentNotFound = false;
+  browse.startExtentNotFound = false;
 
   // Only the first error counts; an error list that is set but empty, or an
   // error without a code, is no error.
@@ -99,7 +113,8 @@ bool ExtentBrowseImpl::IdxBrowseClientProcessRespCallback(databrowse::BrowseResp
       const int code = static_cast<int>(errors->front().getint64(1));
       if (code == kErrorRequestedExtentNotFound) {
         EB_LOG(2, "Requested extent not found in backup");
-        startExtentNotFound = true;
+        browse.startExtentNotFound = true;
+        browse.answered = true;
         return true;
       }
       if (code != 0) {
@@ -151,8 +166,10 @@ bool ExtentBrowseImpl::IdxBrowseClientProcessRespCallback(databrowse::BrowseResp
   // An empty page knows no last item; the range end stays what it was.
   if (!items.empty()) {
     GetRealName(items.back().getstring(5, 5), volumeCtxt.lastItemName);
-    itemsReceivedInBrowse = true;
+    browse.itemsReceived = true;
     itemNameRead = true;
   }
   return true;
+} catch (...) {
+  return FailResponseThatThrew();
 }

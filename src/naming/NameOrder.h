@@ -12,7 +12,9 @@
 #include "extentbrowse/Export.h"
 #include "naming/ExtentBucket.h"
 
-// operator< and operator<= are declared with the buckets.
+// operator< and operator<= are declared with the buckets. The two below,
+// and PrintBucket, are exported only because the library's external
+// interface names them: nothing in the library calls them.
 EB_EXPORT bool operator>(const std::string& a, const std::string& b);
 EB_EXPORT bool operator>=(const std::string& a, const std::string& b);
 

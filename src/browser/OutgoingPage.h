@@ -1,0 +1,32 @@
+// A page request made ready by one of the two request forms, for the one
+// send path. Internal to the library.
+#ifndef EXTENTBROWSE_SRC_BROWSER_OUTGOINGPAGE_H
+#define EXTENTBROWSE_SRC_BROWSER_OUTGOINGPAGE_H
+
+#include <string>
+
+#include "IdxBrowseClient.h"
+#include "extentbrowse/ExtentBrowseImpl.h"
+
+struct ExtentBrowseImpl::OutgoingPage {
+  // The operation whose log lines these are: the send path logs as the
+  // caller's Browse or BrowseFSExtent, the names log readers know.
+  const char* caller = "";
+  // The client whose held request goes out; owned by the browser.
+  IdxBrowseClient* client = nullptr;
+  // Sent beside the held request on V2 and to a remote V1 browse host;
+  // without it the client sends the request it holds, as it holds it.
+  bool hasWrapper = false;
+  IdxBrowseClientReq wrapper;
+  // V2 items whose index pages them by number: the start extent's number
+  // goes into the held queries as their paging offset, and the held request
+  // goes alone.
+  bool startNumberAsOffset = false;
+  // Where the page starts. An in-process browse writes it, the offset and
+  // the size into the V1 request's own queries, which it sends as they are.
+  std::string startName;
+  unsigned long long pagingOffset = 0;
+  unsigned int pageSize = 0;
+};
+
+#endif  // EXTENTBROWSE_SRC_BROWSER_OUTGOINGPAGE_H

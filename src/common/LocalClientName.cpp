@@ -1,0 +1,3 @@
+#include "common/LocalClientName.h"
+
+std::string gEBLocalClientName;
