@@ -255,7 +255,8 @@ Outcome Run(const Session& session, std::string* transcript) {
     index.setItemsPerResponse(plan.itemsPerResponse);
     index.setDeliverOnServiceThread(plan.serviceThread);
     const std::string seedBlock = plan.seeded ? lastBlock : std::string();
-    std::stringstream cache(seedBlock);
+    // Whatever follows the block on the stream is the caller's, and stays.
+    std::stringstream cache(seedBlock.empty() ? "" : seedBlock + "after\n");
     if (transcript != nullptr) {
       *transcript += "  browser " + std::to_string(b + 1) + ": " + DescribeBrowser(plan) + "\n";
     }
@@ -263,20 +264,27 @@ Outcome Run(const Session& session, std::string* transcript) {
     params.sourceClientId = 7;
     params.appType = item.appType;
     Judge judge(item, plan, seedBlock);
-    ExtentBrowse browser(params, kItemPath, plan.seeded ? &cache : nullptr, EB_MODE_DEFAULT,
-                         plan.pageSize, static_cast<int>(item.nameLength), false, 0,
-                         plan.hostAsMaName ? host : "");
-    Player player(browser, judge, outcome, item);
-    for (std::size_t c = 0; c < plan.calls.size(); ++c) {
-      std::string wrong;
-      const std::string line = player.play(plan.calls[c], lastBlock, wrong);
+    const auto note = [&](const std::string& line, const std::string& wrong) {
       if (transcript != nullptr) {
         *transcript += "    " + line + (wrong.empty() ? "" : "   <== WRONG: " + wrong) + "\n";
       }
-      if (wrong.empty()) continue;
+      if (wrong.empty()) return;
       outcome.wrong.push_back(Wrong{wrong, wrong + "; " +
                                                kRouteNames[static_cast<int>(plan.route)] +
                                                "; faults that fired: " + judge.firedFaults()});
+    };
+    ExtentBrowse browser(params, kItemPath, plan.seeded ? &cache : nullptr, EB_MODE_DEFAULT,
+                         plan.pageSize, static_cast<int>(item.nameLength), false, 0,
+                         plan.hostAsMaName ? host : "");
+    std::string after;
+    if (!seedBlock.empty() && !(cache >> after && after == "after")) {
+      note("built on the block", "the browser read past its block");
+    }
+    Player player(browser, judge, outcome, item);
+    for (const Call& call : plan.calls) {
+      std::string wrong;
+      const std::string line = player.play(call, lastBlock, wrong);
+      note(line, wrong);
     }
     index.clearFaults();
   }
