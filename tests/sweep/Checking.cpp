@@ -185,30 +185,25 @@ std::string Judge::empty(unsigned long long extent, bool answer) const {
   return "";
 }
 
-std::string Judge::enumeration(bool opened,
-                               const std::vector<std::pair<unsigned long long, bool>>& listed) {
+std::string Judge::enumeration(bool opened, const Listing& listed) {
   if (!opened) return mayFail_ ? "" : "OpenEnum null without a fault";
-  const bool whole = listed.size() == item_.extents.size();
+  // A whole listing has brought every record with its flag; unless it is
+  // whole, a record from the seed block may still carry none, and read false.
+  const bool whole = listed.size() == item_.extents.size() && !absenceClaimed_;
   for (std::size_t i = 0; i < listed.size(); ++i) {
-    const Extent* expected = item_.find(listed[i].first);
-    if (i > 0 && listed[i].first <= listed[i - 1].first)
-      return "EnumExtent out of order or repeated";
+    const unsigned long long n = listed[i].first;
+    const Extent* expected = item_.find(n);
+    if (i > 0 && n <= listed[i - 1].first) return "EnumExtent out of order or repeated";
     if (expected == nullptr) return "EnumExtent listed an absent extent";
-    // A record from the seed block carries no flag and reads false, until a
-    // browse brings the extent; a whole listing has brought every extent.
-    const bool unflagged = !whole || absenceClaimed_ ? seeded_.count(listed[i].first) != 0 &&
-                                                           brought_.count(listed[i].first) == 0
-                                                     : false;
-    if (listed[i].second != expected->empty && !(unflagged && !listed[i].second)) {
+    const bool unflagged = !whole && seeded_.count(n) != 0 && brought_.count(n) == 0;
+    if (listed[i].second != expected->empty && (listed[i].second || !unflagged)) {
       return "EnumExtent gave a wrong empty flag";
     }
-    if (seeded_.count(listed[i].first) == 0) brought_.insert(listed[i].first);
+    if (whole || seeded_.count(n) == 0) brought_.insert(n);
   }
-  if (!whole && !absenceClaimed_) return "OpenEnum listed part of the item";
-  if (whole && !absenceClaimed_) {
-    for (const Extent& e : item_.extents) brought_.insert(e.number);
-  }
-  return "";
+  return listed.size() == item_.extents.size() || absenceClaimed_
+             ? ""
+             : "OpenEnum listed part of the item";
 }
 
 std::string Judge::saved(const std::string& block) const {

@@ -13,18 +13,15 @@
 #include "LogWriters.h"
 #include "sweep/Sweep.h"
 
-namespace sweep {
+namespace {
 
+// Each session's seed from the run's, so that any one can be replayed alone.
 unsigned long long Mix(unsigned long long seed, unsigned long long value) {
   unsigned long long z = seed + 0x9E3779B97F4A7C15ull * (value + 1);
   z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
   z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
   return z ^ (z >> 31);
 }
-
-}  // namespace sweep
-
-namespace {
 
 unsigned long long EnvNumber(const char* name, unsigned long long fallback) {
   const char* text = std::getenv(name);

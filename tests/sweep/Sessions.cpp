@@ -44,11 +44,9 @@ Fault DrawFault(std::mt19937_64& random) {
   } else {
     fault.kind = Fault::kScript;
     using S = ScriptedResponse;
-    const std::vector<S> faithful[] = {
-        {S::Of(S::kPage), S::Of(S::kEnd)},
-        {S::Of(S::kEmptyErrorList), S::Of(S::kPage), S::Of(S::kEnd)}};
-    if (random() % 5 == 0) {
-      fault.script = faithful[random() % 2];
+    if (random() % 5 == 0) {  // the whole answer, once or with its first page twice
+      fault.script = {S::Of(S::kEmptyErrorList), S::Of(S::kPage), S::Of(S::kEnd)};
+      fault.script.erase(fault.script.begin(), fault.script.begin() + random() % 2);
       return fault;
     }
     for (int length = 1 + random() % 4; length > 0; --length) {
@@ -89,10 +87,8 @@ Call DrawCall(const Item& item, unsigned long long pageSize, std::mt19937_64& ra
 }
 
 const char* ResultName(int result) {
-  return result == EB_EXTENT_FOUND       ? "found"
-         : result == EB_EXTENT_NOT_FOUND ? "not-found"
-         : result == EB_BROWSE_FAILED    ? "browse-failed"
-                                         : "an unknown result";
+  static const char* const kNames[] = {"found", "not-found", "browse-failed"};
+  return result >= EB_EXTENT_FOUND && result <= EB_BROWSE_FAILED ? kNames[result] : "unknown";
 }
 
 void ArmAtIndex(const Fault& fault) {
@@ -133,6 +129,8 @@ Session DrawSession(unsigned long long seed) {
   return session;
 }
 
+namespace {
+
 std::string DescribeBrowser(const BrowserPlan& plan) {
   const char* host = plan.route == Route::kV1InProcess ? kInProcessHost : kRemoteHost;
   return std::string(kRouteNames[static_cast<int>(plan.route)]) + " (host " + host +
@@ -141,8 +139,6 @@ std::string DescribeBrowser(const BrowserPlan& plan) {
          " items per response" + (plan.serviceThread ? ", on the service thread" : "") +
          (plan.seeded ? ", built on the last block saved before it" : "");
 }
-
-namespace {
 
 // One browser's calls, each judged as it returns.
 class Player {
@@ -202,7 +198,7 @@ class Player {
   std::string enumerate(std::string& wrong) {
     void* handle = browser_.OpenEnum();
     judge_.afterCall();
-    std::vector<std::pair<unsigned long long, bool>> listed;
+    Judge::Listing listed;
     std::string shown;
     unsigned long long number = 0;
     bool empty = false;

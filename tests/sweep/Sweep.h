@@ -90,7 +90,6 @@ struct Session {
 };
 
 Session DrawSession(unsigned long long seed);
-std::string DescribeBrowser(const BrowserPlan& plan);
 
 // What a replay saw. A wrong answer's class is what was wrong, on which
 // route, after which faults: for counting them.
@@ -120,8 +119,8 @@ class Judge {
   std::string lookup(unsigned long long extent, unsigned long long rangeStart, int result,
                      unsigned long long afileId, unsigned long long afileValue);
   std::string empty(unsigned long long extent, bool answer) const;
-  std::string enumeration(bool opened,
-                          const std::vector<std::pair<unsigned long long, bool>>& listed);
+  typedef std::vector<std::pair<unsigned long long, bool>> Listing;  // extent, empty
+  std::string enumeration(bool opened, const Listing& listed);
   std::string saved(const std::string& block) const;
   std::string firedFaults() const;
 
@@ -145,8 +144,6 @@ bool ReadBlock(const std::string& block, std::vector<Extent>& records);
 std::string ClassOf(const Session& failing, const std::string& what, Session& needed);
 Session Shrink(const Session& failing, const std::string& what);
 void PrintReproducer(const Session& session, unsigned long long sessionIndex);
-
-unsigned long long Mix(unsigned long long seed, unsigned long long value);
 
 }  // namespace sweep
 
