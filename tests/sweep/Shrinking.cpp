@@ -84,7 +84,11 @@ Session Shrink(const Session& failing, const std::string& what) {
         if (fails(candidate)) best = std::move(candidate);
       }
     }
-    // Items found by row must stay dense from 0: only their last extents go.
+    // Items found by row must stay dense from 0, while a browser goes over V2:
+    // only their last extents go.
+    best.item.dense = best.item.dense &&
+                      std::any_of(best.browsers.begin(), best.browsers.end(),
+                                  [](const BrowserPlan& plan) { return plan.route == Route::kV2; });
     while (best.item.needsRows() && !best.item.extents.empty()) {
       Session candidate = best;
       candidate.item.extents.pop_back();
