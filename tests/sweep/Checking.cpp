@@ -52,13 +52,17 @@ std::string Label(const Fault& fault) {
 bool Fault::mayFail() const {
   if (kind == kInitialize) return true;
   if (kind == kBrowse) return result != 0 || !afterResponses;
-  // A browse has its answer only from an end response or error 4; the
-  // kinds before kEmptyDataList fail it.
+  // A browse has its answer only from an end response or error 4.
+  using S = ScriptedResponse;
   bool answered = false;
-  for (const ScriptedResponse& step : script) {
-    const bool notInBackup = step.kind == ScriptedResponse::kErrorCode && step.errorCode == 4;
-    if (step.kind < ScriptedResponse::kEmptyDataList && !notInBackup) return true;
-    answered = answered || notInBackup || step.kind == ScriptedResponse::kEnd;
+  for (const S& step : script) {
+    const bool notInBackup = step.kind == S::kErrorCode && step.errorCode == 4;
+    if ((step.kind == S::kErrorCode && !notInBackup) || step.kind == S::kNull ||
+        step.kind == S::kOtherClass || step.kind == S::kNoBrowseResult ||
+        step.kind == S::kNoDataList) {
+      return true;
+    }
+    answered = answered || notInBackup || step.kind == S::kEnd;
   }
   return !answered;
 }
