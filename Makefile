@@ -16,7 +16,7 @@ PACKAGE_DIR := $(BUILD)/package
 FUZZ_SECONDS ?= 60
 
 .PHONY: all deps build test test-release asan asan-clang tsan consumer package package-check demo \
-        bench fuzz stress clean
+        bench fuzz stress sweep clean
 
 all: build
 
@@ -92,6 +92,14 @@ demo: build
 STRESS_SECONDS ?= 60
 stress: build
 	STRESS_SECONDS=$(STRESS_SECONDS) $(RELEASE_DIR)/tests/stress/eb_stress
+
+# Seeded random sessions over random catalogues, every answer checked
+# against the catalogue; a wrong one is printed with its seed, shrunk.
+SWEEP_SESSIONS ?= 20000
+SWEEP_SECONDS  ?= 0
+sweep: build
+	SWEEP_SESSIONS=$(SWEEP_SESSIONS) SWEEP_SECONDS=$(SWEEP_SECONDS) $(if $(SWEEP_SEED),SWEEP_SEED=$(SWEEP_SEED)) \
+	  $(RELEASE_DIR)/tests/sweep/eb_sweep
 
 bench: deps
 	$(CMAKE) -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DEB_BUILD_BENCH=ON -DEB_BUILD_TESTS=OFF
