@@ -5,7 +5,6 @@
 #include <atomic>
 #include <cstdio>
 #include <functional>
-#include <random>
 #include <stdexcept>
 
 #include "extentbrowse/EBExtentNameConverter.h"
@@ -395,47 +394,6 @@ TEST_F(LookupTest, EveryStepOfALookupCountsOnce) {
     EXPECT_EQ(after[id].count - before[id].count, counts[id]) << after[id].name;
     EXPECT_EQ(after[id].running, before[id].running) << after[id].name;
   }
-}
-
-std::size_t EnumeratedInOrder(ExtentBrowseImpl& browser) {
-  void* handle = browser.OpenEnum();
-  std::size_t count = 0;
-  unsigned long long extent = 0;
-  bool empty = false;
-  while (handle != nullptr && browser.EnumExtent(handle, extent, empty)) count += extent == count;
-  if (handle != nullptr) browser.CloseEnum(handle);
-  return count;
-}
-
-// One item of 200 extents, browsed ten at a time through each way a page
-// can travel: lookups in any order, and an enumeration after them.
-TEST_F(LookupTest, EveryWayAPageTravelsAnswersForTheWholeItem) {
-  AddItem("/item", 0, 200);
-  index().setItemsPerResponse(3);  // a page of ten comes in four data responses
-  const struct {
-    ebindex::Protocol protocol;
-    bool inProcess;
-    int appType;
-  } cases[] = {{ebindex::Protocol::V2, false, 0},  {ebindex::Protocol::V1, false, 0},
-               {ebindex::Protocol::V1, true, 0},   {ebindex::Protocol::V2, false, 81},
-               {ebindex::Protocol::V1, true, 81},  {ebindex::Protocol::V2, false, 106}};
-  for (const auto& c : cases) {
-    index().setProtocol(c.protocol);
-    SetLocalClientName(c.inProcess ? "localhost" : "");
-    auto browser = MakeBrowser(c.appType, "/item", 10);
-    ExpectFound(*browser, 5);
-    EXPECT_EQ(EnumeratedInOrder(*browser), 200u) << "the enumeration asks for every extent";
-    auto fresh = MakeBrowser(c.appType, "/item", 10);
-    std::mt19937 random(42);
-    for (int i = 0; i < 300; ++i) {
-      const unsigned long long extent = random() % 250;
-      ASSERT_EQ(Lookup(*fresh, extent), extent < 200 ? EB_EXTENT_FOUND : EB_EXTENT_NOT_FOUND)
-          << extent << " of app type " << c.appType;
-      ASSERT_TRUE(extent >= 200 || afileValue == 2000 + extent) << extent;
-    }
-    EXPECT_EQ(EnumeratedInOrder(*fresh), 200u);
-  }
-  SetLocalClientName("");
 }
 
 }  // namespace
