@@ -108,6 +108,20 @@ std::string MergedCache(ExtentBrowse& browser, const std::vector<CacheRecord>& s
   return ComposeCache(binding, merged, RangesOf(empty));
 }
 
+// Takes the folder's lock. Another session's save holds it for a moment; a
+// lock held for a minute is something else, and waiting on would hang the
+// tool. False, with errno set, when it could not be taken.
+bool LockFolder(int folder) {
+  constexpr int kTries = 3000;
+  constexpr useconds_t kPause = 20000;
+  for (int tried = 1;; ++tried) {
+    if (flock(folder, LOCK_EX | LOCK_NB) == 0) return true;
+    if (errno == EINTR) continue;
+    if (errno != EWOULDBLOCK || tried == kTries) return false;
+    usleep(kPause);
+  }
+}
+
 }  // namespace
 
 bool ReadCacheFile(const std::string& file, const CacheBinding& binding, CacheSeed& seed,
@@ -137,11 +151,10 @@ bool SaveCacheFile(ExtentBrowse& browser, const std::string& file, const CacheBi
     error = saving + "cannot open " + Echo(target.folder) + ": " + std::strerror(errno);
     return false;
   }
-  int locked = 0;
-  while ((locked = flock(folder, LOCK_EX)) != 0 && errno == EINTR) {
-  }
-  if (locked != 0) {
-    error = saving + "cannot lock " + Echo(target.folder) + ": " + std::strerror(errno);
+  if (!LockFolder(folder)) {
+    error = saving + "cannot lock " + Echo(target.folder) + ": " +
+            (errno == EWOULDBLOCK ? "another process has held its lock for a minute"
+                                  : std::strerror(errno));
     close(folder);
     return false;
   }
