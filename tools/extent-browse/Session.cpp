@@ -64,7 +64,10 @@ void Session::RunLines(LineReader& in, bool interactive) {
   std::string line;
   std::vector<std::string> words;
   std::string error;
-  while (Going() && in.Next(line)) {
+  for (;;) {
+    // At a terminal, a Ctrl-C between commands has nothing to cut short.
+    if (interactive) TakeInterrupt();
+    if (!Going() || !in.Next(line)) break;
     ++lineNumber_;
     if (!SplitWords(line, words, error)) {
       UsageError(error);
