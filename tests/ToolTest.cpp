@@ -241,7 +241,7 @@ TEST_F(ToolTest, EachRuleAnswersAsTheManualSays) {
       {OnItem({"--cache"}), "", 2, "", ": --cache needs a value; see --help\n"},
       {On({"lookup", "1"}), "", 2, "", "several items, choose one with --path"},
       {On({"--path", "/nope", "lookup", "1"}), "", 2, "", "no item /nope"},
-      {OnItem({"--frobnicate"}), "", 2, "", ": unknown option --frobnicate; see --help\n"},
+      {OnItem({"--bogus"}), "", 2, "", ": unknown option --bogus; see --help\n"},
       {OnItem({"--page-sise", "3"}), "", 2, "",
        "option --page-sise (did you mean --page-size?); see"},
       // What is echoed of the input is cut short, and control bytes escaped.
