@@ -38,9 +38,13 @@ void OpenClosedStandardFds() {
 }
 
 std::string NamesOf(int namesAppType) {
-  return namesAppType == EB_APP_TYPE_VIRTUAL_SERVER
-             ? "Extent<decimal> names, which only application type 106 reads"
-             : "Ext_<hex> names, which only application types 53 and 81 read";
+  if (namesAppType == EB_APP_TYPE_VIRTUAL_SERVER) {
+    return "Extent<decimal> names, which only application type " +
+           std::to_string(EB_APP_TYPE_VIRTUAL_SERVER) + " reads";
+  }
+  return "Ext_<hex> names, which only application types " +
+         std::to_string(EB_APP_TYPE_EXCHANGE_DATABASE) + " and " +
+         std::to_string(EB_APP_TYPE_SQL_DATABASE) + " read";
 }
 
 int RunOnItem(const char* argv0, Options& options, std::ostream& out) {
