@@ -84,7 +84,10 @@ package-check: package
 test: test-release docs consumer package-check asan asan-clang tsan
 	@echo "make test: all runs passed"
 
-demo: build
+# Only what the demo runs: the library, the platform and the tool, not the
+# tests.
+demo: deps $(RELEASE_DIR)/CMakeCache.txt
+	$(CMAKE) --build $(RELEASE_DIR) --target extent-browse -j $(JOBS)
 	$(RELEASE_DIR)/tools/extent-browse/extent-browse demo
 
 # Many browsers, callers and faults at once against the release build; the

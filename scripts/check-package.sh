@@ -44,6 +44,11 @@ expect_depends() {
   local deb=$1 wanted=$2
   dpkg-deb -f "$deb" Depends | tr ',' '\n' | sed 's/^ *//' | grep -qxF "$wanted" ||
     fail "$(basename "$deb") does not depend on '$wanted': $(dpkg-deb -f "$deb" Depends)"
+  # Once: the component dependency pins the version, and a second entry
+  # from dpkg-shlibdeps would only loosen how it reads.
+  local package=${wanted%% *}
+  [ "$(dpkg-deb -f "$deb" Depends | tr ',' '\n' | sed 's/^ *//' | grep -c "^$package\b")" -eq 1 ] ||
+    fail "$(basename "$deb") names $package more than once: $(dpkg-deb -f "$deb" Depends)"
 }
 expect_depends "$dev_deb" "libextentbrowse1 (= $version)"
 expect_depends "$dev_deb" "libabsl-dev"

@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
   cmake make g++ clang lld libclang-rt-14-dev pkg-config
   libboost-dev libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev libabsl-dev
-  libedit-dev nlohmann-json3-dev python3
+  libedit-dev libxxhash-dev nlohmann-json3-dev python3
   # Debian packages: dpkg-shlibdeps and dpkg-architecture (dpkg-dev), file
   # (CPack finds the ELF files to strip and scan with it), lintian.
   dpkg-dev file lintian

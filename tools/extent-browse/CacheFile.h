@@ -1,41 +1,46 @@
 // The --cache file and `save FILE`: what may be read and replaced, and a
-// save that never leaves a torn file or a temporary file behind.
+// save that merges with what other sessions saved meanwhile.
 //
-// A cache file is an extent-info block (see docs/cache-format.md) after an
-// optional first line naming the item it belongs to:
-//   # extent-browse cache for application type 0, item /data/reports/annual.bin
-// A file is replaced only when it does not exist yet, is empty, or is a
-// cache of the same item (a cache without the item line is taken as one);
-// anything else is refused and left untouched.
+// A cache file (see CacheContent.h) belongs to one backup of one item. A
+// file is used and replaced only when it does not exist yet, is empty, or
+// is a cache of the same item and backup; a cache of the same item without
+// the binding (release 1.0's, or a host's bare block) is taken as this
+// backup's, with a warning. Anything else is refused and left untouched.
 #ifndef EXTENTBROWSE_TOOLS_CACHEFILE_H
 #define EXTENTBROWSE_TOOLS_CACHEFILE_H
 
 #include <cstddef>
 #include <string>
 
-class ExtentBrowseImpl;
+#include "CacheBinding.h"
+#include "CacheContent.h"
 
-// The item a cache belongs to.
-struct CacheItem {
-  std::string path;
-  int appType = 0;
+class ExtentBrowse;
+
+// What a cache file gives a new browser.
+struct CacheSeed {
+  std::string block;          // the extent-info block to seed it with; empty for none
+  ExtentRanges emptyExtents;  // which of the block's extents are empty
 };
 
 // Checks `file` before a session uses it. False, with `error`, when the
 // file must not be used: it is not a regular file, cannot be read, is not a
-// cache, is another item's cache, or could not be replaced at the end.
-// Otherwise `block` receives the extent-info block to seed a browser with
-// (empty when there is none), and `warning` says why a damaged block is
-// not used.
-bool ReadCacheFile(const std::string& file, const CacheItem& item, std::string& block,
+// cache, is another item's or another backup's cache, or could not be
+// replaced at the end. Otherwise `seed` receives what to seed a browser
+// with, and `warning` says why a damaged cache is not used, or that an
+// unbound one is.
+bool ReadCacheFile(const std::string& file, const CacheBinding& binding, CacheSeed& seed,
                    std::string& warning, std::string& error);
 
-// Writes the browser's extent map, as `item`'s cache, over `file`, after
-// the checks of ReadCacheFile. The file keeps its mode and owner, a symlink
-// is written through, and the new content appears all at once: a crash
-// leaves the old file or the new one. `records` receives the number of
-// extents written.
-bool SaveCacheFile(ExtentBrowseImpl& browser, const std::string& file, const CacheItem& item,
-                   std::size_t& records, std::string& error);
+// Writes what `browser` knows, as `binding`'s cache, over `file`, after the
+// checks of ReadCacheFile. Saves to one folder take turns under an advisory
+// lock (flock) on the folder, and each joins the records the file holds
+// now with the browser's, so sessions that share a cache lose nothing of
+// each other's. `seededEmpty` are the empty extents of the browser's seed,
+// which the browser itself cannot tell. The file keeps its mode and owner,
+// a symlink is written through, and the new content appears all at once.
+// `records` receives the number of extents written.
+bool SaveCacheFile(ExtentBrowse& browser, const std::string& file, const CacheBinding& binding,
+                   const ExtentRanges& seededEmpty, std::size_t& records, std::string& error);
 
 #endif  // EXTENTBROWSE_TOOLS_CACHEFILE_H

@@ -1,7 +1,9 @@
 #include "Demo.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <ostream>
 #include <sstream>
@@ -9,13 +11,13 @@
 #include <utility>
 #include <unistd.h>
 
-#include "AppTypes.h"
+#include "BrowseFailure.h"
+#include "BrowserAccess.h"
 #include "CacheFile.h"
 #include "IndexSetup.h"
-#include "Session.h"
-#include "extentbrowse/EBExtentNameConverter.h"
+#include "Messages.h"
+#include "Stats.h"
 #include "extentbrowse/ExtentBrowse.h"
-#include "extentbrowse/ExtentBrowseImpl.h"
 
 namespace {
 
@@ -99,25 +101,8 @@ bool ShowEnumeration(ExtentBrowse& browser, std::ostream& out) {
   return true;
 }
 
-std::string ConverterName(ExtentBrowse& browser, unsigned long long extent) {
-  std::string name;
-  browser.GetImpl()->GetExtentNameConverter()->ExtentNumToName(extent, name);
-  return name;
-}
-
-// Why the index did not answer, as far as the command line tells.
-std::string FaultOf(const Options& options) {
-  if (options.failInit) return "the browse client was told not to initialise (--fail-init)";
-  if (options.failBrowse) return "every browse was told to fail (--fail-browse)";
-  if (options.hasErrorCode) {
-    return "every page was answered with error " + std::to_string(options.errorCode) +
-           " (--error-code)";
-  }
-  return "the browse failed";
-}
-
 int Stopped(const Options& options, std::ostream& out) {
-  out << "\nThe index did not answer: " << FaultOf(options) << ".\n"
+  out << "\nThe index did not answer: " << WhyBrowseFailed(options, nullptr) << ".\n"
       << "The rest of the demo needs its answers, so it stops here.\n"
       << "\nThe library's counters for this session:\n";
   PrintStats(out, false);
@@ -129,9 +114,14 @@ class TemporaryFolder {
  public:
   TemporaryFolder() {
     const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") +
-                          "/extent-browse-demo.XXXXXX";
-    if (mkdtemp(&pattern[0]) != nullptr) path_ = pattern;
+    parent_ = tmp != nullptr && *tmp != '\0' ? tmp : "/tmp";
+    std::string pattern = parent_ + "/extent-browse-demo.XXXXXX";
+    if (mkdtemp(&pattern[0]) != nullptr) {
+      path_ = pattern;
+    } else {
+      error_ = "cannot create a folder for the demo's cache file in " + Echo(parent_) + ": " +
+               std::strerror(errno);
+    }
   }
   ~TemporaryFolder() {
     if (path_.empty()) return;
@@ -142,10 +132,13 @@ class TemporaryFolder {
   TemporaryFolder& operator=(const TemporaryFolder&) = delete;
 
   bool ok() const { return !path_.empty(); }
+  const std::string& error() const { return error_; }
   std::string File() const { return path_ + "/annual.cache"; }
 
  private:
+  std::string parent_;
   std::string path_;
+  std::string error_;
 };
 
 }  // namespace
@@ -167,6 +160,7 @@ int RunDemo(const char* argv0, const Options& options, std::ostream& out) {
     ReportError(error);
     return kExitUsage;
   }
+  const CacheBinding binding = BindingOf(catalogue, kFileItem, 0, kNameLength, 0, "");
   ConfigureIndex(std::move(catalogue), options);
 
   out << "The bundled sample index (" << sample << ") holds three items.\n"
@@ -198,18 +192,17 @@ int RunDemo(const char* argv0, const Options& options, std::ostream& out) {
 
   TemporaryFolder folder;
   std::size_t records = 0;
-  if (!folder.ok() || !SaveCacheFile(*browser->GetImpl(), folder.File(), CacheItem{kFileItem, 0},
-                                     records, error)) {
-    ReportError(folder.ok() ? error : "cannot create a folder for the demo's cache file");
+  if (!folder.ok() || !SaveCacheFile(*browser, folder.File(), binding, {}, records, error)) {
+    ReportError(folder.ok() ? error : folder.error());
     return kExitUsage;
   }
   out << "\nThe extent map is saved as an extent-info cache (" << records << " records in "
       << folder.File() << ").\nA second browser is seeded from it:\n";
   {
-    std::string block;
+    CacheSeed seed;
     std::string warning;
-    ReadCacheFile(folder.File(), CacheItem{kFileItem, 0}, block, warning, error);
-    std::stringstream cache(block);
+    ReadCacheFile(folder.File(), binding, seed, warning, error);
+    std::stringstream cache(seed.block);
     std::unique_ptr<ExtentBrowse> seeded = MakeBrowser(kFileItem, 0, &cache);
     const Step first = ShowLookup(*seeded, 9, out);
     const Step second = ShowLookup(*seeded, 33, out);
@@ -217,13 +210,15 @@ int RunDemo(const char* argv0, const Options& options, std::ostream& out) {
     if (first.browses + second.browses == 0) out << "It answered both without browsing.\n";
   }
 
-  std::unique_ptr<ExtentBrowse> disk = MakeBrowser(kDiskItem, kVirtualServerAppType, nullptr);
-  const std::string before = ConverterName(*disk, 12);
-  out << "\n" << kDiskItem << " is a virtual-machine disk (application type " << kVirtualServerAppType
+  std::unique_ptr<ExtentBrowse> disk =
+      MakeBrowser(kDiskItem, EB_APP_TYPE_VIRTUAL_SERVER, nullptr);
+  const std::string before = ExtentNameOf(*disk, 12);
+  out << "\n" << kDiskItem << " is a virtual-machine disk (application type "
+      << EB_APP_TYPE_VIRTUAL_SERVER
       << ") backed up\nbefore extents were named in base32; its index uses Extent<decimal>.\n"
       << "  name of extent 12 before browsing: " << before << "\n";
   if (ShowLookup(*disk, 12, out).failed()) return Stopped(options, out);
-  const std::string after = ConverterName(*disk, 12);
+  const std::string after = ExtentNameOf(*disk, 12);
   out << "  name of extent 12 after browsing:  " << after << "\n";
   if (after != before) out << "The index's names told the browser which scheme the item uses.\n";
 

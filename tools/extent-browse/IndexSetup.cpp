@@ -1,10 +1,14 @@
 #include "IndexSetup.h"
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <fstream>
+#include <sstream>
 #include <unistd.h>
 #include <utility>
 
-#include "AppTypes.h"
+#include "Messages.h"
 #include "ebindex/CatalogueFile.h"
 #include "extentbrowse/ExtentBrowse.h"
 
@@ -20,6 +24,19 @@ std::string DirectoryOfExecutable(const char* argv0) {
 }
 
 bool Readable(const std::string& file) { return std::ifstream(file).good(); }
+
+// All of `fd`; false, with errno set, when a read fails (EISDIR for a
+// folder).
+bool ReadAll(int fd, std::string& text) {
+  char chunk[64 * 1024];
+  for (;;) {
+    const ssize_t got = read(fd, chunk, sizeof chunk);
+    if (got == 0) return true;
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return false;
+    text.append(chunk, static_cast<std::size_t>(got));
+  }
+}
 
 }  // namespace
 
@@ -40,19 +57,27 @@ bool FindSampleIndex(const char* argv0, std::string& file, std::string& error) {
 
 bool LoadCatalogueFile(const std::string& file, unsigned int nameLength,
                        ebindex::Catalogue& catalogue, std::string& error) {
-  std::ifstream in(file);
-  if (!in) {
-    error = "cannot read " + file;
+  const bool standardInput = file == "-";
+  const std::string name = standardInput ? "standard input" : Echo(file);
+  const int fd = standardInput ? STDIN_FILENO : open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  std::string text;
+  const bool read = fd >= 0 && ReadAll(fd, text);
+  const int failure = errno;
+  if (fd >= 0 && !standardInput) close(fd);
+  if (!read) {
+    error = "cannot read " + name + ": " + std::strerror(failure);
     return false;
   }
-  return ebindex::LoadCatalogue(in, file, nameLength, catalogue, error);
+  std::istringstream in(std::move(text));
+  return ebindex::LoadCatalogue(in, name, nameLength, catalogue, error);
 }
 
-bool ChooseItem(const ebindex::Catalogue& catalogue, const std::string& requested,
-                std::string& path, std::string& error) {
+bool ChooseItem(const ebindex::Catalogue& catalogue, const std::string& file,
+                const std::string& requested, std::string& path, std::string& error) {
+  const std::string name = file == "-" ? "standard input" : Echo(file);
   if (!requested.empty()) {
     if (catalogue.find(requested) == nullptr) {
-      error = "no item " + requested + " in the index";
+      error = "no item " + Echo(requested) + " in the index " + name;
       return false;
     }
     path = requested;
@@ -64,11 +89,11 @@ bool ChooseItem(const ebindex::Catalogue& catalogue, const std::string& requeste
     return true;
   }
   if (paths.empty()) {
-    error = "the index holds no items";
+    error = "the index " + name + " holds no items";
     return false;
   }
   error = "the index holds several items, choose one with --path:";
-  for (const std::string& item : paths) error += " " + item;
+  for (const std::string& item : paths) error += " " + Echo(item);
   return false;
 }
 
@@ -80,9 +105,9 @@ int AppTypeOfNames(const ebindex::Catalogue& catalogue, const std::string& path)
   for (const ebindex::Entry& entry : *entries) {
     switch (ebindex::SchemeOfName(entry.name)) {
       case ebindex::NameScheme::kDecimal:
-        return kVirtualServerAppType;
+        return EB_APP_TYPE_VIRTUAL_SERVER;
       case ebindex::NameScheme::kHex:
-        return kDatabaseAppType;
+        return EB_APP_TYPE_EXCHANGE_DATABASE;
       case ebindex::NameScheme::kBase32:
         break;
     }
@@ -91,8 +116,8 @@ int AppTypeOfNames(const ebindex::Catalogue& catalogue, const std::string& path)
 }
 
 bool ReadsNamesOf(int appType, int namesAppType) {
-  if (namesAppType == kVirtualServerAppType) return appType == kVirtualServerAppType;
-  if (namesAppType == kDatabaseAppType) return IsDatabase(appType);
+  if (namesAppType == EB_APP_TYPE_VIRTUAL_SERVER) return appType == EB_APP_TYPE_VIRTUAL_SERVER;
+  if (EBIsDatabaseAppType(namesAppType)) return EBIsDatabaseAppType(appType);
   return true;
 }
 

@@ -11,15 +11,15 @@
 // False, with `error` saying where it looked, when it is in neither place.
 bool FindSampleIndex(const char* argv0, std::string& file, std::string& error);
 
-// Reads a catalogue file; on failure `error` says what is wrong, with the
-// file and line.
+// Reads a catalogue file, or standard input for "-"; on failure `error`
+// says what is wrong, with the file and line, or the system's reason.
 bool LoadCatalogueFile(const std::string& file, unsigned int nameLength,
                        ebindex::Catalogue& catalogue, std::string& error);
 
 // The item to browse: `requested` when it names an item, else the only
-// item of the catalogue.
-bool ChooseItem(const ebindex::Catalogue& catalogue, const std::string& requested,
-                std::string& path, std::string& error);
+// item of the catalogue read from `file`.
+bool ChooseItem(const ebindex::Catalogue& catalogue, const std::string& file,
+                const std::string& requested, std::string& path, std::string& error);
 
 // The application type whose browser reads the item's names: 106 for
 // Extent<decimal> names, 53 for Ext_<hex> names, 0 when they are all base32.

@@ -153,6 +153,11 @@ class TerminalReader : public LineReader {
     out_.flush();
     int count = 0;
     const char* text = el_gets(editLine_, &count);
+    // Ctrl-C drops the line being typed and asks again, as a shell does.
+    while ((text == nullptr || count <= 0) && TakeInterrupt()) {
+      std::fputs("^C\n", echo_);
+      text = el_gets(editLine_, &count);
+    }
     if (text == nullptr || count <= 0) {
       if (count < 0 && errno != EINTR) error_ = errno;
       return false;

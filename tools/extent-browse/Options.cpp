@@ -3,10 +3,12 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <iostream>
+#include <vector>
 #include <utility>
 
 #include <CLI/CLI.hpp>
+
+#include "Messages.h"
 
 namespace {
 
@@ -67,7 +69,7 @@ class NumberReader {
             const std::string& text) {
     if (error_.empty()) {
       error_ = std::string(option) + " must be a number from " + low + " to " + high + ", not '" +
-               text + "'";
+               Echo(text) + "'";
     }
   }
 
@@ -75,13 +77,15 @@ class NumberReader {
   std::string error_;
 };
 
-}  // namespace
-
-void ReportError(const std::string& message) { std::cerr << "extent-browse: " << message << "\n"; }
-
-void ReportWarning(const std::string& message) {
-  std::cerr << "extent-browse: warning: " << message << "\n";
+std::vector<std::string> OptionNames(const CLI::App& app) {
+  std::vector<std::string> names;
+  for (const CLI::Option* option : app.get_options()) {
+    for (const std::string& name : option->get_lnames()) names.push_back("--" + name);
+  }
+  return names;
 }
+
+}  // namespace
 
 bool ParseUnsigned(const std::string& text, unsigned long long& value) {
   if (text.empty() || text.size() > 20) return false;
@@ -130,10 +134,26 @@ bool ParseOptions(int argc, char** argv, Options& options) {
   app.add_option("command", options.command);
   app.positionals_at_end(false);
 
+  // Unknown options are collected rather than thrown, so that the message
+  // is ours and can suggest the option meant.
+  app.allow_extras();
   try {
     app.parse(argc, argv);
+  } catch (const CLI::ArgumentMismatch& error) {
+    // CLI11 says "--index: 1 required TEXT missing".
+    const std::string what = error.what();
+    const std::string option = what.substr(0, what.find(':'));
+    ReportError((option.rfind("-", 0) == 0 ? option + " needs a value" : what) + "; see --help");
+    return false;
   } catch (const CLI::ParseError& error) {
-    ReportError(std::string(error.what()) + " (see extent-browse --help)");
+    ReportError(std::string("cannot read the command line: ") + error.what() + "; see --help");
+    return false;
+  }
+  for (const std::string& extra : app.remaining()) {
+    if (extra == "--") continue;
+    const std::string option = extra.substr(0, extra.find('='));
+    ReportError("unknown option " + Echo(option) + Suggestion(option, OptionNames(app)) +
+                "; see --help");
     return false;
   }
 
@@ -148,6 +168,15 @@ bool ParseOptions(int argc, char** argv, Options& options) {
   numbers.Signed("--response-items", responseItems, 1, INT_MAX, options.responseItems);
   numbers.Signed("--error-code", errorCode, INT_MIN, INT_MAX, options.errorCode);
   std::string error = numbers.error();
+  // An empty name would name no file at all: the tool would run without
+  // the cache or catalogue it was given.
+  const std::pair<const char*, const std::string*> files[] = {{"--cache", &options.cacheFile},
+                                                              {"--index", &options.indexFile}};
+  for (const auto& [option, file] : files) {
+    if (error.empty() && numbers.Given(option) && file->empty()) {
+      error = std::string(option) + " needs a file name, not an empty one";
+    }
+  }
 
   options.hasAppType = numbers.Given("--app-type");
   options.hasRangeStart = numbers.Given("--range-start");
@@ -171,6 +200,9 @@ bool ParseOptions(int argc, char** argv, Options& options) {
        "--ma and --browse-host both name the browse host; give one of them"},
       {options.failBrowse && options.hasErrorCode,
        "--fail-browse and --error-code both say how a browse fails; give one of them"},
+      {options.indexFile == "-" && options.command.empty() && !options.help && !options.version,
+       "--index - reads the catalogue from standard input, which then holds no commands; give "
+       "the command on the command line"},
   };
   for (const auto& conflict : conflicts) {
     if (error.empty() && conflict.first) error = conflict.second;

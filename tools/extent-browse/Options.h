@@ -54,11 +54,6 @@ constexpr int kExitBrokenPipe = 141;
 // false.
 bool ParseOptions(int argc, char** argv, Options& options);
 
-// Prints "extent-browse: <message>" on stderr.
-void ReportError(const std::string& message);
-// Prints "extent-browse: warning: <message>" on stderr.
-void ReportWarning(const std::string& message);
-
 // An unsigned decimal 64-bit number, the whole of `text`.
 bool ParseUnsigned(const std::string& text, unsigned long long& value);
 

@@ -1,130 +1,34 @@
 #include "Session.h"
 
 #include <algorithm>
-#include <limits>
-#include <boost/shared_ptr.hpp>
-#include <cerrno>
-#include <climits>
 #include <cstring>
-#include <iostream>
+#include <limits>
 #include <sstream>
 
-#include <nlohmann/json.hpp>
-
-#include "AppTypes.h"
+#include "BrowseFailure.h"
+#include "BrowserAccess.h"
 #include "CacheFile.h"
+#include "JsonLine.h"
 #include "LineReader.h"
-#include "LogWriters.h"
 #include "Manual.h"
+#include "Messages.h"
+#include "NameCheck.h"
 #include "Signals.h"
-#include "ebindex/IndexService.h"
-#include "extentbrowse/EBExtentNameConverter.h"
-#include "extentbrowse/EBPerfCounters.h"
+#include "Stats.h"
+#include "Words.h"
 #include "extentbrowse/ExtentBrowse.h"
-#include "extentbrowse/ExtentBrowseImpl.h"
 
 namespace {
 
-using Json = nlohmann::ordered_json;
-
-// Names and file paths come from the user and need not be UTF-8; a JSON
-// line must be, whatever they hold.
-void Emit(std::ostream& out, const Json& answer) {
-  out << answer.dump(-1, ' ', false, Json::error_handler_t::replace) << "\n";
-}
-
-// The words of a line up to a word starting with '#'.
-std::vector<std::string> SplitWords(const std::string& line) {
-  std::istringstream in(line);
-  std::vector<std::string> words;
-  for (std::string word; in >> word && word[0] != '#';) words.push_back(word);
-  return words;
-}
-
-int Base32Digit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'V') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'v') return c - 'a' + 10;
-  return -1;
-}
-
-// Whether the converter of `appType` reads `name` back as a number without
-// stopping short or saturating: base32 for every item, Extent<decimal> for
-// virtual-machine disks, Ext_<hex> for databases.
-bool IsNameOfScheme(const std::string& name, int appType) {
-  const auto significant = [](const std::string& digits) {
-    const std::string::size_type first = digits.find_first_not_of('0');
-    return first == std::string::npos ? std::string() : digits.substr(first);
-  };
-  if (name.compare(0, 6, "Extent") == 0) {
-    const std::string digits = name.substr(6);
-    if (appType != kVirtualServerAppType || digits.empty() ||
-        digits.find_first_not_of("0123456789") != std::string::npos) {
-      return false;
-    }
-    // Read as a signed number: anything past its maximum saturates.
-    const std::string value = significant(digits);
-    static const std::string kMax = std::to_string(LLONG_MAX);
-    return value.size() < kMax.size() || (value.size() == kMax.size() && value <= kMax);
-  }
-  if (name.compare(0, 4, "Ext_") == 0) {
-    const std::string digits = name.substr(4);
-    return IsDatabase(appType) && !digits.empty() &&
-           digits.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos &&
-           significant(digits).size() <= 16;
-  }
-  if (name.empty()) return false;
-  for (const char c : name) {
-    if (Base32Digit(c) < 0) return false;
-  }
-  // Thirteen digits hold 65 bits; the top one may use only four of its five.
-  const std::string value = significant(name);
-  return value.size() < 13 || (value.size() == 13 && Base32Digit(value[0]) < 16);
-}
-
-std::string SchemesOf(int appType) {
-  if (appType == kVirtualServerAppType) return "a base32 or Extent<decimal>";
-  if (IsDatabase(appType)) return "a base32 or Ext_<hex>";
-  return "a base32";
-}
+const std::vector<std::string> kCommands = {"lookup", "empty", "enum", "save", "name", "number",
+                                            "stats", "help", "quit", "exit", "demo"};
 
 }  // namespace
 
-void PrintStats(std::ostream& out, bool json) {
-  // The library writes the table at level 1 through the host's writer;
-  // catching it here puts it on standard output whatever --log-level says.
-  // The JSON form reads the same counters, and reports them the same once:
-  // the table resets them.
-  Json counters = Json::array();
-  if (json && gEbPerfCounter != nullptr) {
-    for (const ThrdPerfCounter::Snapshot& counter : gEbPerfCounter->snapshot()) {
-      counters.push_back({{"id", counter.id},
-                          {"name", counter.name},
-                          {"count", counter.count},
-                          {"total_ms", counter.total.count() / 1e6},
-                          {"max_ms", counter.max.count() / 1e6}});
-    }
-  }
-  const boost::shared_ptr<CLogWriterInterface> previous = g_ptrLogWriter;
-  const boost::shared_ptr<CCaptureLogWriter> capture(new CCaptureLogWriter(1));
-  g_ptrLogWriter = capture;
-  LogEBPerfcounters();
-  g_ptrLogWriter = previous;
-
-  const unsigned long long requests = ebindex::IndexService::instance().browseCallCount();
-  if (json) {
-    Emit(out, {{"counters", counters}, {"browse_requests", requests}});
-    return;
-  }
-  const std::vector<std::string> lines = capture->messages();
-  if (lines.empty()) out << "no counters yet: no browser has been constructed\n";
-  for (const std::string& line : lines) out << line << "\n";
-  out << "browse requests: " << requests << "\n";
-}
-
-Session::Session(ExtentBrowse& browser, const Options& options, const CacheItem& item,
-                 std::ostream& out)
-    : browser_(browser), options_(options), item_(item), out_(out) {}
+Session::Session(ExtentBrowse& browser, const Options& options, const CacheBinding& binding,
+                 const ExtentRanges& seededEmpty, std::ostream& out)
+    : browser_(browser), options_(options), binding_(binding), seededEmpty_(seededEmpty),
+      out_(out) {}
 
 int Session::ExitStatus() const {
   if (usageError_) return kExitUsage;
@@ -133,23 +37,53 @@ int Session::ExitStatus() const {
 
 void Session::UsageError(const std::string& message) {
   ReportError(lineNumber_ > 0 ? "line " + std::to_string(lineNumber_) + ": " + message : message);
-  usageError_ = true;
+  // At a terminal a typo is put right on the next line, as in a shell.
+  usageError_ |= !interactive_;
 }
 
 bool Session::Going() const { return StopSignal() == 0 && out_.good(); }
 
-void Session::RunLines(LineReader& in) {
+void Session::SayCutShort(const char* command) {
+  if (StopSignal() == 0) return;
+  if (options_.json) {
+    EmitJson(out_, {{"command", command}, {"result", "cut-short"}});
+  } else {
+    out_ << command << " cut-short\n";
+  }
+}
+
+void Session::SayWhyBrowseFailed(const std::string& command, const unsigned long long* extent) {
+  browseFailed_ = true;
+  const std::string reason = WhyBrowseFailed(options_, extent);
+  // Once: every lookup of a dead index fails for the same reason.
+  if (reasonsGiven_.insert(reason).second) ReportError(command + " browse-failed: " + reason);
+}
+
+void Session::RunLines(LineReader& in, bool interactive) {
+  interactive_ = interactive;
   std::string line;
-  while (Going() && in.Next(line)) {
+  std::vector<std::string> words;
+  std::string error;
+  for (;;) {
+    // At a terminal, a Ctrl-C between commands has nothing to cut short.
+    if (interactive) TakeInterrupt();
+    if (!Going() || !in.Next(line)) break;
     ++lineNumber_;
-    const std::vector<std::string> words = SplitWords(line);
+    if (!SplitWords(line, words, error)) {
+      UsageError(error);
+      continue;
+    }
     if (words.empty()) continue;
+    const bool quit = words.front() == "quit" || words.front() == "exit";
     const bool more = Run(words);
     out_ << std::flush;
+    // At a terminal Ctrl-C ends the command under way, not the session.
+    if (interactive && TakeInterrupt() && !quit) continue;
     if (!more) break;
   }
   if (in.error() != 0) {
     lineNumber_ = 0;
+    interactive_ = false;
     UsageError(std::string("cannot read standard input: ") + std::strerror(in.error()));
   }
 }
@@ -174,7 +108,7 @@ bool Session::Run(const std::vector<std::string>& words) {
     PrintStats(out_, options_.json);
   } else if (command == "help" && arguments.empty()) {
     if (options_.json) {
-      Emit(out_, {{"manual", std::string(kManual)}});
+      EmitJson(out_, {{"manual", std::string(kManual)}});
     } else {
       out_ << kManual;
     }
@@ -182,12 +116,11 @@ bool Session::Run(const std::vector<std::string>& words) {
     return false;
   } else if (command == "demo") {
     UsageError("demo runs on its own browsers; run it as `extent-browse demo`");
-  } else if (command == "enum" || command == "save" || command == "name" ||
-             command == "number" || command == "stats" || command == "help" ||
-             command == "quit" || command == "exit") {
-    UsageError("wrong arguments for " + command + " (see extent-browse --help)");
+  } else if (std::find(kCommands.begin(), kCommands.end(), command) != kCommands.end()) {
+    UsageError("wrong arguments for " + command + "; see --help");
   } else {
-    UsageError("unknown command " + command + " (see extent-browse --help)");
+    UsageError("unknown command " + Echo(command) + Suggestion(command, kCommands) +
+               "; see --help");
   }
   return Going();
 }
@@ -202,7 +135,7 @@ bool Session::ParseExtents(const std::string& command, const std::vector<std::st
   for (const std::string& argument : arguments) {
     unsigned long long extent = 0;
     if (!ParseUnsigned(argument, extent)) {
-      UsageError(command + ": " + argument + " is not an extent number");
+      UsageError(command + ": " + Echo(argument) + " is not an extent number");
       return false;
     }
     extents.push_back(extent);
@@ -214,24 +147,25 @@ void Session::Lookup(const std::vector<std::string>& arguments) {
   std::vector<unsigned long long> extents;
   if (!ParseExtents("lookup", arguments, extents)) return;
   for (const unsigned long long extent : extents) {
-    if (!Going()) return;
+    if (!Going()) return SayCutShort("lookup");
     unsigned long long afileId = 0;
     unsigned long long afileValue = 0;
     mapExtentsCurrent_ = false;
+    ForgetBrowseFailures();
     const ExtentBrowseResult result =
-        options_.hasRangeStart ? browser_.GetAFInfo(extent, afileId, afileValue, options_.rangeStart)
-                               : browser_.GetAFInfo(extent, afileId, afileValue);
-    browseFailed_ |= result != EB_EXTENT_FOUND && result != EB_EXTENT_NOT_FOUND;
-    const char* word = result == EB_EXTENT_FOUND       ? "found"
-                       : result == EB_EXTENT_NOT_FOUND ? "not-found"
-                                                       : "browse-failed";
+        options_.hasRangeStart
+            ? browser_.GetAFInfo(extent, afileId, afileValue, options_.rangeStart)
+            : browser_.GetAFInfo(extent, afileId, afileValue);
+    const bool failed = result != EB_EXTENT_FOUND && result != EB_EXTENT_NOT_FOUND;
+    if (failed) SayWhyBrowseFailed("lookup " + std::to_string(extent), &extent);
+    const char* word = result == EB_EXTENT_FOUND ? "found" : failed ? "browse-failed" : "not-found";
     if (options_.json) {
       Json answer = {{"extent", extent}, {"result", word}};
       if (result == EB_EXTENT_FOUND) {
         answer["afile_id"] = afileId;
         answer["afile_value"] = afileValue;
       }
-      Emit(out_, answer);
+      EmitJson(out_, answer);
     } else if (result == EB_EXTENT_FOUND) {
       out_ << extent << " found " << afileId << " " << afileValue << "\n";
     } else {
@@ -247,7 +181,7 @@ bool Session::InMap(unsigned long long extent) {
   if (!mapExtentsCurrent_) {
     std::stringstream block;
     mapExtents_.clear();
-    if (browser_.GetImpl()->SaveExtentInfo(&block)) {
+    if (WriteExtentInfo(browser_, block)) {
       std::string line;
       std::getline(block, line);  // the start marker
       unsigned long long number = 0;
@@ -262,28 +196,33 @@ bool Session::InMap(unsigned long long extent) {
 }
 
 // What the browser knows of an extent, found without browsing. Emptiness
-// is known only of extents in the map. An extent in a browsed range that is
-// not in the map is absent from the index: GetAFInfo answers it from the
-// map or the ranges, the two places it looks before it would browse. For
-// any other extent only the map can tell; the tool runs on one thread and
-// no browse runs between its commands, so the map and the ranges hold
-// still while it asks.
+// is known only of extents in the map: the browser knows it of the records
+// it browsed, the cache's own line of those it was seeded with. An extent in
+// a browsed range that is not in the map is absent from the index:
+// GetAFInfo answers it from the map or the ranges, the two places it looks
+// before it would browse. For any other extent only the map can tell; the
+// tool runs on one thread and no browse runs between its commands, so the
+// map and the ranges hold still while it asks.
 Session::Knowledge Session::WhatIsKnown(unsigned long long extent) {
   if (browser_.IsExtentEmpty(extent)) return Knowledge::kEmpty;
-  if (browser_.GetImpl()->GetExtentNameConverter()->IsExtentAlreadyBrowsed(extent)) {
+  if (IsInBrowsedRange(browser_, extent)) {
     unsigned long long afileId = 0;
     unsigned long long afileValue = 0;
-    return browser_.GetAFInfo(extent, afileId, afileValue) == EB_EXTENT_FOUND ? Knowledge::kNotEmpty
-                                                                             : Knowledge::kAbsent;
+    if (browser_.GetAFInfo(extent, afileId, afileValue) != EB_EXTENT_FOUND) {
+      return Knowledge::kAbsent;
+    }
+  } else if (!InMap(extent)) {
+    return Knowledge::kUnknown;
   }
-  return InMap(extent) ? Knowledge::kNotEmpty : Knowledge::kUnknown;
+  return InRanges(seededEmpty_, extent) ? Knowledge::kEmpty : Knowledge::kNotEmpty;
 }
 
 void Session::Empty(const std::vector<std::string>& arguments) {
   std::vector<unsigned long long> extents;
   if (!ParseExtents("empty", arguments, extents)) return;
+  // Never browses, so it runs to its end.
   for (const unsigned long long extent : extents) {
-    if (!Going()) return;
+    if (!out_.good()) return;
     const Knowledge known = WhatIsKnown(extent);
     if (options_.json) {
       Json answer = {{"extent", extent}};
@@ -301,7 +240,7 @@ void Session::Empty(const std::vector<std::string>& arguments) {
           answer["result"] = "unknown";
           break;
       }
-      Emit(out_, answer);
+      EmitJson(out_, answer);
       continue;
     }
     static const char* const kWords[] = {" empty\n", " not-empty\n", " not-found\n", " unknown\n"};
@@ -311,42 +250,46 @@ void Session::Empty(const std::vector<std::string>& arguments) {
 
 void Session::Enumerate() {
   mapExtentsCurrent_ = false;
+  ForgetBrowseFailures();
   void* handle = browser_.OpenEnum();
   if (handle == nullptr) {
+    SayWhyBrowseFailed("enum", nullptr);
     if (options_.json) {
-      Emit(out_, {{"command", "enum"}, {"result", "browse-failed"}});
+      EmitJson(out_, {{"command", "enum"}, {"result", "browse-failed"}});
     } else {
       out_ << "enum browse-failed\n";
     }
-    browseFailed_ = true;
     return;
   }
   unsigned long long extent = 0;
   bool isEmpty = false;
-  while (Going() && browser_.EnumExtent(handle, extent, isEmpty)) {
+  bool more = true;
+  while (Going() && (more = browser_.EnumExtent(handle, extent, isEmpty))) {
     if (options_.json) {
-      Emit(out_, {{"extent", extent}, {"empty", isEmpty}});
+      EmitJson(out_, {{"extent", extent}, {"empty", isEmpty}});
     } else {
       out_ << extent << (isEmpty ? " empty\n" : " not-empty\n");
     }
   }
   browser_.CloseEnum(handle);
+  if (more) SayCutShort("enum");
 }
 
 void Session::Save(const std::vector<std::string>& arguments) {
   const std::string file = arguments.empty() ? options_.cacheFile : arguments.front();
   if (file.empty()) {
-    UsageError("save needs a FILE, or --cache FILE");
+    UsageError(arguments.empty() ? "save needs a FILE, or --cache FILE"
+                                 : "save needs a file name, not an empty one");
     return;
   }
   std::size_t records = 0;
   std::string error;
-  if (!SaveCacheFile(*browser_.GetImpl(), file, item_, records, error)) {
+  if (!SaveCacheFile(browser_, file, binding_, seededEmpty_, records, error)) {
     UsageError(error);
     return;
   }
   if (options_.json) {
-    Emit(out_, {{"saved", records}, {"file", file}});
+    EmitJson(out_, {{"saved", records}, {"file", file}});
   } else {
     out_ << "saved " << records << " extents to " << file << "\n";
   }
@@ -355,13 +298,12 @@ void Session::Save(const std::vector<std::string>& arguments) {
 void Session::Name(const std::vector<std::string>& arguments) {
   unsigned long long extent = 0;
   if (!ParseUnsigned(arguments.front(), extent)) {
-    UsageError("name: " + arguments.front() + " is not an extent number");
+    UsageError("name: " + Echo(arguments.front()) + " is not an extent number");
     return;
   }
-  std::string name;
-  browser_.GetImpl()->GetExtentNameConverter()->ExtentNumToName(extent, name);
+  const std::string name = ExtentNameOf(browser_, extent);
   if (options_.json) {
-    Emit(out_, {{"extent", extent}, {"name", name}});
+    EmitJson(out_, {{"extent", extent}, {"name", name}});
   } else {
     out_ << name << "\n";
   }
@@ -369,15 +311,14 @@ void Session::Name(const std::vector<std::string>& arguments) {
 
 void Session::Number(const std::vector<std::string>& arguments) {
   const std::string& name = arguments.front();
-  if (!IsNameOfScheme(name, options_.appType)) {
-    UsageError("number: " + name + " is not " + SchemesOf(options_.appType) +
+  unsigned long long extent = 0;
+  if (!ReadExtentName(browser_, options_.appType, name, extent)) {
+    UsageError("number: " + Echo(name) + " is not " + SchemesOf(options_.appType) +
                " extent name (application type " + std::to_string(options_.appType) + ")");
     return;
   }
-  const unsigned long long extent =
-      browser_.GetImpl()->GetExtentNameConverter()->ExtentNameToNum(name);
   if (options_.json) {
-    Emit(out_, {{"name", name}, {"extent", extent}});
+    EmitJson(out_, {{"name", name}, {"extent", extent}});
   } else {
     out_ << extent << "\n";
   }

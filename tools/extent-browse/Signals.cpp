@@ -4,16 +4,19 @@
 #include <csignal>
 #include <fcntl.h>
 #include <initializer_list>
+#include <pthread.h>
 #include <unistd.h>
 
 namespace {
 
 volatile std::sig_atomic_t gSignal = 0;
+volatile std::sig_atomic_t gInterruptKeepsSession = 0;
 int gWake[2] = {-1, -1};
 
 extern "C" void OnStopSignal(int signal) {
   const int savedErrno = errno;
-  if (gSignal == 0) gSignal = signal;
+  // An interrupt the session would take back must not hide an end.
+  if (gSignal == 0 || (gInterruptKeepsSession && gSignal == SIGINT)) gSignal = signal;
   // The pipe is non-blocking: once it is full, the reader has been woken.
   const char byte = 0;
   if (write(gWake[1], &byte, 1) < 0) {
@@ -36,6 +39,26 @@ void InstallStopSignals() {
   // calls elsewhere (the library's, a save's) can simply resume.
   action.sa_flags = SA_RESTART;
   for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+}
+
+void InterruptKeepsSession() { gInterruptKeepsSession = 1; }
+
+bool TakeInterrupt() {
+  // Blocked, so that a SIGTERM cannot land between the test and the reset.
+  sigset_t stops;
+  sigset_t previous;
+  sigemptyset(&stops);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&stops, signal);
+  pthread_sigmask(SIG_BLOCK, &stops, &previous);
+  const bool taken = gInterruptKeepsSession && gSignal == SIGINT;
+  if (taken) {
+    gSignal = 0;
+    char drained[64];
+    while (gWake[0] >= 0 && read(gWake[0], drained, sizeof drained) > 0) {
+    }
+  }
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  return taken;
 }
 
 void IgnoreBrokenPipe() {

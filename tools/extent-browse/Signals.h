@@ -10,6 +10,15 @@
 // Installs the handlers; call once, when there is something to save.
 void InstallStopSignals();
 
+// Makes SIGINT an interrupt that the session takes back (TakeInterrupt)
+// instead of an end: for a person at a terminal, as in a shell. SIGTERM and
+// SIGHUP still end the session, even after a SIGINT.
+void InterruptKeepsSession();
+
+// When InterruptKeepsSession is on and SIGINT is the signal received,
+// forgets it, so that StopSignal() is 0 again, and returns true.
+bool TakeInterrupt();
+
 // Makes a write to a closed pipe fail with EPIPE instead of killing the
 // process; call before anything is written.
 void IgnoreBrokenPipe();

@@ -3,21 +3,21 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <iostream>
 #include <memory>
 #include <sstream>
 #include <unistd.h>
 #include <utility>
 
-#include <boost/shared_ptr.hpp>
-
-#include "AppTypes.h"
+#include "BrowseFailure.h"
+#include "CacheBinding.h"
 #include "CacheFile.h"
 #include "Demo.h"
 #include "IndexSetup.h"
 #include "LineReader.h"
-#include "LogWriters.h"
 #include "Manual.h"
+#include "Messages.h"
 #include "Options.h"
 #include "Output.h"
 #include "Session.h"
@@ -27,14 +27,24 @@
 
 namespace {
 
-// Below every level the library writes at: without --log-level, standard
-// error carries the tool's own messages only.
-constexpr int kLibraryQuiet = -2;
+// Run from cron or a service manager, a process may start with 0, 1 or 2
+// closed; the first file it opened would take the number, and be read as
+// commands or written as answers. /dev/null takes each first.
+void OpenClosedStandardFds() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    // The lowest free number, this one, as those below are open by now.
+    if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) open("/dev/null", O_RDWR);
+  }
+}
 
 std::string NamesOf(int namesAppType) {
-  return namesAppType == kVirtualServerAppType
-             ? "Extent<decimal> names, which only application type 106 reads"
-             : "Ext_<hex> names, which only application types 53 and 81 read";
+  if (namesAppType == EB_APP_TYPE_VIRTUAL_SERVER) {
+    return "Extent<decimal> names, which only application type " +
+           std::to_string(EB_APP_TYPE_VIRTUAL_SERVER) + " reads";
+  }
+  return "Ext_<hex> names, which only application types " +
+         std::to_string(EB_APP_TYPE_EXCHANGE_DATABASE) + " and " +
+         std::to_string(EB_APP_TYPE_SQL_DATABASE) + " read";
 }
 
 int RunOnItem(const char* argv0, Options& options, std::ostream& out) {
@@ -48,7 +58,7 @@ int RunOnItem(const char* argv0, Options& options, std::ostream& out) {
   std::string path;
   if (!LoadCatalogueFile(indexFile, static_cast<unsigned int>(options.nameLength), catalogue,
                          error) ||
-      !ChooseItem(catalogue, options.path, path, error)) {
+      !ChooseItem(catalogue, indexFile, options.path, path, error)) {
     ReportError(error);
     return kExitUsage;
   }
@@ -62,11 +72,12 @@ int RunOnItem(const char* argv0, Options& options, std::ostream& out) {
                   "; --app-type " + std::to_string(options.appType) + " will not find its extents");
   }
 
-  const CacheItem item{catalogue.storedPath(path), options.appType};
-  std::string block;
+  const CacheBinding binding = BindingOf(catalogue, path, options.appType, options.nameLength,
+                                         options.copyPrecedence, options.backupSetGuid);
+  CacheSeed seed;
   if (!options.cacheFile.empty()) {
     std::string warning;
-    if (!ReadCacheFile(options.cacheFile, item, block, warning, error)) {
+    if (!ReadCacheFile(options.cacheFile, binding, seed, warning, error)) {
       ReportError(error);
       return kExitUsage;
     }
@@ -76,20 +87,22 @@ int RunOnItem(const char* argv0, Options& options, std::ostream& out) {
 
   // The block alone, so that the browser's block starts at the stream's
   // start and a save into a fresh stream begins there too.
-  std::stringstream cache(block);
+  std::stringstream cache(seed.block);
   SCParams params;
   params.appType = options.appType;
-  ExtentBrowse browser(params, path, block.empty() ? nullptr : &cache, EB_MODE_DEFAULT,
+  ExtentBrowse browser(params, path, seed.block.empty() ? nullptr : &cache, EB_MODE_DEFAULT,
                        options.pageSize, options.nameLength, false, options.copyPrecedence,
                        options.ma);
   if (!options.backupSetGuid.empty()) browser.SetBackupSetGuid(options.backupSetGuid);
 
   // From here on the browser learns, and a signal must not lose it.
   InstallStopSignals();
-  Session session(browser, options, item, out);
+  Session session(browser, options, binding, seed.emptyExtents, out);
   if (options.command.empty()) {
+    const bool interactive = isatty(STDIN_FILENO) != 0;
+    if (interactive) InterruptKeepsSession();
     std::unique_ptr<LineReader> reader = MakeStdinReader(out);
-    session.RunLines(*reader);
+    session.RunLines(*reader, interactive);
   } else {
     session.Run(options.command);
   }
@@ -98,7 +111,7 @@ int RunOnItem(const char* argv0, Options& options, std::ostream& out) {
   int status = session.ExitStatus();
   if (!options.cacheFile.empty()) {
     std::size_t records = 0;
-    if (!SaveCacheFile(*browser.GetImpl(), options.cacheFile, item, records, error)) {
+    if (!SaveCacheFile(browser, options.cacheFile, binding, seed.emptyExtents, records, error)) {
       ReportError(error);
       status = kExitUsage;
     }
@@ -120,8 +133,7 @@ int Run(int argc, char** argv, std::ostream& out) {
   }
 
   // The library logs through this writer from its first call on.
-  g_ptrLogWriter = boost::shared_ptr<CLogWriterInterface>(
-      new CStderrLogWriter(options.hasLogLevel ? options.logLevel : kLibraryQuiet));
+  InstallToolLogWriter(options.hasLogLevel, options.logLevel);
 
   if (!options.command.empty() && options.command.front() == "demo") {
     if (options.command.size() != 1 || options.json) {
@@ -137,6 +149,7 @@ int Run(int argc, char** argv, std::ostream& out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  OpenClosedStandardFds();
   IgnoreBrokenPipe();
   FdOutput output(STDOUT_FILENO);
   std::ostream out(&output);

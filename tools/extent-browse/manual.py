@@ -54,7 +54,7 @@ def man_page(text, version):
         body = line.strip()
         if not body:
             if in_example:
-                out.append(".fi")
+                out.extend([".fi", ".RE"])
                 in_example = False
             in_entry = False
             out.append(".PP")
@@ -76,16 +76,17 @@ def man_page(text, version):
             continue
         if indent >= 4:
             if not in_example:
-                out.append(".nf")
+                out.extend([".RS 4", ".nf"])
                 in_example = True
-            out.append(roff_escape(body))
+            # Deeper lines (an example's continuation) keep their place.
+            out.append(roff_escape(line[4:].rstrip()))
             continue
         if in_example:
-            out.append(".fi")
+            out.extend([".fi", ".RE"])
             in_example = False
         out.append(roff_escape(body))
     if in_example:
-        out.append(".fi")
+        out.extend([".fi", ".RE"])
     # Consecutive paragraph marks collapse into one.
     page = []
     for line in out:

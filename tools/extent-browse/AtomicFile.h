@@ -1,0 +1,20 @@
+// Replacing a file so that a crash at any moment leaves the old content or
+// the new, and no temporary file.
+#ifndef EXTENTBROWSE_TOOLS_ATOMICFILE_H
+#define EXTENTBROWSE_TOOLS_ATOMICFILE_H
+
+#include <string>
+#include <sys/stat.h>
+
+// Writes `content` as the file `base` of the folder open as `folder`. The
+// new file has no name until it is complete: an O_TMPFILE file, synced,
+// linked in under a random name and renamed over `base` at once, and the
+// folder synced; file systems without O_TMPFILE get a named temporary. With
+// `old` (the file replaced), the new one takes its owner (when the process
+// may give it) and mode; otherwise the mode creation under the umask gives.
+// False, with `error` (an errno), on failure; nothing is left behind but
+// for the instant between the link and the rename.
+bool ReplaceAtomically(int folder, const std::string& base, const struct stat* old,
+                       const std::string& content, int& error);
+
+#endif  // EXTENTBROWSE_TOOLS_ATOMICFILE_H

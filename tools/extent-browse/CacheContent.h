@@ -1,0 +1,60 @@
+// What a cache file holds, judged as the library would read it, and the
+// text of a new one.
+//
+// A cache file is, in order (docs/cache-format.md):
+//   the item line and the binding line (see CacheBinding.h); a cache of
+//     release 1.0 has no binding line, a host's bare block neither line;
+//   the tool's own line of empty extents, "# empty extents 7 12-15", when
+//     any record is of an empty extent: the block has no room for the flag;
+//   the extent-info block, exactly as the library reads and writes it.
+#ifndef EXTENTBROWSE_TOOLS_CACHECONTENT_H
+#define EXTENTBROWSE_TOOLS_CACHECONTENT_H
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "CacheBinding.h"
+
+struct CacheRecord {
+  unsigned long long extent = 0;
+  unsigned long long afileId = 0;
+  unsigned long long afileValue = 0;
+};
+
+// Ranges of extents [first, last], ascending and apart.
+using ExtentRanges = std::vector<std::pair<unsigned long long, unsigned long long>>;
+bool InRanges(const ExtentRanges& ranges, unsigned long long extent);
+
+enum class CacheKind {
+  kEmpty,      // nothing but blanks: nothing to lose
+  kCache,      // a cache whose block the library would use
+  kDamaged,    // one of ours, or a block, that the library would not use
+  kNotACache,  // anything else: never replaced
+};
+
+struct CacheContent {
+  CacheKind kind = CacheKind::kEmpty;
+  bool hasItemLine = false;
+  bool bound = false;  // it has a binding line
+  CacheBinding owner;  // what its item and binding lines say
+  std::string damage;  // kDamaged: what is wrong, as "line 4 is not a record line"
+  std::string block;   // kCache: from START_EXTENT_INFO to the end of the file
+  ExtentRanges emptyExtents;
+};
+
+// Reads from `fd` what decides the kind of the file: a file that is not a
+// cache is judged by its first bytes; one of ours or a block is read whole.
+// False, with `readError` (an errno), when a read fails.
+bool ReadCacheContent(int fd, CacheContent& content, int& readError);
+
+// The records of a block that seeds (one judged kCache, or one the library
+// wrote), by extent; a later line for an extent replaces an earlier one.
+std::vector<CacheRecord> RecordsOf(const std::string& block);
+
+// The text of a cache file of `binding` holding `records` (ascending, one
+// per extent), of which those in `emptyExtents` are empty.
+std::string ComposeCache(const CacheBinding& binding, const std::vector<CacheRecord>& records,
+                         const ExtentRanges& emptyExtents);
+
+#endif  // EXTENTBROWSE_TOOLS_CACHECONTENT_H
