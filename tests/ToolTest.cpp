@@ -532,8 +532,19 @@ TEST_F(ToolTest, AKilledSaveLeavesTheOldCacheOrTheNewOneAndNoOtherFile) {
     EXPECT_TRUE(now == old || (now.size() > old.size() &&
                                now.compare(now.size() - 16, 16, "END_EXTENT_INFO\n") == 0))
         << "a torn cache after a kill at " << delay << " us";
-    EXPECT_EQ((std::set<fs::path>{fs::directory_iterator(dir_), {}}), files) << delay << " us";
+    // Killed between its link and its rename, a save leaves its temporary
+    // name, which the next save removes.
+    std::set<fs::path> left{fs::directory_iterator(dir_), {}};
+    for (auto file = left.begin(); file != left.end();) {
+      file = file->filename().string().rfind(".cache.", 0) == 0 ? left.erase(file) : ++file;
+    }
+    EXPECT_EQ(left, files) << delay << " us";
   }
+  WriteFile(".cache.0123456789ab", "left by a save killed before its rename");
+  WriteFile(".cache.notours", "");
+  ASSERT_EQ(Tool(arguments, "lookup 0\n").status, 0);
+  EXPECT_EQ((std::set<fs::path>{fs::directory_iterator(dir_), {}}).size(), files.size() + 1);
+  EXPECT_FALSE(fs::exists(File(".cache.0123456789ab")));
 }
 
 // Sessions that share a cache each save what they learnt, whichever ends

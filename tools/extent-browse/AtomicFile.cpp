@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/random.h>
 #include <unistd.h>
@@ -25,10 +26,12 @@ bool WriteAll(int fd, const std::string& text) {
   return true;
 }
 
+constexpr std::size_t kRandomBytes = 6;
+
 // A name for the moment between linking the new file in and renaming it
 // over the old one; random, so that two saves to one folder never meet.
 std::string TemporaryName(const std::string& base) {
-  unsigned char bytes[6] = {};
+  unsigned char bytes[kRandomBytes] = {};
   if (getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) {
     const unsigned long long fallback = static_cast<unsigned long long>(getpid()) ^
                                         reinterpret_cast<std::uintptr_t>(&bytes);
@@ -102,4 +105,23 @@ bool ReplaceAtomically(int folder, const std::string& base, const struct stat* o
   }
   if (!ok) error = failure;
   return ok;
+}
+
+void RemoveLeftovers(int folder, const std::string& base) {
+  const int listed = dup(folder);
+  DIR* const entries = listed >= 0 ? fdopendir(listed) : nullptr;
+  if (entries == nullptr) {
+    if (listed >= 0) close(listed);
+    return;
+  }
+  const std::string prefix = "." + base + ".";
+  while (const dirent* entry = readdir(entries)) {
+    const std::string name = entry->d_name;
+    if (name.size() == prefix.size() + 2 * kRandomBytes &&
+        name.compare(0, prefix.size(), prefix) == 0 &&
+        name.find_first_not_of("0123456789abcdef", prefix.size()) == std::string::npos) {
+      unlinkat(folder, name.c_str(), 0);
+    }
+  }
+  closedir(entries);
 }

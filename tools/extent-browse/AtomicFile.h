@@ -13,8 +13,15 @@
 // `old` (the file replaced), the new one takes its owner (when the process
 // may give it) and mode; otherwise the mode creation under the umask gives.
 // False, with `error` (an errno), on failure; nothing is left behind but
-// for the instant between the link and the rename.
+// for the instant between the link and the rename, when a process killed
+// there leaves its temporary name: see RemoveLeftovers.
 bool ReplaceAtomically(int folder, const std::string& base, const struct stat* old,
                        const std::string& content, int& error);
+
+// Removes the temporary names ReplaceAtomically gives `base` in `folder`,
+// which only a save killed between its link and its rename leaves. Call it
+// only while every save to the folder is held off (the cache's folder
+// lock), or it would take a save in progress's file from under it.
+void RemoveLeftovers(int folder, const std::string& base);
 
 #endif  // EXTENTBROWSE_TOOLS_ATOMICFILE_H

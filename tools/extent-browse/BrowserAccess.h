@@ -27,4 +27,10 @@ bool IsInBrowsedRange(ExtentBrowse& browser, unsigned long long extent);
 // browser could not.
 bool WriteExtentInfo(ExtentBrowse& browser, std::iostream& stream);
 
+// Writes to `out` the block a browser of `appType` seeded from `in` would
+// write: the records of `in` in ascending order, one line per extent, the
+// last line for an extent winning. Browses nothing. False when `in` held no
+// whole block or `out` could not be written.
+bool RewriteExtentInfo(int appType, std::iostream& in, std::iostream& out);
+
 #endif  // EXTENTBROWSE_TOOLS_BROWSERACCESS_H

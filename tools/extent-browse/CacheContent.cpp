@@ -231,7 +231,14 @@ std::vector<CacheRecord> RecordsOf(const std::string& block) {
   return unique;
 }
 
-std::string ComposeCache(const CacheBinding& binding, const std::vector<CacheRecord>& records,
+std::string RecordLinesOf(const std::string& block) {
+  const std::size_t first = block.find('\n');
+  const std::size_t end = block.rfind(kEndMarker);
+  if (first == std::string::npos || end == std::string::npos || end <= first) return std::string();
+  return block.substr(first + 1, end - first - 1);
+}
+
+std::string ComposeCache(const CacheBinding& binding, const std::string& block,
                          const ExtentRanges& emptyExtents) {
   std::string text = ItemLine(binding) + BindingLine(binding);
   if (!emptyExtents.empty()) {
@@ -245,16 +252,5 @@ std::string ComposeCache(const CacheBinding& binding, const std::vector<CacheRec
     }
     text += '\n';
   }
-  text.reserve(text.size() + records.size() * 24 + 40);
-  text.append(kStartMarker).append("\n");
-  for (const CacheRecord& record : records) {
-    AppendNumber(text, record.extent);
-    text += ' ';
-    AppendNumber(text, record.afileId);
-    text += ' ';
-    AppendNumber(text, record.afileValue);
-    text += '\n';
-  }
-  text.append(kEndMarker).append("\n");
-  return text;
+  return text + block;
 }

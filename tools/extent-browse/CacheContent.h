@@ -52,9 +52,12 @@ bool ReadCacheContent(int fd, CacheContent& content, int& readError);
 // wrote), by extent; a later line for an extent replaces an earlier one.
 std::vector<CacheRecord> RecordsOf(const std::string& block);
 
-// The text of a cache file of `binding` holding `records` (ascending, one
-// per extent), of which those in `emptyExtents` are empty.
-std::string ComposeCache(const CacheBinding& binding, const std::vector<CacheRecord>& records,
+// The record lines of a block, between its two marker lines, as they stand.
+std::string RecordLinesOf(const std::string& block);
+
+// The text of a cache file of `binding` around `block`, a block the library
+// wrote, of whose records those in `emptyExtents` are empty.
+std::string ComposeCache(const CacheBinding& binding, const std::string& block,
                          const ExtentRanges& emptyExtents);
 
 #endif  // EXTENTBROWSE_TOOLS_CACHECONTENT_H

@@ -1,5 +1,6 @@
 #include "CacheFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -79,33 +80,42 @@ ExtentRanges RangesOf(const std::vector<unsigned long long>& extents) {
 }
 
 // The browser's records joined with those the file holds now; the
-// browser's win where both have an extent.
-std::string MergedCache(ExtentBrowse& browser, const std::vector<CacheRecord>& session,
-                        const ExtentRanges& seededEmpty, const CacheContent& file,
-                        const CacheBinding& binding, std::size_t& records) {
-  const std::vector<CacheRecord> saved =
-      file.kind == CacheKind::kCache ? RecordsOf(file.block) : std::vector<CacheRecord>();
-  std::vector<CacheRecord> merged;
+// browser's win where both have an extent. The library writes the joined
+// block, as it writes every block: the file's record lines and then the
+// browser's seed a browser that browses nothing (a later line for an
+// extent replaces an earlier one), and its writer gives the block.
+bool MergedCache(ExtentBrowse& browser, const std::string& sessionBlock,
+                 const ExtentRanges& seededEmpty, const CacheContent& file,
+                 const CacheBinding& binding, std::string& text, std::size_t& records) {
+  const bool fileHasRecords = file.kind == CacheKind::kCache;
+  std::stringstream joined("START_EXTENT_INFO\n" +
+                           (fileHasRecords ? RecordLinesOf(file.block) : std::string()) +
+                           RecordLinesOf(sessionBlock) + "END_EXTENT_INFO\n");
+  std::stringstream block;
+  if (!RewriteExtentInfo(binding.appType, joined, block)) return false;
+
+  const std::vector<CacheRecord> session = RecordsOf(sessionBlock);
+  const auto inSession = [&session](unsigned long long extent) {
+    const auto at = std::lower_bound(
+        session.begin(), session.end(), extent,
+        [](const CacheRecord& record, unsigned long long number) { return record.extent < number; });
+    return at != session.end() && at->extent == extent;
+  };
   std::vector<unsigned long long> empty;
-  merged.reserve(session.size() + saved.size());
-  std::size_t s = 0;
-  std::size_t f = 0;
-  while (s < session.size() || f < saved.size()) {
-    const bool fromSession =
-        f == saved.size() || (s < session.size() && session[s].extent <= saved[f].extent);
-    const CacheRecord& record = fromSession ? session[s] : saved[f];
+  const std::vector<CacheRecord> merged = RecordsOf(block.str());
+  for (const CacheRecord& record : merged) {
     const unsigned long long extent = record.extent;
-    const bool inBoth = fromSession && f < saved.size() && saved[f].extent == extent;
-    const bool isEmpty =
-        (fromSession && (browser.IsExtentEmpty(extent) || InRanges(seededEmpty, extent))) ||
-        ((!fromSession || inBoth) && InRanges(file.emptyExtents, extent));
-    merged.push_back(record);
-    if (isEmpty) empty.push_back(extent);
-    if (fromSession) ++s;
-    if (!fromSession || inBoth) ++f;
+    // The browser's flag where it has the extent, or the flag seeded from
+    // the file it read; the file's flag as it is now, for its own records.
+    if ((inSession(extent) &&
+         (browser.IsExtentEmpty(extent) || InRanges(seededEmpty, extent))) ||
+        (fileHasRecords && InRanges(file.emptyExtents, extent))) {
+      empty.push_back(extent);
+    }
   }
   records = merged.size();
-  return ComposeCache(binding, merged, RangesOf(empty));
+  text = ComposeCache(binding, block.str(), RangesOf(empty));
+  return true;
 }
 
 // Takes the folder's lock. Another session's save holds it for a moment; a
@@ -169,10 +179,14 @@ bool SaveCacheFile(ExtentBrowse& browser, const std::string& file, const CacheBi
     error = saving + "the browser could not write its extent-info block";
     ok = false;
   }
+  std::string text;
+  if (ok && !MergedCache(browser, block.str(), seededEmpty, content, binding, text, records)) {
+    error = saving + "the merged extent-info block could not be written";
+    ok = false;
+  }
   int failure = 0;
   if (ok) {
-    const std::string text =
-        MergedCache(browser, RecordsOf(block.str()), seededEmpty, content, binding, records);
+    RemoveLeftovers(folder, target.base);
     ok = ReplaceAtomically(folder, target.base, target.exists ? &target.st : nullptr, text,
                            failure);
     if (!ok) error = saving + std::strerror(failure);
