@@ -66,7 +66,9 @@ std::string IndexService::clientNameOf(const std::string& host) const {
 
 void IndexService::onSetPaths(int clientId, const std::vector<databrowse::BrowsePath>& paths) {
   std::lock_guard<std::mutex> lock(state_->mutex);
-  if (state_->values.recording) state_->values.setPathsCalls.push_back(RecordedSetPaths{clientId, paths});
+  if (state_->values.recording) {
+    state_->values.setPathsCalls.push_back(RecordedSetPaths{clientId, paths});
+  }
 }
 
 int IndexService::answer(const databrowse::BrowseRequest& request, Protocol protocol,
