@@ -7,14 +7,12 @@
 
 namespace {
 
-using namespace ebtest;
-
 int g_argumentEvaluations = 0;
 int CountedArgument() { return ++g_argumentEvaluations; }
 
 TEST(LogGuardTest, WritesOnlyWantedLinesAndEvaluatesArgumentsOnlyForThem) {
   for (int writerLevel : {-2, 0, 3, 4, 5}) {
-    ScopedLogCapture log(writerLevel);
+    ebtest::ScopedLogCapture log(writerLevel);
     g_argumentEvaluations = 0;
     std::vector<std::string> expected;
     for (int level : {-1, 1, 2, 4, 5}) {
@@ -27,14 +25,8 @@ TEST(LogGuardTest, WritesOnlyWantedLinesAndEvaluatesArgumentsOnlyForThem) {
 }
 
 TEST(FacadeTest, LogsItsArgumentsAtLevelOne) {
-  ScopedLogCapture log(1);
-  SCParams params = MakeParams(106);
-  params.sourceClientId = 21;
-  params.bkpSetId = 22;
-  params.AppId = -3;
-  params.appInstance = 23;
-  params.totime = 0x100000005LL;  // narrowed to 32 bits in the line
-  params.fromtime = -1;
+  ebtest::ScopedLogCapture log(1);
+  SCParams params{21, 106, 22, -3, 23, 0x100000005LL, -1};  // `totime` narrowed to 32 bits
   { ExtentBrowse browse(params, "/vm/disk0", nullptr, EB_MODE_DEFAULT, 500, 13, true, 2, "ma7"); }
   const std::vector<CCaptureLogWriter::Line> lines = log->lines();
   ASSERT_GE(lines.size(), 2u);
