@@ -1,24 +1,35 @@
 // The lookup's three roads: a record already in the map, an extent inside a
 // browsed range with no record, and a miss that browses one page.
+//
+// The hit stands on a ladder of baselines over the same records and keys,
+// each rung adding one thing the hit does around its map search: the search
+// alone, then inside the map lock as the lookup takes it, then with the
+// map-search counter's start/stop pair. The gap from the top rung to the
+// hit is the rest of GetAFInfo. The ladder is climbed on the library's own
+// map and on a std::map.
 #include <benchmark/benchmark.h>
 
 #include <map>
-#include <mutex>
 #include <sstream>
 
 #include "BenchSupport.h"
 #include "BrowseMessages.h"
 #include "ExtentNameConverter.h"
 #include "ThrdPerfCounter.h"
+#include "browser/PerfCounters.h"
 #include "ebindex/IndexService.h"
 #include "extentbrowse/EBPerfCounters.h"
+#include "extentbrowse/VolumeCtxt.h"
+#include "extentbrowse/ZelSync.h"
 
 namespace {
 
 constexpr unsigned long long kSeededExtents = 100000;
 
-// The map's own record, so the baseline searches a map of the same shape.
+// The map's own record, so the baselines search maps of the same shape.
 using Record = AFileInfoInternal;
+using BTree = ExtentMap;
+using StdMap = std::map<unsigned long long, Record>;
 
 // One browser for every thread count: building it seeds 100k records, which
 // must not be timed, and threads of one run must share it.
@@ -47,24 +58,58 @@ void BM_LookupHit(benchmark::State& state) {
 }
 BENCHMARK(BM_LookupHit)->ArgName("counters")->Arg(1)->Arg(0)->Threads(1)->Threads(2);
 
-// What the hit path is measured against: a lock and one search, nothing more.
-void BM_BaselineLockedMapSearch(benchmark::State& state) {
-  static std::mutex lock;
-  static const std::map<unsigned long long, Record> map = [] {
-    std::map<unsigned long long, Record> filled;
-    for (unsigned long long e = 0; e < kSeededExtents; ++e)
-      filled.emplace(e, ebbench::RecordOf(e));
+// The same records as the browser's, filled the way a cache block seeds it.
+template <typename Map>
+const Map& SeededMap() {
+  static const Map map = [] {
+    Map filled;
+    for (unsigned long long e = 0; e < kSeededExtents; ++e) {
+      filled.emplace_hint(filled.end(), e, ebbench::RecordOf(e));
+    }
     return filled;
   }();
+  return map;
+}
+
+// The rungs of the ladder, each adding to the one before.
+enum Rung { SearchOnly, PlusLock, PlusCounterPair };
+
+// One search and a copy of the two values, as a hit makes; from PlusLock on
+// inside a critical section the threads share, taken through CSecWrapper as
+// the lookup takes the map lock; from PlusCounterPair on timed by the
+// library's own map-search counter.
+template <typename Map, Rung rung>
+void BM_BaselineLookupHit(benchmark::State& state) {
+  static ZelCriticalSection section;
+  SeededBrowser();  // makes the counter set, which the hit shares
+  const Map& map = SeededMap<Map>();
   const auto extents = ebbench::ScatteredExtents(4096, kSeededExtents);
+  unsigned long long afileId = 0, afileValue = 0;
+  const auto search = [&map, &afileId, &afileValue](unsigned long long extent) {
+    if constexpr (rung == PlusCounterPair) StartCounter(kCounterFindInExtentMap);
+    const typename Map::const_iterator found = map.find(extent);
+    if constexpr (rung == PlusCounterPair) StopCounter(kCounterFindInExtentMap);
+    afileId = found->second.afileId;
+    afileValue = found->second.afileValue;
+  };
   std::size_t next = 0;
   for (auto _ : state) {
-    std::lock_guard<std::mutex> guard(lock);
-    auto found = map.find(extents[next++ & 4095]);
-    benchmark::DoNotOptimize(found);
+    if constexpr (rung == SearchOnly) {
+      search(extents[next++ & 4095]);
+    } else {
+      CSecWrapper guard(section);
+      search(extents[next++ & 4095]);
+    }
+    benchmark::DoNotOptimize(afileId);
+    benchmark::DoNotOptimize(afileValue);
   }
 }
-BENCHMARK(BM_BaselineLockedMapSearch)->Threads(1)->Threads(2);
+BENCHMARK_TEMPLATE(BM_BaselineLookupHit, BTree, SearchOnly)->Threads(1)->Threads(2);
+BENCHMARK_TEMPLATE(BM_BaselineLookupHit, BTree, PlusLock)->Threads(1)->Threads(2);
+BENCHMARK_TEMPLATE(BM_BaselineLookupHit, BTree, PlusCounterPair)->Threads(1)->Threads(2);
+BENCHMARK_TEMPLATE(BM_BaselineLookupHit, StdMap, SearchOnly)->Threads(1)->Threads(2);
+BENCHMARK_TEMPLATE(BM_BaselineLookupHit, StdMap, PlusLock)->Threads(1)->Threads(2);
+BENCHMARK_TEMPLATE(BM_BaselineLookupHit, StdMap, PlusCounterPair)->Threads(1)->Threads(2);
 
 // An extent past the item's last entry, after one browse reached the end of
 // the item: answered from the browsed ranges without browsing again.
@@ -110,12 +155,12 @@ void BM_LookupMissBrowsesPage(benchmark::State& state) {
 }
 BENCHMARK(BM_LookupMissBrowsesPage)->Unit(benchmark::kMicrosecond);
 
-// The floor under a page: inserting its 1000 records into an empty map.
+// The floor under a page: inserting its 1000 records into an empty map of
+// the library's kind.
 void BM_BaselineMapInsertPage(benchmark::State& state) {
   for (auto _ : state) {
-    std::map<unsigned long long, Record> map;
-    for (unsigned long long e = 0; e < 1000; ++e)
-      map.emplace(e, ebbench::RecordOf(e));
+    BTree map;
+    for (unsigned long long e = 0; e < 1000; ++e) map.insert_or_assign(e, ebbench::RecordOf(e));
     benchmark::DoNotOptimize(map);
   }
   state.SetItemsProcessed(state.iterations() * 1000);
@@ -165,7 +210,7 @@ void BM_BaselineResponseIntoMap(benchmark::State& state) {
   std::vector<CNMessageBase>& items = *page.getObjectAccessor(true, false, 6, 9, 100, 98)
                                            ->getlistobject(3, 6, false);
   for (auto _ : state) {
-    ExtentMap map;
+    BTree map;
     for (CNMessageBase& item : items) {
       const std::string& path = item.getstring(5, 5);
       const std::string name = path.substr(path.find('\x12') + 1);

@@ -1,6 +1,8 @@
 // The byte format of the browse response fuzzer's inputs, shared by the
 // fuzzer (which decodes and builds) and the seed generator (which turns the
-// index service's own answers into inputs).
+// index service's own answers into inputs). BrowseResponseBytes.cpp reads
+// and writes the bytes, BrowseResponseBuild.cpp makes a plan a message, and
+// BrowseResponsePlanOf.cpp reads a message back into a plan.
 //
 // Every multi-byte number is little-endian. Wherever the input ends, the
 // bytes still wanted read as zero, so any input decodes; responses and list
@@ -52,13 +54,17 @@
 #include <vector>
 
 #include "BrowseMessages.h"
+#include "extentbrowse/ExtentBrowseTypes.h"
 
 namespace browsefuzz {
 
-constexpr int kAppTypes[] = {0, 53, 81, 106};
+constexpr int kAppTypes[] = {0, EB_APP_TYPE_EXCHANGE_DATABASE, EB_APP_TYPE_SQL_DATABASE,
+                             EB_APP_TYPE_VIRTUAL_SERVER};
 constexpr std::size_t kMaxResponses = 16;
 constexpr std::size_t kMaxErrors = 4;
 constexpr std::size_t kMaxItems = 63;
+// Between an item's path and its extent name in a data item's path field.
+constexpr char kItemNameSeparator = '\x12';
 // Classes a browse response may be confused with: ones that travel with it
 // and ones that merely look alike.
 constexpr CNMessageBase::TagID kOtherClasses[] = {

@@ -41,18 +41,17 @@
 #include "LogWriters.h"
 #include "extentbrowse/EBExtentNameConverter.h"
 #include "extentbrowse/ExtentBrowseImpl.h"
+#include "extentbrowse/ExtentBrowseTypes.h"
 #include "naming/NewExtentNameConverter.h"
 
 namespace {
 
 using namespace browsefuzz;
 
-constexpr int kVirtualServerAppType = 106;
 constexpr int kRequestedExtentNotFound = 4;
 // Where a virtual-server range ends when the index reported nothing.
 constexpr unsigned long long kLastNewSchemeExtent = 4294967295ull;
 constexpr unsigned long long kLastOldSchemeExtent = 999999999ull;
-constexpr char kItemNameSeparator = '\x12';
 
 CCaptureLogWriter& Log() {
   static CCaptureLogWriter* const writer = [] {
@@ -94,7 +93,7 @@ class ConverterModel {
   // browser that has read one of the index's names knows its scheme and
   // claims everything to the scheme's end.
   unsigned long long LastWithoutItems(unsigned long long first, bool nameRead) const {
-    if (appType_ != kVirtualServerAppType || !nameRead) return first;
+    if (appType_ != EB_APP_TYPE_VIRTUAL_SERVER || !nameRead) return first;
     return converter_->isNewNamingScheme() ? kLastNewSchemeExtent : kLastOldSchemeExtent;
   }
 

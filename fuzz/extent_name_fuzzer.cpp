@@ -10,11 +10,13 @@
 
 #include "FuzzSupport.h"
 #include "extentbrowse/EBExtentNameConverter.h"
+#include "extentbrowse/ExtentBrowseTypes.h"
 #include "naming/NewExtentNameConverter.h"
 
 namespace {
 
-constexpr int kAppTypes[] = {0, 53, 81, 106};
+constexpr int kAppTypes[] = {0, EB_APP_TYPE_EXCHANGE_DATABASE, EB_APP_TYPE_SQL_DATABASE,
+                             EB_APP_TYPE_VIRTUAL_SERVER};
 
 }  // namespace
 
@@ -32,7 +34,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   converter->ExtentNameToNum(name);
 
   // Old-scheme virtual-server names are signed decimal and saturate.
-  if (appType == 106 && !converter->isNewNamingScheme() && number > LLONG_MAX) return 0;
+  if (appType == EB_APP_TYPE_VIRTUAL_SERVER && !converter->isNewNamingScheme() &&
+      number > LLONG_MAX) {
+    return 0;
+  }
   std::string written;
   converter->ExtentNumToName(number, written);
   if (converter->ExtentNameToNum(written) != number) Broken("a written name read back wrongly");

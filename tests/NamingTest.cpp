@@ -1,11 +1,7 @@
-// Extent names: the base32 codec, the three converters and the order of
-// the browsed ranges each keeps.
+// Extent names: the three converters and the order of the browsed ranges
+// each keeps.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <random>
-
-#include "ExtentNameConverter.h"
 #include "naming/ExSQLExtentNameConverter.h"
 #include "naming/FSExtentNameConverter.h"
 #include "naming/NewExtentNameConverter.h"
@@ -17,50 +13,10 @@ namespace {
 using ebtest::ScopedLogCapture;
 using Number = unsigned long long;
 
-std::string Encode(Number number, unsigned int length) {
-  char buffer[ExtentNameConverter::kMaxNameLength + 1];
-  std::fill(std::begin(buffer), std::end(buffer), 'x');
-  const int written = ExtentNameConverter::Extent_dec_to_base32_v2(number, buffer, length);
-  EXPECT_EQ(written, static_cast<int>(std::string(buffer).size()));
-  return buffer;
-}
-
 std::string Name(EBExtentNameConverter& converter, Number extent) {
   std::string name = "a longer previous content";
   converter.ExtentNumToName(extent, name);
   return name;
-}
-
-TEST(Base32CodecTest, WritesPaddedNamesNeverCutAndReadsUpToAForeignCharacter) {
-  const std::pair<Number, unsigned int> numbers[] = {{0, 0}, {31, 0}, {32, 3}, {1023, 1},
-                                                     {~0ull, 0}, {5, 13}};
-  const char* names[] = {"0", "V", "010", "VV", "FVVVVVVVVVVVV", "0000000000005"};
-  for (int i = 0; i < 6; ++i) EXPECT_EQ(Encode(numbers[i].first, numbers[i].second), names[i]);
-  for (unsigned int length : {63u, 64u, ~0u}) EXPECT_EQ(Encode(5, length).size(), 63u);
-  const std::pair<const char*, Number> read[] = {{"V", 31},  {"v", 31}, {"1a", 42}, {"12W34", 34},
-                                                 {"", 0},    {"Z9", 0}, {"Extent5", 14}};
-  for (const auto& [name, number] : read) {
-    EXPECT_EQ(ExtentNameConverter::Extent_base32_to_dec(name), number) << name;
-  }
-}
-
-TEST(Base32CodecTest, EveryNumberRoundTripsAtEveryLengthAndKeepsItsOrder) {
-  std::mt19937_64 random(20261206);
-  std::vector<Number> numbers = {0, 1, 31, 32, ~0ull, ~0ull - 1, 1ull << 63};
-  for (int i = 0; i < 2000; ++i) numbers.push_back(random() >> (random() % 64));
-  std::sort(numbers.begin(), numbers.end());
-  for (unsigned int length = 0; length <= 63; ++length) {
-    std::string previous;
-    for (Number number : numbers) {
-      const std::string name = Encode(number, length);
-      ASSERT_EQ(ExtentNameConverter::Extent_base32_to_dec(name), number) << name;
-      if (length >= 13) {
-        ASSERT_EQ(name.size(), length);
-        ASSERT_LE(previous, name) << "equal-length names sort in number order";
-      }
-      previous = name;
-    }
-  }
 }
 
 TEST(ConverterTest, TheApplicationTypeChoosesTheConverterAndItsFirstScheme) {

@@ -1,16 +1,14 @@
 #include "ThrdPerfCounter.h"
 
 #include <algorithm>
-#include <cmath>
 #include <limits>
-#include <thread>
-
-#if defined(__x86_64__)
-#include <cpuid.h>
-#include <x86intrin.h>
-#endif
 
 #include "CLogWriterInterface.h"
+#include "CounterClock.h"
+
+using counterclock::NanosPerTick;
+using counterclock::Ticks;
+using counterclock::ToNanos;
 
 namespace {
 
@@ -21,97 +19,10 @@ constexpr std::size_t kResetHistoryLimit = 1024;
 
 double Milliseconds(std::chrono::nanoseconds duration) { return duration.count() / 1e6; }
 
-// --- The clock ---------------------------------------------------------
-
-std::uint64_t SteadyNanos() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
-// Only an invariant time-stamp counter ticks at one rate whatever the
-// core's frequency or sleep state; any other is no clock at all.
-bool TscIsInvariant() {
-#if defined(__x86_64__)
-  unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
-  if (__get_cpuid(0x80000007u, &eax, &ebx, &ecx, &edx) == 0) return false;
-  return (edx & (1u << 8)) != 0;
-#else
-  return false;
-#endif
-}
-
-bool UseTsc() {
-  static const bool use = TscIsInvariant();
-  return use;
-}
-
-std::uint64_t Ticks() {
-#if defined(__x86_64__)
-  if (UseTsc()) return __rdtsc();
-#endif
-  return SteadyNanos();
-}
-
 // A stamp of 0 marks a free slot, so no start may carry it.
 std::uint64_t Stamp() {
   const std::uint64_t ticks = Ticks();
   return ticks != 0 ? ticks : 1;
-}
-
-struct ClockPair {
-  std::uint64_t ticks;
-  std::uint64_t nanos;
-};
-
-// A thread preempted between the two reads would skew the ratio by the
-// time it was away, so keep the closest of a few tries.
-ClockPair ReadClocks() {
-  ClockPair best{Ticks(), SteadyNanos()};
-  std::uint64_t bestGap = std::numeric_limits<std::uint64_t>::max();
-  for (int attempt = 0; attempt < 5; ++attempt) {
-    const std::uint64_t before = Ticks();
-    const std::uint64_t nanos = SteadyNanos();
-    const std::uint64_t after = Ticks();
-    if (after - before < bestGap) {
-      bestGap = after - before;
-      best = ClockPair{before + (after - before) / 2, nanos};
-    }
-  }
-  return best;
-}
-
-// Where the ratio is measured from: the first set's construction, so that
-// by the time anyone reads figures the span is usually long already.
-const ClockPair& CalibrationOrigin() {
-  static const ClockPair origin = ReadClocks();
-  return origin;
-}
-
-// Over 5 ms the two reads' jitter (tens of nanoseconds) is noise in the
-// fifth decimal; a read sooner than that waits out the rest, once.
-constexpr std::uint64_t kCalibrationSpanNanos = 5000000;
-
-double NanosPerTick() {
-  if (!UseTsc()) return 1.0;
-  static const double ratio = [] {
-    const ClockPair origin = CalibrationOrigin();
-    ClockPair now = ReadClocks();
-    if (now.nanos - origin.nanos < kCalibrationSpanNanos) {
-      std::this_thread::sleep_for(
-          std::chrono::nanoseconds(kCalibrationSpanNanos - (now.nanos - origin.nanos)));
-      now = ReadClocks();
-    }
-    if (now.ticks <= origin.ticks) return 1.0;
-    return static_cast<double>(now.nanos - origin.nanos) /
-           static_cast<double>(now.ticks - origin.ticks);
-  }();
-  return ratio;
-}
-
-std::chrono::nanoseconds ToNanos(std::uint64_t ticks, double nanosPerTick) {
-  return std::chrono::nanoseconds(
-      static_cast<std::chrono::nanoseconds::rep>(std::llround(ticks * nanosPerTick)));
 }
 
 // --- A thread's own starts ---------------------------------------------
@@ -156,7 +67,7 @@ void Forget(ThreadStarts& own, int index) {
 
 ThrdPerfCounter::ThrdPerfCounter(EvEvent* event)
     : event_(event), serial_(gNextSerial.fetch_add(1, std::memory_order_relaxed)) {
-  CalibrationOrigin();
+  counterclock::StartCalibration();
 }
 
 void ThrdPerfCounter::AddPerfCounter(int id, const char* name, CTRBASETYPE, bool) {

@@ -1,14 +1,12 @@
-#include "BrowseResponseInput.h"
-
+// The input format's bytes: decoding any input into a plan, and encoding a
+// plan (for seeds) so that it decodes back to itself.
 #include <algorithm>
 
-#include "ebindex/ExtentNames.h"
+#include "BrowseResponseInput.h"
 
 namespace browsefuzz {
 
 namespace {
-
-constexpr char kItemNameSeparator = '\x12';
 
 class Reader {
  public:
@@ -153,135 +151,7 @@ void EncodeBody(Writer& out, const BodyPlan& body) {
   }
 }
 
-// The body's fields, set on `message` whatever its class.
-void Fill(CNMessageBase& message, const BodyPlan& body, int nameLength) {
-  if (body.hasType) message.setint64(1, 1, static_cast<long long>(body.type));
-  if (body.errorList != BodyPlan::kNoErrors) {
-    std::vector<CNMessageBase> errors;
-    for (const ErrorPlan& plan : body.errors) {
-      databrowse::BrowseError error;
-      if (plan.hasCode) error.setint64(1, 1, static_cast<long long>(plan.code));
-      errors.push_back(error);
-    }
-    message.setlistobject(4, 7, &errors);
-  }
-  if (!body.hasResult) return;
-  databrowse::BrowseResult result;
-  if (body.hasDataList) {
-    std::vector<CNMessageBase> items;
-    items.reserve(body.items.size());
-    for (const ItemPlan& plan : body.items) {
-      items.emplace_back(databrowse::BrowseData::kFamily, databrowse::BrowseData::kNumber);
-      CNMessageBase& item = items.back();
-      if (plan.hasPath) item.setstring(5, 5, plan.Path(nameLength));
-      if (plan.hasArchiveFile) {
-        databrowse::ArchiveFileInfo archiveFile;
-        if (plan.hasId) archiveFile.setint64(1, 12, static_cast<long long>(plan.id));
-        if (plan.hasValue) archiveFile.setint64(2, 13, static_cast<long long>(plan.value));
-        item.setObjectAccessor(&archiveFile, 9, 21);
-      }
-      if (plan.hasAttributes) {
-        databrowse::ItemAttributes attributes;
-        if (plan.hasEmpty) attributes.setint64(1, 18, static_cast<long long>(plan.empty));
-        item.setObjectAccessor(&attributes, 1, 1);
-      }
-    }
-    result.setlistobject(3, 6, &items);
-  }
-  message.setObjectAccessor(&result, 6, 9);
-}
-
-bool Wide(long long value) { return value < 0 || value > 0xFF; }
-
-BodyPlan BodyOf(const CNMessageBase& message) {
-  BodyPlan body;
-  body.hasType = message.hasTag(1);
-  body.type = static_cast<unsigned long long>(message.getint64(1));
-  body.wideType = Wide(message.getint64(1));
-  if (const std::vector<CNMessageBase>* errors = message.findList(7)) {
-    body.errorList = errors->empty() ? BodyPlan::kEmptyErrors : BodyPlan::kErrors;
-    for (std::size_t i = 0; i < errors->size() && i < kMaxErrors; ++i) {
-      ErrorPlan error;
-      error.hasCode = (*errors)[i].hasTag(1);
-      error.code = static_cast<unsigned long long>((*errors)[i].getint64(1));
-      error.wide = Wide((*errors)[i].getint64(1));
-      body.errors.push_back(error);
-    }
-  }
-  const CNMessageBase* result = message.findObject(9);
-  body.hasResult = result != nullptr;
-  const std::vector<CNMessageBase>* items = result != nullptr ? result->findList(6) : nullptr;
-  body.hasDataList = items != nullptr;
-  if (items == nullptr) return body;
-  for (std::size_t i = 0; i < items->size() && i < kMaxItems; ++i) {
-    const CNMessageBase& data = (*items)[i];
-    ItemPlan item;
-    item.hasPath = data.hasTag(5);
-    const std::string path = data.getstring(5, 5);
-    const std::string::size_type separator = path.find(kItemNameSeparator);
-    item.hasPrefix = separator != std::string::npos;
-    item.prefix = item.hasPrefix ? path.substr(0, separator) : std::string();
-    item.name.raw = item.hasPrefix ? path.substr(separator + 1) : path;
-    if (const CNMessageBase* archiveFile = data.findObject(21)) {
-      item.hasArchiveFile = true;
-      item.hasId = archiveFile->hasTag(12);
-      item.id = static_cast<unsigned long long>(archiveFile->getint64(12));
-      item.hasValue = archiveFile->hasTag(13);
-      item.value = static_cast<unsigned long long>(archiveFile->getint64(13));
-    }
-    if (const CNMessageBase* attributes = data.findObject(1)) {
-      item.hasAttributes = true;
-      item.hasEmpty = attributes->hasTag(18);
-      item.empty = static_cast<unsigned long long>(attributes->getint64(18));
-    }
-    body.items.push_back(item);
-  }
-  return body;
-}
-
 }  // namespace
-
-std::string NamePlan::Text(int nameLength) const {
-  const unsigned int length = static_cast<unsigned int>(nameLength);
-  switch (kind) {
-    case kRaw:
-      return raw;
-    case kBase32:
-      return ebindex::ExtentName(ebindex::NameScheme::kBase32, number, length);
-    case kDecimal:
-      return ebindex::ExtentName(ebindex::NameScheme::kDecimal, number, length);
-    case kHex:
-      return ebindex::ExtentName(ebindex::NameScheme::kHex, number, length);
-  }
-  return std::string();
-}
-
-std::string ItemPlan::Path(int nameLength) const {
-  const std::string text = name.Text(nameLength);
-  return hasPrefix ? prefix + kItemNameSeparator + text : text;
-}
-
-std::unique_ptr<CNMessageBase> ResponsePlan::Build(int nameLength) const {
-  std::unique_ptr<CNMessageBase> message;
-  switch (kind) {
-    case kNull:
-      return message;
-    case kOtherClass:
-      message.reset(new CNMessageBase(kOtherClasses[otherClass].family,
-                                      kOtherClasses[otherClass].number));
-      break;
-    case kBrowseResponse:
-      if (bareMessage && !typedEntry) {
-        message.reset(new CNMessageBase(databrowse::BrowseResponse::kFamily,
-                                        databrowse::BrowseResponse::kNumber));
-      } else {
-        message.reset(new databrowse::BrowseResponse());
-      }
-      break;
-  }
-  Fill(*message, body, nameLength);
-  return message;
-}
 
 FuzzInput Decode(const uint8_t* data, std::size_t size) {
   Reader in(data, size);
@@ -322,23 +192,6 @@ std::string Encode(const FuzzInput& input) {
     if (response.kind != ResponsePlan::kNull) EncodeBody(out, response.body);
   }
   return out.Bytes();
-}
-
-ResponsePlan PlanOf(const CNMessageBase* message) {
-  ResponsePlan plan;
-  if (message == nullptr) return plan;
-  const CNMessageBase::TagID id = message->getTagID();
-  if (id == databrowse::BrowseResponse::classTagID()) {
-    plan.kind = ResponsePlan::kBrowseResponse;
-  } else {
-    plan.kind = ResponsePlan::kOtherClass;
-    const auto* end = std::end(kOtherClasses);
-    plan.otherClass =
-        static_cast<int>(std::find(std::begin(kOtherClasses), end, id) - std::begin(kOtherClasses));
-    if (plan.otherClass == static_cast<int>(end - std::begin(kOtherClasses))) plan.otherClass = 0;
-  }
-  plan.body = BodyOf(*message);
-  return plan;
 }
 
 }  // namespace browsefuzz
