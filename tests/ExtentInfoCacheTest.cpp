@@ -24,22 +24,6 @@ class ExtentInfoCacheTest : public IndexTest {
   unsigned long long id = 0, value = 0;
 };
 
-TEST_F(ExtentInfoCacheTest, ACompleteBlockSeedsRecordsButNotRanges) {
-  // Lines out of order, an empty line, and a later line replacing an earlier one.
-  std::stringstream stream(kStart + "5 12 7\n" + "3 12 6\n\n" + "5 13 8\n" + kEnd + "after");
-  auto browser = Seeded(stream);
-  std::string next;
-  stream >> next;
-  EXPECT_EQ(next, "after") << "the stream is left just past the block";
-  EXPECT_EQ(MapOf(*browser), (std::vector<MapRecord>{{3, 12, 6}, {5, 13, 8}}));
-  EXPECT_EQ(browser->GetAFInfo(5, id, value), EB_EXTENT_FOUND);
-  EXPECT_TRUE(id == 13 && value == 8);
-  EXPECT_EQ(BrowseCount(), 0u);
-  // Extent 4 is absent from the block, which says nothing of ranges.
-  EXPECT_EQ(browser->GetAFInfo(4, id, value), EB_EXTENT_FOUND);
-  EXPECT_EQ(id, 1004u);
-}
-
 // A stream that cannot seek, as over a pipe: it gives its text once, forward.
 class ForwardOnlyBuffer : public std::streambuf {
  public:
