@@ -2,6 +2,10 @@
 // SaveExtentInfo.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -84,7 +88,12 @@ TEST_F(ExtentInfoCacheTest, SavingToTheConstructionStreamOverwritesFromWhereItsF
       {kStart + "1 2 3\n" + kEnd, {{1, 2, 3}}, ""},
       {"header\n" + kStart + "1 2 3\n" + kEnd, {}, "START_EXTENT_INFO"},
   };
-  const std::string path = testing::TempDir() + "extent_cache_overwrite.txt";
+  // A name of its own: a file another user or another build's run left
+  // under a fixed name could not be written.
+  std::string path = testing::TempDir() + "extent_cache_overwrite.XXXXXX";
+  const int made = mkstemp(&path[0]);
+  ASSERT_GE(made, 0);
+  close(made);
   for (const auto& c : cases) {
     std::ofstream(path) << "prefix " << c.after;
     std::fstream file(path, std::ios::in | std::ios::out);
@@ -109,6 +118,7 @@ TEST_F(ExtentInfoCacheTest, SavingToTheConstructionStreamOverwritesFromWhereItsF
     EXPECT_EQ(content.substr(0, 7 + kStart.size() + records.size() + kEnd.size()),
               "prefix " + kStart + records + kEnd);
   }
+  std::remove(path.c_str());
 }
 
 TEST_F(ExtentInfoCacheTest, SavingWritesExactlyTheFormatWhateverTheCallersFormatting) {

@@ -71,18 +71,20 @@ bool FindCacheTarget(const std::string& file, CacheTarget& target, std::string& 
     error = saving + Echo(target.folder) + " is not a folder";
     return false;
   }
-  if (access(target.folder.c_str(), W_OK | X_OK) != 0) {
-    error = saving + "cannot write in " + Echo(target.folder) + ": " + Errno(errno);
-    return false;
-  }
-  if (stat(target.target.c_str(), &target.st) != 0) {
-    if (errno == ENOENT) return true;
+  // What the file is comes first: a device is no cache, whoever may write
+  // beside it.
+  if (stat(target.target.c_str(), &target.st) == 0) {
+    target.exists = true;
+    if (!S_ISREG(target.st.st_mode)) {
+      error = Echo(file) + " is " + KindOf(target.st.st_mode) + ", not a cache file";
+      return false;
+    }
+  } else if (errno != ENOENT) {
     error = "cannot use " + Echo(file) + ": " + Errno(errno);
     return false;
   }
-  target.exists = true;
-  if (!S_ISREG(target.st.st_mode)) {
-    error = Echo(file) + " is " + KindOf(target.st.st_mode) + ", not a cache file";
+  if (access(target.folder.c_str(), W_OK | X_OK) != 0) {
+    error = saving + "cannot write in " + Echo(target.folder) + ": " + Errno(errno);
     return false;
   }
   return true;
