@@ -11,10 +11,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
+#include <vector>
 
 #include "LogWriters.h"
-#include "ebindex/IndexService.h"
-#include "stress/Run.h"
+#include "stress/Stress.h"
 
 namespace stress {
 
@@ -26,38 +26,34 @@ using Clock = std::chrono::steady_clock;
 const Clock::time_point gStart = Clock::now();
 std::mutex gPrintMutex;
 constexpr unsigned long long kWrongAnswersShown = 10;
-// A call that waits behind several whole-item browses on a starved machine
-// has been seen to take over 20 s; no answer takes a minute.
-long long hangMs = 0;
 
 void PrintSummary() {
   std::lock_guard<std::mutex> lock(gPrintMutex);
-  std::fprintf(stderr, "did: %llu browsers (%llu seeded from a saved block), %llu enumerations, "
-                       "%llu saves; the longest call, %s, took %lld ms\n",
-               totals.browsers.load(), totals.seeded.load(), totals.enumerations.load(),
-               totals.saves.load(), totals.longestCall.load(), totals.longestCallMs.load());
-  std::fflush(stderr);
-  std::printf("stress: %llu lookups, %llu browses, %llu faults injected, %llu wrong answers, "
-              "%llu hangs\n",
-              totals.lookups.load(), ebindex::IndexService::instance().browseCallCount(),
-              totals.faults.load(), totals.wrong.load(), totals.hangs.load());
+  std::lock_guard<std::mutex> tally(totals.mutex);
+  std::printf(
+      "stress: %s, %llu browses, %llu wrong answers, %llu hangs; the longest call, %s, "
+      "took %lld ms\n",
+      TallyText(totals.tally).c_str(), ebindex::IndexService::instance().browseCallCount(),
+      totals.wrong.load(), totals.hangs.load(), totals.longestCall.load(),
+      totals.longestCallMs.load());
   std::fflush(stdout);
 }
 
 // A call still running after the bound is a hang: it is reported with its
 // thread's last step and its browser, and the run ends there, since that
-// thread can never be joined.
-void Watch(std::vector<Slot>& slots, const std::atomic<bool>& done) {
+// thread can never be joined. A call that waits behind several whole-item
+// browses on a starved machine has been seen to take over 20 s; no answer
+// takes a minute.
+void Watch(std::vector<Slot>& slots, long long hangMs, const std::atomic<bool>& done) {
   while (!done) {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     const long long now = NowMs();
-    unsigned long long hung = 0;
     for (Slot& slot : slots) {
       for (int i = -1; i < kMostCallers; ++i) {
         const Step& step = i < 0 ? slot.controller : slot.callers[i];
         const long long since = step.sinceMs;
         if (since == 0 || now - since < hangMs) continue;
-        ++hung;
+        ++totals.hangs;
         const std::string thread = i < 0 ? "the controller" : "caller " + std::to_string(i);
         std::shared_ptr<const Subject> subject;
         {
@@ -67,34 +63,21 @@ void Watch(std::vector<Slot>& slots, const std::atomic<bool>& done) {
         std::lock_guard<std::mutex> print(gPrintMutex);
         std::fprintf(stderr,
                      "hang: %s of %s has been in %s (extent %llu) for %lld s\n  browser: %s\n",
-                     thread.c_str(), slot.kind->name.c_str(), step.call.load(), step.extent.load(),
+                     thread.c_str(), slot.item.kind.c_str(), step.call.load(), step.extent.load(),
                      (now - since) / 1000, subject ? subject->describe().c_str() : "none");
       }
     }
-    if (hung > 0) {
-      totals.hangs += hung;
+    if (totals.hangs > 0) {
       PrintSummary();
       std::_Exit(1);
     }
   }
 }
 
-unsigned long long EnvNumber(const char* name, unsigned long long fallback) {
-  const char* text = std::getenv(name);
-  return text != nullptr && *text != '\0' ? std::strtoull(text, nullptr, 10) : fallback;
-}
-
 }  // namespace
 
 long long NowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - gStart).count() + 1;
-}
-
-unsigned long long Mix(unsigned long long seed, unsigned long long value) {
-  unsigned long long z = seed + 0x9E3779B97F4A7C15ull * (value + 1);
-  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-  return z ^ (z >> 31);
 }
 
 void ReportWrong(const Subject& subject, const std::string& what) {
@@ -114,8 +97,7 @@ int main() {
   const long long seconds = static_cast<long long>(EnvNumber("STRESS_SECONDS", 60));
   const unsigned long long seed = EnvNumber("STRESS_SEED", std::random_device()());
   const std::string only = std::getenv("STRESS_ONLY") ? std::getenv("STRESS_ONLY") : "";
-  const unsigned long long hangSeconds = EnvNumber("STRESS_HANG_SECONDS", kSlowdown > 1 ? 240 : 60);
-  hangMs = static_cast<long long>(hangSeconds) * 1000;
+  const long long hangMs = 1000 * EnvNumber("STRESS_HANG_SECONDS", kSlowdown > 1 ? 240 : 60);
 
   // The library logs every failed browse at the host's lowest level; here
   // they come by the thousand on purpose.
@@ -127,29 +109,38 @@ int main() {
   index.setResponseDelay(microseconds(0), microseconds(40));
   index.setDeliverOnServiceThread(true);
 
-  std::mt19937_64 random(seed);
-  const std::vector<ItemKind> kinds = MakeKinds(random);
+  // One item of each kind chosen, 100k extents or more, with holes and
+  // sparse stretches, below half its ceiling to leave room for lookups past
+  // it. Each kind's item and browsers have seeds of their own.
   std::vector<std::size_t> chosen;
-  for (std::size_t i = 0; i < kinds.size(); ++i) {
-    if (only.empty() || ("," + only + ",").find("," + kinds[i].name + ",") != std::string::npos) {
+  for (std::size_t i = 0; i < kKinds.size(); ++i) {
+    if (only.empty() ||
+        ("," + only + ",").find(std::string(",") + kKinds[i].name + ",") != std::string::npos) {
       chosen.push_back(i);
     }
   }
-  std::printf("stress seed %llu: %lld s, %zu items, hang bound %lld s\n", seed, seconds,
-              chosen.size(), hangMs / 1000);
-  std::fflush(stdout);
   std::vector<Slot> slots(chosen.size());
   ebindex::Catalogue catalogue;
   for (std::size_t i = 0; i < slots.size(); ++i) {
-    slots[i].kind = &kinds[chosen[i]];
-    slots[i].path = "/stress/" + kinds[chosen[i]].name;
-    AddItem(catalogue, slots[i].path, kinds[chosen[i]]);
+    const Kind& kind = kKinds[chosen[i]];
+    Random random(Mix(seed, kKinds.size() + chosen[i]));
+    Item& item = slots[i].item;
+    item = MakeItem(kind, 13, kind.appType == 81 && kind.scheme == ebindex::NameScheme::kHex);
+    const unsigned long long bound = std::min(item.ceiling / 2, 1ull << 40);
+    Layout(item, item.dense ? 0 : random() % 50, bound, 100000 + random() % 30000, bound / 4096,
+           random);
+    slots[i].path = "/stress/" + item.kind;
+    AddItem(catalogue, slots[i].path, item);
   }
   index.setCatalogue(std::move(catalogue));
+  std::printf("stress seed %llu: %lld s, %zu items, hang bound %lld s\n", seed, seconds,
+              slots.size(), hangMs / 1000);
+  std::fflush(stdout);
 
+  Random random(seed);
   const long long deadlineMs = NowMs() + seconds * 1000;
   std::atomic<bool> done{false};
-  std::thread watchdog(Watch, std::ref(slots), std::cref(done));
+  std::thread watchdog(Watch, std::ref(slots), hangMs, std::cref(done));
   std::vector<std::thread> controllers;
   for (std::size_t i = 0; i < slots.size(); ++i) {
     controllers.emplace_back(RunSlot, std::ref(slots[i]), Mix(seed, chosen[i]), deadlineMs);
@@ -166,7 +157,7 @@ int main() {
   watchdog.join();
 
   PrintSummary();
-  if (totals.lookups == 0 || index.browseCallCount() == 0) {
+  if (totals.tally.empty() || index.browseCallCount() == 0) {
     std::fprintf(stderr, "stress: nothing was looked up or browsed\n");
     return 1;
   }

@@ -1,6 +1,5 @@
-// Making a failing session small enough to read, then printing it.
+// Making a failing session small enough to read, and writing it out.
 #include <algorithm>
-#include <cstdio>
 #include <functional>
 
 #include "sweep/Sweep.h"
@@ -96,22 +95,24 @@ Session Shrink(const Session& failing, const std::string& what) {
       best = std::move(candidate);
     }
     if (!best.item.needsRows()) {
-      DropRuns([](Session& s) -> std::vector<Extent>& { return s.item.extents; }, best, fails);
+      DropRuns([](Session& s) -> std::vector<ebindex::Entry>& { return s.item.extents; }, best,
+               fails);
     }
   }
   return best;
 }
 
-void PrintReproducer(const Session& session, unsigned long long sessionIndex) {
-  std::string transcript;
-  Run(session, &transcript);
-  std::fprintf(
-      stderr,
-      "  shrunk reproducer of session %llu (SWEEP_REPLAY=%llu replays it whole):\n"
-      "  item %s: %s\n  catalogue (tool lines: PATH EXTENT AFILEID AFILEVALUE EMPTY NAME):\n",
-      sessionIndex, session.seed, kItemPath, ItemTitle(session.item).c_str());
-  std::fprintf(stderr, "%s  browsers, one after another, each with its calls:\n%s",
-               CatalogueLines(session.item, "    ").c_str(), transcript.c_str());
+std::string Reproducer(const Session& session) {
+  std::string text = std::string("  item ") + kItemPath + ", " + session.item.title() +
+                     "\n  catalogue (tool lines: PATH EXTENT AFILEID AFILEVALUE EMPTY NAME):\n";
+  for (const ebindex::Entry& e : session.item.extents) {
+    text += std::string("    ") + kItemPath + "\t" + std::to_string(e.extent) + "\t" +
+            std::to_string(e.afileId) + "\t" + std::to_string(e.afileValue) + "\t" +
+            (e.empty ? "1" : "0") + "\t" + e.name + "\n";
+  }
+  text += "  browsers, one after another, each with its calls:\n";
+  Run(session, &text);
+  return text;
 }
 
 }  // namespace sweep

@@ -1,48 +1,20 @@
-// What the parts of a stress run share: the items and their extents, the
-// totals, each thread's current call for the watchdog, and the browser under
-// test with what the checks must know about it.
-#ifndef EXTENTBROWSE_TESTS_STRESS_RUN_H
-#define EXTENTBROWSE_TESTS_STRESS_RUN_H
+// What the parts of a stress run share: the totals, each thread's current
+// call for the watchdog, and the browser under test with what the checks
+// must know about it.
+#ifndef EXTENTBROWSE_TESTS_STRESS_STRESS_H
+#define EXTENTBROWSE_TESTS_STRESS_STRESS_H
 
-#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <mutex>
-#include <random>
 #include <sstream>
 #include <string>
-#include <vector>
 
-#include "ebindex/Catalogue.h"
-#include "ebindex/ExtentNames.h"
-#include "extentbrowse/ExtentBrowse.h"
+#include "harness/Harness.h"
 
 namespace stress {
 
-// The items the run browses: one per way the library names extents, 100k
-// extents or more each, with holes and sparse stretches (Items.cpp).
-struct Extent {
-  unsigned long long number;
-  unsigned long long afileId;  // below 2^31: the index carries it as a signed 32-bit value
-  unsigned long long afileValue;
-  bool empty;
-};
-
-struct ItemKind {
-  std::string name;
-  int appType;
-  ebindex::NameScheme naming;
-  // The index finds V2 database (type 81) extents by row, which an item
-  // with holes would break.
-  bool v2Allowed;
-  unsigned long long ceiling;  // lookups stay below: names stop reading back there
-  std::vector<Extent> extents;  // ascending
-
-  const Extent* find(unsigned long long number) const;
-};
-
-std::vector<ItemKind> MakeKinds(std::mt19937_64& random);
-void AddItem(ebindex::Catalogue& catalogue, const std::string& path, const ItemKind& kind);
+using namespace harness;
 
 // ThreadSanitizer (g++ says when it builds with it) makes every call many
 // times slower. A run under it keeps pages small, spaces calls over the
@@ -61,13 +33,19 @@ long long NowMs();
 // spacing them leaves a browser mostly to lookups.
 constexpr long long kHeavyCallSpacingMs = 400 * kSlowdown;
 
-// Lookups are GetAFInfo and IsExtentEmpty calls. The second line is what
-// else the run did, so that a quiet summary can be trusted.
+// The tally's second half is what else the run did, so that a quiet
+// summary can be trusted.
 struct Totals {
-  std::atomic<unsigned long long> lookups{0}, faults{0}, wrong{0}, hangs{0};
-  std::atomic<unsigned long long> browsers{0}, seeded{0}, enumerations{0}, saves{0};
+  std::mutex mutex;  // guards the tally
+  Tally tally;
+  std::atomic<unsigned long long> wrong{0}, hangs{0};
   std::atomic<long long> longestCallMs{0};  // how close the run came to a hang
   std::atomic<const char*> longestCall{"no call"};
+
+  void add(const Tally& counts) {
+    std::lock_guard<std::mutex> lock(mutex);
+    for (const auto& count : counts) tally[count.first] += count.second;
+  }
 };
 extern Totals totals;
 
@@ -91,28 +69,10 @@ struct Step {
   }
 };
 
-// An extent-info block a browser saved, and the extents it holds.
-struct SavedBlock {
-  std::string text;
-  std::vector<unsigned long long> extents;  // ascending
-};
-
-inline SCParams ParamsFor(int appType) {
-  SCParams params;
-  params.sourceClientId = 7;
-  params.appType = appType;
-  return params;
-}
-
 // One browser, from construction to destruction.
 struct Subject {
-  Subject(const ItemKind& kind, std::string description, unsigned long long pageSize)
-      : kind(kind), description(std::move(description)), pageSize(pageSize) {}
+  Subject(const Item& item, const std::string& path) : item(item), path(path) {}
 
-  // Map hits answer even after a browse failed, and seeded extents are hits.
-  bool seededWith(unsigned long long number) const {
-    return seed && std::binary_search(seed->extents.begin(), seed->extents.end(), number);
-  }
   std::string describe() const {
     std::lock_guard<std::mutex> lock(mutex);
     return description + faults;
@@ -122,15 +82,14 @@ struct Subject {
     faults += "; " + fault;
   }
 
-  const ItemKind& kind;
-  const std::string description;
-  const unsigned long long pageSize;
+  const Item& item;
+  const std::string path;
+  std::string description;  // set before its callers start
+  // A fault's leeway is set before it is armed, so that a call the fault
+  // reached also sees it.
+  Standing standing;
   std::stringstream cacheStream;  // the block it was seeded from, kept for its life
-  std::shared_ptr<const SavedBlock> seed;
   std::unique_ptr<ExtentBrowse> browser;
-  // Set before a fault is armed at the browser's item, so that a lookup
-  // the fault reached also sees the flag.
-  std::atomic<bool> faulted{false};
   std::mutex enumeration;  // one enumeration at a time
   std::atomic<long long> nextEnumerationMs{NowMs() + kHeavyCallSpacingMs / 4};
   std::atomic<long long> nextSaveMs{NowMs() + kHeavyCallSpacingMs / 4};
@@ -140,13 +99,13 @@ struct Subject {
 
   mutable std::mutex mutex;  // guards the two below
   std::string faults;
-  std::shared_ptr<const SavedBlock> saved;  // the latest block it saved
+  std::shared_ptr<const Answer> saved;  // its latest save
 };
 
 // An item, and the threads at work on it, whose calls the watchdog watches.
 constexpr int kMostCallers = 8;
 struct Slot {
-  const ItemKind* kind = nullptr;
+  Item item;
   std::string path;
   Step controller;
   Step callers[kMostCallers];
@@ -157,8 +116,6 @@ struct Slot {
 // Prints the first few wrong answers; counts them all.
 void ReportWrong(const Subject& subject, const std::string& what);
 
-// Names this process's client and the browse hosts a browser may name.
-void SetUpHosts();
 // Browsers of the slot's item, one after another, until the deadline.
 void RunSlot(Slot& slot, unsigned long long seed, long long deadlineMs);
 
@@ -166,8 +123,6 @@ void RunSlot(Slot& slot, unsigned long long seed, long long deadlineMs);
 void RunCaller(Subject& subject, Step& step, unsigned long long seed,
                const std::atomic<bool>& stop);
 
-unsigned long long Mix(unsigned long long seed, unsigned long long value);
-
 }  // namespace stress
 
-#endif  // EXTENTBROWSE_TESTS_STRESS_RUN_H
+#endif  // EXTENTBROWSE_TESTS_STRESS_STRESS_H
