@@ -10,32 +10,25 @@ namespace harness {
 
 namespace {
 
-// Exactly three unsigned decimals between single blanks.
-bool ReadRecord(const char* begin, const char* end, ebindex::Entry& record) {
-  unsigned long long* const fields[] = {&record.extent, &record.afileId, &record.afileValue};
-  for (unsigned long long* field : fields) {
-    const std::from_chars_result read = std::from_chars(begin, end, *field);
-    if (read.ec != std::errc() || read.ptr == begin) return false;
-    begin = read.ptr + (read.ptr != end && *read.ptr == ' ' && field != fields[2]);
-  }
-  return begin == end;
-}
-
-// The records of a saved block, in ascending order and nothing after its end.
+// A saved block's records: three unsigned decimals a line between single
+// blanks, ascending, and nothing after the end marker.
 bool ReadBlock(const std::string& block, std::vector<ebindex::Entry>& records) {
   const std::string start = "START_EXTENT_INFO\n", end = "END_EXTENT_INFO\n";
   if (block.compare(0, start.size(), start) != 0 || block.size() < start.size() + end.size() ||
       block.compare(block.size() - end.size(), end.size(), end) != 0) {
     return false;
   }
-  records.reserve(std::count(block.begin(), block.end(), '\n'));
-  for (std::size_t line = start.size(), next; line < block.size() - end.size(); line = next + 1) {
-    next = block.find('\n', line);
+  const char* const stop = block.data() + block.size() - end.size();
+  for (const char* at = block.data() + start.size(); at < stop;) {
     ebindex::Entry record;
-    if (!ReadRecord(&block[line], &block[next], record) ||
-        (!records.empty() && record.extent <= records.back().extent)) {
-      return false;
+    for (unsigned long long* field : {&record.extent, &record.afileId, &record.afileValue}) {
+      const std::from_chars_result read = std::from_chars(at, stop, *field);
+      if (read.ec != std::errc() || *read.ptr != (field == &record.afileValue ? '\n' : ' ')) {
+        return false;
+      }
+      at = read.ptr + 1;
     }
+    if (!records.empty() && record.extent <= records.back().extent) return false;
     records.push_back(record);
   }
   return true;
@@ -54,29 +47,23 @@ const char* const kCallNames[] = {"GetAFInfo", "IsExtentEmpty", "enumeration", "
 Call DrawCall(const Item& item, unsigned long long pageSize, const CallMix& mix, Random& random) {
   Call call;
   call.extent = PickExtent(item, random);
-  const int weights[] = {mix.lookups,      mix.rangeLookups, mix.empties,
-                         mix.enumerations, mix.saves,        mix.faults};
-  int roll = static_cast<int>(random() % (mix.lookups + mix.rangeLookups + mix.empties +
-                                          mix.enumerations + mix.saves + mix.faults));
-  int chosen = 0;
-  while ((roll -= weights[chosen]) >= 0) ++chosen;
-  if (chosen == 1) {
-    // Mostly a range that holds the extent, else 0, one past it, one
-    // ending before it, or anywhere.
-    const unsigned int where = random() % 10;
-    const unsigned long long n = call.extent;
-    call.rangeStart = where < 6   ? n - std::min(n, random() % pageSize)
-                      : where < 7 ? 0
-                      : where < 8 ? n + 1 + random() % 100
-                      : where < 9 ? n - std::min(n, pageSize + random() % 100)
-                                  : PickExtent(item, random);
-  }
-  call.kind = static_cast<Call::Kind>(chosen == 0 ? 0 : chosen - 1);
+  call.kind =
+      static_cast<Call::Kind>(std::discrete_distribution<int>(mix.begin(), mix.end())(random));
   if (call.kind == Call::kArm) call.fault = DrawFault(random);
+  if (call.kind != Call::kLookup || random() % 4 != 0) return call;
+  // A lookup through an extent range: mostly one that holds the extent,
+  // else from 0, past it, ending before it, or anywhere.
+  const unsigned int where = random() % 10;
+  const unsigned long long n = call.extent;
+  call.rangeStart = where < 6   ? n - std::min(n, random() % pageSize)
+                    : where < 7 ? 0
+                    : where < 8 ? n + 1 + random() % 100
+                    : where < 9 ? n - std::min(n, pageSize + random() % 100)
+                                : PickExtent(item, random);
   return call;
 }
 
-Answer Perform(ExtentBrowse& browser, const Call& call, std::size_t mostListed) {
+Answer Perform(ExtentBrowse& browser, const Call& call) {
   Answer answer;
   const unsigned long long n = call.extent;
   if (call.kind == Call::kLookup) {
@@ -92,8 +79,8 @@ Answer Perform(ExtentBrowse& browser, const Call& call, std::size_t mostListed) 
     answer.opened = handle != nullptr;
     unsigned long long number = 0;
     bool empty = false;
-    // A listing that never ends is as wrong as a short one: stop past the item.
-    while (handle != nullptr && answer.listing.size() < mostListed &&
+    // A listing that never ends is as wrong as a short one: stop past any item.
+    while (handle != nullptr && answer.listing.size() <= (1u << 20) &&
            browser.EnumExtent(handle, number, empty)) {
       answer.listing.emplace_back(number, empty);
     }
@@ -103,7 +90,7 @@ Answer Perform(ExtentBrowse& browser, const Call& call, std::size_t mostListed) 
     std::stringstream stream;
     answer.written = browser.GetImpl()->SaveExtentInfo(&stream);
     answer.block = stream.str();
-    answer.readBack = ReadBlock(answer.block, answer.records);
+    answer.readBack = ReadBlock(answer.block, answer.records.extents);
   }
   return answer;
 }
@@ -114,11 +101,9 @@ std::string Describe(const Call& call, const Answer& answer) {
   if (call.kind == Call::kArm) return "arm: " + call.fault.describe();
   if (call.kind == Call::kEmpty) return empty;
   if (call.kind == Call::kSave) {
-    return "SaveExtentInfo -> " +
-           (answer.written
-                ? std::to_string(std::count(answer.block.begin(), answer.block.end(), '\n') - 2) +
-                      " records"
-                : std::string("false"));
+    return "SaveExtentInfo -> " + (answer.written
+                                       ? std::to_string(answer.records.extents.size()) + " records"
+                                       : std::string("false"));
   }
   if (call.kind == Call::kEnumerate) {
     if (!answer.opened) return "OpenEnum -> null";

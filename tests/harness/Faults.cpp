@@ -8,15 +8,14 @@ namespace {
 
 using S = ebindex::ScriptedResponse;
 
-const char* const kStepNames[] = {"null",
-                                  "other class",
-                                  "error",
-                                  "no browse result",
-                                  "no data list",
-                                  "empty data list",
-                                  "empty error list",
-                                  "page",
-                                  "end"};
+// Each scripted response, and whether it fails the browse it is part of
+// (an error does, unless its code is 4: not in the backup).
+const struct {
+  const char* name;
+  bool fails;
+} kSteps[] = {{"null", true},  {"other class", true},  {"error", true},  {"no browse result", true},
+              {"no data list", true},  {"empty data list", false},  {"empty error list", false},
+              {"page", false},  {"end", false}};
 
 }  // namespace
 
@@ -55,11 +54,7 @@ bool Fault::mayFail() const {
   bool answered = false;
   for (const S& step : script) {
     const bool notInBackup = step.kind == S::kErrorCode && step.errorCode == 4;
-    if ((step.kind == S::kErrorCode && !notInBackup) || step.kind == S::kNull ||
-        step.kind == S::kOtherClass || step.kind == S::kNoBrowseResult ||
-        step.kind == S::kNoDataList) {
-      return true;
-    }
+    if (kSteps[step.kind].fails && !notInBackup) return true;
     answered = answered || notInBackup || step.kind == S::kEnd;
   }
   return !answered;
@@ -83,15 +78,15 @@ std::string Fault::describe() const {
   std::string text = kind == kInitialize ? "failInitialize"
                      : kind == kBrowse
                          ? "failBrowse(" + std::to_string(result) +
-                               (afterResponses ? ", after the answer)" : ", before the answer)")
+                               (afterResponses ? ", after" : ", before") + " the answer)"
                          : "scriptResponses [";
-  for (std::size_t i = 0; i < script.size(); ++i) {
-    text += (i > 0 ? ", " : "") + std::string(kStepNames[script[i].kind]);
-    if (script[i].kind == S::kErrorCode) text += " " + std::to_string(script[i].errorCode);
+  for (const S& step : script) {
+    text += (text.back() == '[' ? "" : ", ") + std::string(kSteps[step.kind].name) +
+            (step.kind == S::kErrorCode ? " " + std::to_string(step.errorCode) : "");
   }
-  if (kind == kScript) text += "]";
-  return text + (calls == ebindex::kAllCalls ? " for all calls"
-                                             : " for " + std::to_string(calls) + " calls");
+  return text + (kind == kScript ? "]" : "") +
+         (calls == ebindex::kAllCalls ? " for all calls"
+                                      : " for " + std::to_string(calls) + " calls");
 }
 
 void Fault::arm(const std::string& path) const {

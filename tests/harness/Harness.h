@@ -1,11 +1,11 @@
-// What the two randomized harnesses share: items of every kind and their
-// catalogues, the faults the index service injects, the calls a browser is
-// asked and the judging of each answer against the catalogue itself. The
-// truth sweep (tests/sweep) replays seeded sessions one call at a time; the
-// stress harness (tests/stress) runs many browsers and callers at once.
+// What the two randomized harnesses share: items of every kind, the faults
+// the index service injects, the calls a browser is asked, and the judging
+// of each answer against the catalogue itself. The truth sweep replays
+// seeded sessions a call at a time; the stress run has many at once.
 #ifndef EXTENTBROWSE_TESTS_HARNESS_HARNESS_H
 #define EXTENTBROWSE_TESTS_HARNESS_HARNESS_H
 
+#include <array>
 #include <atomic>
 #include <map>
 #include <memory>
@@ -15,7 +15,6 @@
 #include <utility>
 #include <vector>
 
-#include "ebindex/Catalogue.h"
 #include "ebindex/ExtentNames.h"
 #include "ebindex/IndexService.h"
 #include "extentbrowse/ExtentBrowse.h"
@@ -33,16 +32,6 @@ struct Band {
 };
 unsigned long long Draw(const std::vector<Band>& bands, Random& random);
 
-// Items (Items.cpp). A kind is a way the library names extents; its
-// ceiling is where its names stop ordering, before the name length's own.
-struct Kind {
-  const char* name;
-  int appType;
-  ebindex::NameScheme scheme;
-  unsigned long long ceiling;
-};
-extern const std::vector<Kind> kKinds;
-
 struct Item {
   std::string kind;
   int appType = 0;
@@ -59,20 +48,23 @@ struct Item {
   bool v1Only() const { return appType == 81 && !dense; }
   std::string title() const;
 };
+// An item of each way the library names extents, without extents.
+extern const std::vector<Item> kKinds;
 
-Item MakeItem(const Kind& kind, unsigned int nameLength, bool dense);
-// Adds `count` extents from `first`, below `bound`: runs between gaps,
-// mostly small, some wide, now and then a jump of up to `jump`, so that
-// pages hold holes and some stretches are too sparse for any page to span.
+// Items.cpp. Layout adds `count` extents from `first`, below `bound`: runs
+// between gaps, mostly small, some wide, now and then a jump of up to
+// `jump`, so that some stretches are too sparse for any page to span.
+Item MakeItem(const Item& kind, unsigned int nameLength, bool dense);
 void Layout(Item& item, unsigned long long first, unsigned long long bound, std::size_t count,
             unsigned long long jump, Random& random);
-// The item's entries under `path`, added in the index's (name) order.
 void AddItem(ebindex::Catalogue& catalogue, const std::string& path, const Item& item);
+// The entry as a line of a catalogue file, as the tool reads one.
+std::string CatalogueLine(const std::string& path, const ebindex::Entry& entry);
 // Any number: mostly the item's extents, their neighbours and the numbers
 // between and around them.
 unsigned long long PickExtent(const Item& item, Random& random);
 
-// Faults (Faults.cpp), armed at one item for `calls` calls.
+// Faults.cpp: a fault armed at one item for `calls` calls.
 struct Fault {
   enum Kind { kInitialize, kBrowse, kScript } kind = kInitialize;
   int calls = 1;  // or ebindex::kAllCalls
@@ -89,7 +81,7 @@ struct Fault {
 };
 Fault DrawFault(Random& random);
 
-// Calls (Calls.cpp): what a browser is asked, and what it answered.
+// Calls.cpp: what a browser is asked, and what it answered.
 struct Call {
   enum Kind { kLookup, kEmpty, kEnumerate, kSave, kArm } kind = kLookup;
   unsigned long long extent = 0;
@@ -97,41 +89,34 @@ struct Call {
   Fault fault;
 };
 extern const char* const kCallNames[];
-
-// Weights of the calls drawn; a lookup with an extent range counts apart.
-struct CallMix {
-  int lookups, rangeLookups, empties, enumerations, saves, faults;
-};
+typedef std::array<int, 5> CallMix;  // weights of the calls drawn, by Call::Kind
 Call DrawCall(const Item& item, unsigned long long pageSize, const CallMix& mix, Random& random);
 
-typedef std::vector<std::pair<unsigned long long, bool>> Listing;  // extent, empty
 struct Answer {
   int result = -1;
   unsigned long long afileId = kUntouched, afileValue = kUntouched;
   bool empty = false;  // IsExtentEmpty, also asked after a lookup that found
   bool opened = false;
-  Listing listing;
-  bool written = false;
+  std::vector<std::pair<unsigned long long, bool>> listing;  // extent, empty
+  bool written = false, readBack = false;  // readBack: the block read back as one block
   std::string block;
-  bool readBack = false;                // the block read back as one block
-  std::vector<ebindex::Entry> records;  // ascending, as read back
+  Item records;  // the block's records, as an item of their own without flags
 };
-// Makes the call (not kArm); a listing stops after `mostListed` extents.
-Answer Perform(ExtentBrowse& browser, const Call& call, std::size_t mostListed);
+// Makes the call (not kArm).
+Answer Perform(ExtentBrowse& browser, const Call& call);
 std::string Describe(const Call& call, const Answer& answer);
 
-// Counts of what a run did, by name.
-typedef std::map<std::string, unsigned long long> Tally;
+typedef std::map<std::string, unsigned long long> Tally;  // what a run did, by name
 void Count(const Call& call, const Answer& answer, Tally& tally);
 std::string TallyText(const Tally& tally);
 
-// Judging (Judging.cpp). Besides the catalogue, an answer may rest only on
-// what the index said to the browser, and on the records its map holds.
+// Judging.cpp. Besides the catalogue, an answer may rest only on what the
+// index told the browser and on the records its map holds.
 struct Standing {
   unsigned long long pageSize = 0;
   std::atomic<bool> mayFail{false};         // a fault that can fail a browse reached it
   std::atomic<bool> absenceClaimed{false};  // an answer said that extents were absent
-  std::vector<unsigned long long> seeded;   // ascending: from the block it was built on
+  std::set<unsigned long long> seeded;      // from the block it was built on
   std::set<unsigned long long> brought;     // by a browse, with its flag
 };
 // What is wrong with the answer, or "".
@@ -140,15 +125,14 @@ std::string Judge(const Item& item, const Call& call, const Answer& answer,
 // What a right answer shows a browse brought.
 void Learn(const Item& item, const Call& call, const Answer& answer, Standing& standing);
 
-// Runs (Runs.cpp).
+// Runs.cpp. Mix: a seed for part `value` of a run, so that it can run alone.
 unsigned long long EnvNumber(const char* name, unsigned long long fallback);
-// A seed for part `value` of a run, so that any part can be run alone.
 unsigned long long Mix(unsigned long long seed, unsigned long long value);
 
 enum class Route { kV2, kV1Remote, kV1InProcess };
 extern const char* const kRouteNames[];
-// The browse host of a route: V1 browses through the in-process host are
-// answered in process. SetUpHosts() names the hosts' clients.
+// A route's browse host: V1 browses through the in-process host are
+// answered in process, once SetUpHosts() has named the hosts' clients.
 const char* HostOf(Route route);
 void SetUpHosts();
 std::unique_ptr<ExtentBrowse> MakeBrowser(const Item& item, const std::string& path,

@@ -10,15 +10,13 @@ constexpr unsigned long long k2To32 = 1ull << 32;
 
 // Old virtual-machine names end at 10^9, old database names order only
 // below 2^32 (eight hex digits), and new virtual-machine ranges end at 2^32.
-const std::vector<Kind> kKinds = {
-    {"fs", 0, NameScheme::kBase32, ~0ull},
-    {"vs-base32", 106, NameScheme::kBase32, k2To32},
-    {"vs-old", 106, NameScheme::kDecimal, 1000000000},
-    {"db53-base32", 53, NameScheme::kBase32, ~0ull},
-    {"db53-old", 53, NameScheme::kHex, k2To32},
-    {"db81-base32", 81, NameScheme::kBase32, ~0ull},
-    {"db81-old", 81, NameScheme::kHex, k2To32},
-};
+const std::vector<Item> kKinds = {{"fs", 0, NameScheme::kBase32, 13, false, ~0ull, {}},
+                                  {"vs-base32", 106, NameScheme::kBase32, 13, false, k2To32, {}},
+                                  {"vs-old", 106, NameScheme::kDecimal, 13, false, 1000000000, {}},
+                                  {"db53-base32", 53, NameScheme::kBase32, 13, false, ~0ull, {}},
+                                  {"db53-old", 53, NameScheme::kHex, 13, false, k2To32, {}},
+                                  {"db81-base32", 81, NameScheme::kBase32, 13, false, ~0ull, {}},
+                                  {"db81-old", 81, NameScheme::kHex, 13, false, k2To32, {}}};
 
 const ebindex::Entry* Item::find(unsigned long long number) const {
   auto found = std::lower_bound(
@@ -28,25 +26,18 @@ const ebindex::Entry* Item::find(unsigned long long number) const {
 }
 
 std::string Item::title() const {
-  const char* names = scheme == NameScheme::kDecimal ? "Extent<decimal>"
-                      : scheme == NameScheme::kHex   ? "Ext_<hex>"
-                                                     : "base32";
-  return kind + ": application type " + std::to_string(appType) + ", " + names +
-         " names, name length " + std::to_string(nameLength) +
-         (needsRows() ? ", dense from 0" : "") + ", " + std::to_string(extents.size()) + " extents";
+  return kind + ", application type " + std::to_string(appType) + ", name length " +
+         std::to_string(nameLength) + (needsRows() ? ", dense from 0" : "");
 }
 
-Item MakeItem(const Kind& kind, unsigned int nameLength, bool dense) {
-  Item item;
-  item.kind = kind.name;
-  item.appType = kind.appType;
-  item.scheme = kind.scheme;
+Item MakeItem(const Item& kind, unsigned int nameLength, bool dense) {
+  Item item = kind;
   item.nameLength = nameLength;
   item.dense = dense;
   // Base32 names of one length sort in number order only below 32^length.
-  const unsigned long long base32Limit = nameLength * 5 >= 64 ? ~0ull : 1ull << (nameLength * 5);
-  item.ceiling =
-      kind.scheme == NameScheme::kBase32 ? std::min(kind.ceiling, base32Limit) : kind.ceiling;
+  if (kind.scheme == NameScheme::kBase32 && nameLength * 5 < 64) {
+    item.ceiling = std::min(kind.ceiling, 1ull << (nameLength * 5));
+  }
   return item;
 }
 
@@ -74,6 +65,11 @@ void AddItem(ebindex::Catalogue& catalogue, const std::string& path, const Item&
             [](const ebindex::Entry& a, const ebindex::Entry& b) { return a.name < b.name; });
   catalogue.addItem(path);
   for (const ebindex::Entry& entry : entries) catalogue.addEntry(path, entry);
+}
+
+std::string CatalogueLine(const std::string& path, const ebindex::Entry& entry) {
+  return path + "\t" + std::to_string(entry.extent) + "\t" + std::to_string(entry.afileId) + "\t" +
+         std::to_string(entry.afileValue) + "\t" + (entry.empty ? "1\t" : "0\t") + entry.name;
 }
 
 unsigned long long PickExtent(const Item& item, Random& random) {

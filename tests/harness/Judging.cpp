@@ -1,8 +1,6 @@
 // Judging each answer against the catalogue. The only allowances are the
 // index's own: a fault that reached the browser may fail it, and an answer
 // that says extents are absent may be believed.
-#include <algorithm>
-
 #include "harness/Harness.h"
 
 namespace harness {
@@ -11,9 +9,6 @@ namespace {
 
 bool Holds(const std::set<unsigned long long>& set, unsigned long long n) {
   return set.count(n) != 0;
-}
-bool Holds(const std::vector<unsigned long long>& ascending, unsigned long long n) {
-  return std::binary_search(ascending.begin(), ascending.end(), n);
 }
 
 std::string JudgeEmpty(const ebindex::Entry* expected, bool answer, bool flagKnown) {
@@ -64,7 +59,7 @@ bool WholeListing(const Item& item, const Answer& answer, const Standing& standi
 std::string JudgeListing(const Item& item, const Answer& answer, const Standing& standing) {
   if (!answer.opened) return standing.mayFail ? "" : "OpenEnum null without a fault";
   const bool whole = WholeListing(item, answer, standing);
-  const Listing& listed = answer.listing;
+  const auto& listed = answer.listing;
   for (std::size_t i = 0; i < listed.size(); ++i) {
     const unsigned long long n = listed[i].first;
     const ebindex::Entry* expected = item.find(n);
@@ -83,7 +78,7 @@ std::string JudgeListing(const Item& item, const Answer& answer, const Standing&
 std::string JudgeBlock(const Item& item, const Answer& answer) {
   if (!answer.written) return "SaveExtentInfo gave false";
   if (!answer.readBack) return "SaveExtentInfo wrote no well-formed block";
-  for (const ebindex::Entry& record : answer.records) {
+  for (const ebindex::Entry& record : answer.records.extents) {
     const ebindex::Entry* expected = item.find(record.extent);
     if (expected == nullptr || expected->afileId != record.afileId ||
         expected->afileValue != record.afileValue) {
@@ -97,18 +92,11 @@ std::string JudgeBlock(const Item& item, const Answer& answer) {
 
 std::string Judge(const Item& item, const Call& call, const Answer& answer,
                   const Standing& standing) {
-  switch (call.kind) {
-    case Call::kLookup:
-      return JudgeLookup(item, call, answer, standing);
-    case Call::kEmpty:
-      return JudgeEmpty(item.find(call.extent), answer.empty, Holds(standing.brought, call.extent));
-    case Call::kEnumerate:
-      return JudgeListing(item, answer, standing);
-    case Call::kSave:
-      return JudgeBlock(item, answer);
-    default:
-      return "";
-  }
+  if (call.kind == Call::kLookup) return JudgeLookup(item, call, answer, standing);
+  if (call.kind == Call::kEnumerate) return JudgeListing(item, answer, standing);
+  if (call.kind == Call::kSave) return JudgeBlock(item, answer);
+  if (call.kind != Call::kEmpty) return "";
+  return JudgeEmpty(item.find(call.extent), answer.empty, Holds(standing.brought, call.extent));
 }
 
 void Learn(const Item& item, const Call& call, const Answer& answer, Standing& standing) {

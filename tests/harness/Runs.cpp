@@ -28,13 +28,11 @@ unsigned long long Mix(unsigned long long seed, unsigned long long value) {
 }
 
 unsigned long long Draw(const std::vector<Band>& bands, Random& random) {
-  int total = 0;
-  for (const Band& band : bands) total += band.weight;
-  int roll = static_cast<int>(random() % total);
-  for (const Band& band : bands) {
-    if ((roll -= band.weight) < 0) return band.low + (band.span > 1 ? random() % band.span : 0);
-  }
-  return bands.back().low;
+  std::vector<int> weights;
+  for (const Band& band : bands) weights.push_back(band.weight);
+  const Band& band =
+      bands[std::discrete_distribution<std::size_t>(weights.begin(), weights.end())(random)];
+  return band.low + (band.span > 1 ? random() % band.span : 0);
 }
 
 const char* HostOf(Route route) { return kHosts[static_cast<int>(route)]; }
