@@ -219,6 +219,12 @@ bool ExtentBrowseImpl::OnBrowseCompletionCallBack(const std::string& pageName,
     // extent is known.
     last = converter->ExtentNameToNum(volumeCtxt.lastItemName);
   }
+  // An extent range answers in number order: when all it brought lies
+  // before the page's own extent, it shows only that this extent is absent.
+  // A range ending before it starts, held as names (the extent's longer
+  // than the items' when the name length cannot write it), would claim
+  // every name that sorts between them as text.
+  if (browse.page == BrowseState::Page::kRangeHoldingExtent && last < first) last = first;
 
   StartCounter(kCounterAddToBrowsedBuckets);
   {
