@@ -5,8 +5,8 @@
 #include <random>
 
 #include "ExtentNameConverter.h"
-#include "ebindex/IndexService.h"
 #include "LogWriters.h"
+#include "ebindex/IndexService.h"
 
 namespace ebbench {
 
@@ -51,8 +51,8 @@ std::string CacheBlock(unsigned long long count) {
 std::unique_ptr<ExtentBrowseImpl> MakeBrowser(unsigned long long pageSize, std::iostream* cache) {
   QuietLog();
   SCParams params;
-  return std::make_unique<ExtentBrowseImpl>(params, kItemPath, cache, EB_MODE_DEFAULT, pageSize,
-                                            13, false, 0, "");
+  return std::make_unique<ExtentBrowseImpl>(params, kItemPath, cache, EB_MODE_DEFAULT, pageSize, 13,
+                                            false, 0, "");
 }
 
 std::vector<unsigned long long> ScatteredExtents(std::size_t count, unsigned long long limit) {

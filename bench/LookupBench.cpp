@@ -207,8 +207,8 @@ BENCHMARK(BM_ResponseIntoMap)->Unit(benchmark::kMicrosecond);
 // and insert its record into the same kind of map.
 void BM_BaselineResponseIntoMap(benchmark::State& state) {
   databrowse::BrowseResponse page = PrebuiltPage();
-  std::vector<CNMessageBase>& items = *page.getObjectAccessor(true, false, 6, 9, 100, 98)
-                                           ->getlistobject(3, 6, false);
+  std::vector<CNMessageBase>& items =
+      *page.getObjectAccessor(true, false, 6, 9, 100, 98)->getlistobject(3, 6, false);
   for (auto _ : state) {
     BTree map;
     for (CNMessageBase& item : items) {

@@ -61,7 +61,8 @@ const Map& FilledMap(unsigned long long extents) {
   static Map map;
   if (filled != extents) {
     map.clear();
-    for (unsigned long long e = 0; e < extents; ++e) map.emplace_hint(map.end(), e, ebbench::RecordOf(e));
+    for (unsigned long long e = 0; e < extents; ++e)
+      map.emplace_hint(map.end(), e, ebbench::RecordOf(e));
     filled = extents;
   }
   return map;
@@ -87,13 +88,15 @@ void BM_MemoryPerExtent(benchmark::State& state) {
     {
       const std::size_t before = HeapInUse();
       absl::btree_map<unsigned long long, Record> map;
-      for (unsigned long long e = 0; e < extents; ++e) map.emplace_hint(map.end(), e, ebbench::RecordOf(e));
+      for (unsigned long long e = 0; e < extents; ++e)
+        map.emplace_hint(map.end(), e, ebbench::RecordOf(e));
       btreeBytes = static_cast<double>(HeapInUse() - before);
     }
     {
       const std::size_t before = HeapInUse();
       std::map<unsigned long long, Record> map;
-      for (unsigned long long e = 0; e < extents; ++e) map.emplace_hint(map.end(), e, ebbench::RecordOf(e));
+      for (unsigned long long e = 0; e < extents; ++e)
+        map.emplace_hint(map.end(), e, ebbench::RecordOf(e));
       stdMapBytes = static_cast<double>(HeapInUse() - before);
     }
   }
@@ -207,9 +210,13 @@ void BM_BaselineHit(benchmark::State& state) {
   }
 }
 BENCHMARK_TEMPLATE(BM_BaselineHit, absl::btree_map<unsigned long long, Record>)
-    ->Apply(Sizes)->Threads(1)->Threads(2);
+    ->Apply(Sizes)
+    ->Threads(1)
+    ->Threads(2);
 BENCHMARK_TEMPLATE(BM_BaselineHit, std::map<unsigned long long, Record>)
-    ->Apply(Sizes)->Threads(1)->Threads(2);
+    ->Apply(Sizes)
+    ->Threads(1)
+    ->Threads(2);
 
 // A first-time restore: every extent in order on an empty browser, pages of
 // 1000 from the index service. Reported per extent.

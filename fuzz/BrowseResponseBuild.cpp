@@ -73,8 +73,8 @@ std::unique_ptr<CNMessageBase> ResponsePlan::Build(int nameLength) const {
     case kNull:
       return message;
     case kOtherClass:
-      message.reset(new CNMessageBase(kOtherClasses[otherClass].family,
-                                      kOtherClasses[otherClass].number));
+      message.reset(
+          new CNMessageBase(kOtherClasses[otherClass].family, kOtherClasses[otherClass].number));
       break;
     case kBrowseResponse:
       if (bareMessage && !typedEntry) {

@@ -177,8 +177,8 @@ FuzzInput Decode(const uint8_t* data, std::size_t size) {
 
 std::string Encode(const FuzzInput& input) {
   Writer out;
-  const std::size_t responses = std::min(std::max<std::size_t>(input.responses.size(), 1),
-                                         kMaxResponses);
+  const std::size_t responses =
+      std::min(std::max<std::size_t>(input.responses.size(), 1), kMaxResponses);
   out.Byte(static_cast<unsigned>(input.appTypeIndex | ((responses - 1) << 2)));
   out.Byte(static_cast<unsigned>(input.nameLength));
   EncodeName(out, input.pageName);

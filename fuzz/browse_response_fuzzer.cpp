@@ -37,8 +37,8 @@
 #include "BrowseMessages.h"
 #include "BrowseResponseInput.h"
 #include "FuzzSupport.h"
-#include "ebindex/IndexService.h"
 #include "LogWriters.h"
+#include "ebindex/IndexService.h"
 #include "extentbrowse/EBExtentNameConverter.h"
 #include "extentbrowse/ExtentBrowseImpl.h"
 #include "extentbrowse/ExtentBrowseTypes.h"
@@ -173,9 +173,8 @@ class Model {
       converter->ExtentNumToName(extent, written);
       lines.push_back("extentname [" + written + "].");
     }
-    lines.push_back("Browse callback successfully processed [" +
-                    std::to_string(body.items.size()) + "] items out of [" +
-                    std::to_string(body.items.size()) + "] items received.");
+    lines.push_back("Browse callback successfully processed [" + std::to_string(body.items.size()) +
+                    "] items out of [" + std::to_string(body.items.size()) + "] items received.");
     if (!body.items.empty()) {
       lastItemName = name;
       itemsReceived = true;
@@ -186,10 +185,9 @@ class Model {
   // The range the completion of a page starting at `pageName` records.
   std::pair<unsigned long long, unsigned long long> Complete(const std::string& pageName) {
     const unsigned long long first = converter.Read(pageName);
-    const unsigned long long last =
-        startExtentNotFound || lastItemName.empty() || !itemsReceived
-            ? converter.LastWithoutItems(first, itemsReceived)
-            : converter.Read(lastItemName);
+    const unsigned long long last = startExtentNotFound || lastItemName.empty() || !itemsReceived
+                                        ? converter.LastWithoutItems(first, itemsReceived)
+                                        : converter.Read(lastItemName);
     converter.Add(first, last);
     return {first, last};
   }
@@ -246,8 +244,8 @@ bool PickLookupExtent(Model& model, std::pair<unsigned long long, unsigned long 
                       unsigned long long& extent) {
   std::vector<unsigned long long> candidates;
   for (unsigned long long n = 1; n <= 128; ++n) candidates.push_back(n);
-  for (unsigned long long n : {range.first - 1, range.second, range.second + 1, range.first + 1,
-                               ~0ull, 0ull}) {
+  for (unsigned long long n :
+       {range.first - 1, range.second, range.second + 1, range.first + 1, ~0ull, 0ull}) {
     candidates.push_back(n);
   }
   for (unsigned long long n : candidates) {

@@ -145,35 +145,33 @@ int main(int argc, char** argv) {
 
   // The index's own answers: whole items in several responses, a page from
   // the middle, and an item the index lacks.
-  write("fs_pages", Answer(kFileSystem, CatalogueOf(Base32, 0, 10), RequestFor(kPath, "", 0), 4,
-                           Base32(0)));
-  write("fs_middle_page",
-        Answer(kFileSystem, CatalogueOf(Base32, 0, 12), RequestFor(kPath, Base32(5), 4), 3,
-               Base32(5)));
+  write("fs_pages",
+        Answer(kFileSystem, CatalogueOf(Base32, 0, 10), RequestFor(kPath, "", 0), 4, Base32(0)));
+  write("fs_middle_page", Answer(kFileSystem, CatalogueOf(Base32, 0, 12),
+                                 RequestFor(kPath, Base32(5), 4), 3, Base32(5)));
   write("fs_unknown_item", Answer(kFileSystem, CatalogueOf(Base32, 0, 3),
                                   RequestFor("/elsewhere", Base32(0), 0), 4, Base32(0)));
   write("vsa_new_names", Answer(kVirtualServer, CatalogueOf(Base32, 100, 8),
                                 RequestFor(kPath, Base32(100), 0), 3, Base32(100)));
   write("vsa_old_names", Answer(kVirtualServer, CatalogueOf(Decimal, 7, 8),
                                 RequestFor(kPath, Base32(7), 0), 3, Base32(7)));
-  write("sql_old_names", Answer(kDatabase, CatalogueOf(Hex, 0xFFFFFFF0ull, 9),
-                                RequestFor(kPath, Base32(0xFFFFFFF0ull), 0), 4,
-                                Base32(0xFFFFFFF0ull)));
+  write("sql_old_names",
+        Answer(kDatabase, CatalogueOf(Hex, 0xFFFFFFF0ull, 9),
+               RequestFor(kPath, Base32(0xFFFFFFF0ull), 0), 4, Base32(0xFFFFFFF0ull)));
   write("sql_new_names", Answer(kDatabaseToo, CatalogueOf(Base32, 40, 6),
                                 RequestFor(kPath, Base32(40), 0), 2, Base32(40)));
 
   // The index service's scripted failures.
-  write("null_after_page",
-        Scripted(kFileSystem, {ScriptedResponse::Of(ScriptedResponse::kPage),
-                               ScriptedResponse::Of(ScriptedResponse::kNull),
-                               ScriptedResponse::Of(ScriptedResponse::kEnd)}));
+  write("null_after_page", Scripted(kFileSystem, {ScriptedResponse::Of(ScriptedResponse::kPage),
+                                                  ScriptedResponse::Of(ScriptedResponse::kNull),
+                                                  ScriptedResponse::Of(ScriptedResponse::kEnd)}));
   write("other_class", Scripted(kFileSystem, {ScriptedResponse::Of(ScriptedResponse::kOtherClass),
                                               ScriptedResponse::Of(ScriptedResponse::kPage)}));
   write("error_code_7", Scripted(kFileSystem, {ScriptedResponse::Error(7),
                                                ScriptedResponse::Of(ScriptedResponse::kEnd)}));
   write("error_code_4_after_page",
-        Scripted(kVirtualServer, {ScriptedResponse::Of(ScriptedResponse::kPage),
-                                  ScriptedResponse::Error(4)}));
+        Scripted(kVirtualServer,
+                 {ScriptedResponse::Of(ScriptedResponse::kPage), ScriptedResponse::Error(4)}));
   write("no_browse_result",
         Scripted(kDatabase, {ScriptedResponse::Of(ScriptedResponse::kNoBrowseResult),
                              ScriptedResponse::Of(ScriptedResponse::kPage)}));

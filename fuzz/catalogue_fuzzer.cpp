@@ -5,8 +5,8 @@
 #include <sstream>
 #include <string>
 
-#include "ebindex/CatalogueFile.h"
 #include "FuzzSupport.h"
+#include "ebindex/CatalogueFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::istringstream in(std::string(reinterpret_cast<const char*>(data), size));

@@ -15,11 +15,11 @@ void SetLocalClientName(const std::string& name) {
 
 ExtentBrowse::ExtentBrowse(SCParams& scParams, const std::string& browsePath,
                            std::iostream* cacheStream, ExtentBrowseMode mode,
-                           unsigned long long pageSize, int extentNameLength,
-                           bool browseOptionFlag, unsigned int copyPrecedence,
-                           const std::string& maName)
+                           unsigned long long pageSize, int extentNameLength, bool browseOptionFlag,
+                           unsigned int copyPrecedence, const std::string& maName)
     : impl(nullptr) {
-  EB_LOG(1, "ExtentBrowse::ExtentBrowse browsePath: %s, pageSize: %llu, ExtentNameLength: %d ma: %s",
+  EB_LOG(1,
+         "ExtentBrowse::ExtentBrowse browsePath: %s, pageSize: %llu, ExtentNameLength: %d ma: %s",
          browsePath.c_str(), pageSize, extentNameLength, maName.c_str());
   EB_LOG(1,
          "ExtentBrowse::ExtentBrowse sourceClientId: %lu appType: %d bkpSetId: %lu AppId: %d "

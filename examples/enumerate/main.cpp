@@ -26,8 +26,7 @@ bool FillIndex(const std::string& catalogueFile) {
   ebindex::Catalogue catalogue;
   std::string error;
   if (!in || !ebindex::LoadCatalogue(in, catalogueFile, kNameLength, catalogue, error)) {
-    std::fprintf(stderr, "enumerate: cannot load %s %s\n", catalogueFile.c_str(),
-                 error.c_str());
+    std::fprintf(stderr, "enumerate: cannot load %s %s\n", catalogueFile.c_str(), error.c_str());
     return false;
   }
   ebindex::IndexService::instance().setCatalogue(std::move(catalogue));

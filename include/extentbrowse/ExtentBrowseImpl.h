@@ -135,9 +135,9 @@ class EB_EXPORT ExtentBrowseImpl {
   /// @param maName the browse host; empty for the index's default.
   /// @return -1 when the browse client failed to initialise, otherwise what
   ///   the browse returned (0 on success).
-  int Browse(const std::string& startExtentName, unsigned int copyPrecedence,
-             unsigned int pageSize, unsigned long long pagingOffset,
-             unsigned long long rangeStart, const std::string& maName);
+  int Browse(const std::string& startExtentName, unsigned int copyPrecedence, unsigned int pageSize,
+             unsigned long long pagingOffset, unsigned long long rangeStart,
+             const std::string& maName);
   /// The extent-range form of Browse().
   /// @param startExtentName,copyPrecedence,pageSize,pagingOffset,rangeStart,maName
   ///   as for Browse().
@@ -217,13 +217,13 @@ class EB_EXPORT ExtentBrowseImpl {
   // logging as `caller`.
   OutgoingPage PrepareNamePagedRequest(const std::string& startExtentName,
                                        unsigned int copyPrecedence, unsigned int pageSize,
-                                       unsigned long long pagingOffset,
-                                       const std::string& maName, const char* caller);
+                                       unsigned long long pagingOffset, const std::string& maName,
+                                       const char* caller);
   OutgoingPage PrepareExtentRangeRequest(const std::string& startExtentName,
                                          unsigned int copyPrecedence, unsigned int pageSize,
                                          unsigned long long pagingOffset,
-                                         unsigned long long rangeStart,
-                                         const std::string& maName, const char* caller);
+                                         unsigned long long rangeStart, const std::string& maName,
+                                         const char* caller);
   // The one send path: a V2 request, a V1 request through its browse host,
   // or a V1 request answered in process. 0 on success, -1 when the client
   // failed to initialise, otherwise the failure the browse returned.

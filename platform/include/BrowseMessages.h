@@ -6,13 +6,13 @@
 
 #include "CNMessageBase.h"
 
-#define EBPLATFORM_MESSAGE_CLASS(Name, Family, Number)                     \
-  class Name : public CNMessageBase {                                      \
-   public:                                                                 \
-    static constexpr int kFamily = Family;                                 \
-    static constexpr int kNumber = Number;                                 \
-    static TagID classTagID() { return TagID{Family, Number}; }            \
-    Name() : CNMessageBase(Family, Number) {}                              \
+#define EBPLATFORM_MESSAGE_CLASS(Name, Family, Number)          \
+  class Name : public CNMessageBase {                           \
+   public:                                                      \
+    static constexpr int kFamily = Family;                      \
+    static constexpr int kNumber = Number;                      \
+    static TagID classTagID() { return TagID{Family, Number}; } \
+    Name() : CNMessageBase(Family, Number) {}                   \
   }
 
 namespace databrowse {

@@ -63,13 +63,13 @@ class ThrdPerfCounter {
 
   /// One counter's figures so far.
   struct Snapshot {
-    int id = 0;                        ///< The counter's id.
-    std::string name;                  ///< Its registered name.
-    unsigned long long count = 0;      ///< Completed start-stop pairs.
+    int id = 0;                         ///< The counter's id.
+    std::string name;                   ///< Its registered name.
+    unsigned long long count = 0;       ///< Completed start-stop pairs.
     std::chrono::nanoseconds total{0};  ///< Their summed time.
     std::chrono::nanoseconds max{0};    ///< The longest of them.
-    unsigned long long running = 0;    ///< Starts not yet stopped.
-    unsigned long long dropped = 0;    ///< Starts not timed: every slot was busy.
+    unsigned long long running = 0;     ///< Starts not yet stopped.
+    unsigned long long dropped = 0;     ///< Starts not timed: every slot was busy.
   };
 
   /// An empty set.

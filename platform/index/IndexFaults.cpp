@@ -16,8 +16,7 @@ void IndexService::failInitialize(int calls, const std::string& path) {
   state_->values.initializeFaults.push_back(rule);
 }
 
-void IndexService::failBrowse(int result, bool afterResponses, int calls,
-                              const std::string& path) {
+void IndexService::failBrowse(int result, bool afterResponses, int calls, const std::string& path) {
   BrowseFault rule;
   rule.calls = calls;
   rule.path = path.empty() ? path : Catalogue::normalisePath(path);

@@ -53,8 +53,9 @@ void FillDataItem(CNMessageBase& data, const std::string& itemPath, const Entry&
   path.reserve(itemPath.size() + 1 + entry.name.size());
   path.append(itemPath).append(1, kNameSeparator).append(entry.name);
   data.setstring(5, 5, std::move(path));
-  CNMessageBase* archiveFile = data.getObjectAccessor(
-      true, false, 9, 21, databrowse::ArchiveFileInfo::kFamily, databrowse::ArchiveFileInfo::kNumber);
+  CNMessageBase* archiveFile =
+      data.getObjectAccessor(true, false, 9, 21, databrowse::ArchiveFileInfo::kFamily,
+                             databrowse::ArchiveFileInfo::kNumber);
   archiveFile->setint64(1, 12, static_cast<long long>(entry.afileId));
   archiveFile->setint64(2, 13, static_cast<long long>(entry.afileValue));
   CNMessageBase* attributes = data.getObjectAccessor(

@@ -58,8 +58,8 @@ IdxBrowseClient::~IdxBrowseClient() = default;
 int IdxBrowseClient::Initialize(databrowse::BrowseRequest request, IdxBrowseClientResp* callback,
                                 int timeoutSeconds, const char* /*reserved*/,
                                 IdxBrowseClientInterrupt* /*interrupt*/) {
-  const ebindex::InitializeOutcome outcome =
-      ebindex::IndexService::instance().onInitialize(id_, request, timeoutSeconds, callback != nullptr);
+  const ebindex::InitializeOutcome outcome = ebindex::IndexService::instance().onInitialize(
+      id_, request, timeoutSeconds, callback != nullptr);
   initFailed_ = outcome.failed;
   initialized_ = true;
   callback_ = callback;

@@ -24,8 +24,8 @@ struct CNMessageBase::Field {
         stringValue(other.stringValue),
         intList(other.intList ? new std::vector<int>(*other.intList) : nullptr),
         object(other.object ? new CNMessageBase(*other.object) : nullptr),
-        objectList(other.objectList ? new std::vector<CNMessageBase>(*other.objectList)
-                                    : nullptr) {}
+        objectList(other.objectList ? new std::vector<CNMessageBase>(*other.objectList) : nullptr) {
+  }
   Field(Field&&) noexcept = default;
   Field& operator=(Field&&) noexcept = default;
   Field& operator=(const Field&) = delete;

@@ -146,8 +146,7 @@ void ThrdPerfCounter::takeOldest(Counter& counter, Tally& tally, std::uint64_t n
     }
     if (oldest < 0) return;
     // Another stop may have ended it since; look again.
-    if (counter.starts[oldest].compare_exchange_strong(oldestStamp, 0,
-                                                       std::memory_order_acq_rel)) {
+    if (counter.starts[oldest].compare_exchange_strong(oldestStamp, 0, std::memory_order_acq_rel)) {
       record(tally, oldestStamp, now);
       return;
     }
@@ -169,8 +168,7 @@ void ThrdPerfCounter::stop(int id) {
     // A cross-thread stop, a bulk stop or a reset may have ended this
     // start already; then an older one of ours is next in line.
     std::uint64_t expected = mine.stamp;
-    if (counter.starts[mine.slot].compare_exchange_strong(expected, 0,
-                                                          std::memory_order_acq_rel)) {
+    if (counter.starts[mine.slot].compare_exchange_strong(expected, 0, std::memory_order_acq_rel)) {
       record(tally, mine.stamp, now);
       return;
     }
@@ -182,9 +180,7 @@ void ThrdPerfCounter::stop(int id) {
 
 void ThrdPerfCounter::_StartPerfCounter(const std::string&, int id) { start(id); }
 
-void ThrdPerfCounter::_StopPerfCounter(const std::string&, int id, unsigned long long) {
-  stop(id);
-}
+void ThrdPerfCounter::_StopPerfCounter(const std::string&, int id, unsigned long long) { stop(id); }
 
 void ThrdPerfCounter::_ResetPerfCounter(const std::string&, int id) {
   platformCalls_.fetch_add(1, std::memory_order_relaxed);
@@ -218,13 +214,13 @@ void ThrdPerfCounter::_LogPerfCounters(const std::string& module, const std::str
   const std::vector<Snapshot> rows = snapshot();
   writer->writeLog(1, __PRETTY_FUNCTION__, __LINE__, 0, 0, "Performance counters of %s (%s)",
                    module.c_str(), title.c_str());
-  writer->writeLog(1, __PRETTY_FUNCTION__, __LINE__, 0, 0, "%3s  %-30s %10s %12s %10s %10s",
-                   "id", "counter", "count", "total ms", "avg ms", "max ms");
+  writer->writeLog(1, __PRETTY_FUNCTION__, __LINE__, 0, 0, "%3s  %-30s %10s %12s %10s %10s", "id",
+                   "counter", "count", "total ms", "avg ms", "max ms");
   for (const Snapshot& row : rows) {
     const double average = row.count == 0 ? 0.0 : Milliseconds(row.total) / row.count;
-    writer->writeLog(1, __PRETTY_FUNCTION__, __LINE__, 0, 0, "%3d  %-30s %10llu %12.3f %10.3f %10.3f",
-                     row.id, row.name.c_str(), row.count, Milliseconds(row.total), average,
-                     Milliseconds(row.max));
+    writer->writeLog(1, __PRETTY_FUNCTION__, __LINE__, 0, 0,
+                     "%3d  %-30s %10llu %12.3f %10.3f %10.3f", row.id, row.name.c_str(), row.count,
+                     Milliseconds(row.total), average, Milliseconds(row.max));
   }
 }
 

@@ -21,8 +21,9 @@ void* ExtentBrowseImpl::OpenEnum() try {
     BrowseTurn turn(browseSemaphore);
     if (!enumerationDone) {
       if (ownerRemoved) {
-        EB_LOG(4, "StartBrowse will exit now because the owner ExtentBrowse object is going to "
-                  "be removed");
+        EB_LOG(4,
+               "StartBrowse will exit now because the owner ExtentBrowse object is going to "
+               "be removed");
         return nullptr;
       }
       EB_LOG(-1, "Enumerating all the extents");

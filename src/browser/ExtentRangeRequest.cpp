@@ -69,8 +69,8 @@ ExtentBrowseImpl::OutgoingPage ExtentBrowseImpl::PrepareExtentRangeRequest(
 
   const databrowse::BrowsePaging paging = MakePaging(pagingOffset, pageSize, nullptr);
   // The range spans the browser's page size; the argument sizes the paging.
-  request.getlistobject(4, 4, true)->push_back(
-      MakeExtentRangePath(path, rangeStart, this->pageSize));
+  request.getlistobject(4, 4, true)
+      ->push_back(MakeExtentRangePath(path, rangeStart, this->pageSize));
 
   databrowse::SortParam sortByExtent;
   sortByExtent.setint64(2, 2, 1);

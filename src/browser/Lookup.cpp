@@ -114,8 +114,9 @@ bool ExtentBrowseImpl::StartBrowse(const std::string& pageName, unsigned int pag
   EB_LOG(4, "ExtentBrowseImpl::StartBrowse waiting to create browseThread");
   BrowseTurn turn(browseSemaphore);
   if (ownerRemoved) {
-    EB_LOG(4, "StartBrowse will exit now because the owner ExtentBrowse object is going to be "
-              "removed");
+    EB_LOG(4,
+           "StartBrowse will exit now because the owner ExtentBrowse object is going to be "
+           "removed");
     return false;
   }
   try {

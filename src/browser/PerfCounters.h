@@ -6,21 +6,25 @@
 
 // Ids of gEbCounters.
 enum EBPerfCounterId {
-  kCounterBrowse = 0,                   // EBBrowse
-  kCounterInBrowseCallBack = 1,         // InBrowseCallBack
-  kCounterAddToExtentMap = 2,           // AddToExtentMap
-  kCounterFindInExtentMap = 3,          // FindInExtentMap
-  kCounterTimeInGetAfInfo = 4,          // TimeInGetAfInfo (registered only)
-  kCounterAddToBrowsedBuckets = 5,      // AddToBrowsedBuckets
-  kCounterFindInBrowsedBuckets = 6,     // FindInBrowsedBuckets
-  kCounterWaitToSendBrowse = 7,         // WaitToSendBrowse
-  kCounterWaitForBrowseComplete = 8,    // WaitForBrowseComplete
-  kCounterTimeToFirstCallBack = 9,      // TimeToGetFirstBrowseCallBack
+  kCounterBrowse = 0,                 // EBBrowse
+  kCounterInBrowseCallBack = 1,       // InBrowseCallBack
+  kCounterAddToExtentMap = 2,         // AddToExtentMap
+  kCounterFindInExtentMap = 3,        // FindInExtentMap
+  kCounterTimeInGetAfInfo = 4,        // TimeInGetAfInfo (registered only)
+  kCounterAddToBrowsedBuckets = 5,    // AddToBrowsedBuckets
+  kCounterFindInBrowsedBuckets = 6,   // FindInBrowsedBuckets
+  kCounterWaitToSendBrowse = 7,       // WaitToSendBrowse
+  kCounterWaitForBrowseComplete = 8,  // WaitForBrowseComplete
+  kCounterTimeToFirstCallBack = 9,    // TimeToGetFirstBrowseCallBack
 };
 
 // Every browser constructor creates the set first, so these never see it
 // null while a browser exists.
-inline void StartCounter(EBPerfCounterId id) { gEbPerfCounter->StartPerfCounter("ExtentBrowse", id); }
-inline void StopCounter(EBPerfCounterId id) { gEbPerfCounter->StopPerfCounter("ExtentBrowse", id, 0); }
+inline void StartCounter(EBPerfCounterId id) {
+  gEbPerfCounter->StartPerfCounter("ExtentBrowse", id);
+}
+inline void StopCounter(EBPerfCounterId id) {
+  gEbPerfCounter->StopPerfCounter("ExtentBrowse", id, 0);
+}
 
 #endif  // EXTENTBROWSE_SRC_BROWSER_PERFCOUNTERS_H

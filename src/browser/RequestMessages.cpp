@@ -11,9 +11,9 @@ void StartRequest(databrowse::BrowseRequest& request, const SCParams& params,
   timeRange.setint64(2, 2, Low32Signed(params.fromtime));
   request.setObjectAccessor(&timeRange, 6, 6);
   if (maName.empty()) return;
-  CNMessageBase* host = request.getObjectAccessor(true, hostOwnedByParent, 9, 9,
-                                                  ZelEntities::MaEntity::kFamily,
-                                                  ZelEntities::MaEntity::kNumber);
+  CNMessageBase* host =
+      request.getObjectAccessor(true, hostOwnedByParent, 9, 9, ZelEntities::MaEntity::kFamily,
+                                ZelEntities::MaEntity::kNumber);
   host->setstring(1, 1, maName);
 }
 
@@ -52,8 +52,8 @@ databrowse::Query MakeQuery(const databrowse::BrowsePaging& paging,
   databrowse::Query query;
   query.setint64(1, 1, 0);
   query.setstring(2, 2, "0");
-  CNMessageBase* options = query.getObjectAccessor(true, true, 5, 8, databrowse::QueryOptions::kFamily,
-                                                   databrowse::QueryOptions::kNumber);
+  CNMessageBase* options = query.getObjectAccessor(
+      true, true, 5, 8, databrowse::QueryOptions::kFamily, databrowse::QueryOptions::kNumber);
   options->setObjectAccessor(&paging, 2, 2);
   if (sort != nullptr) options->setObjectAccessor(sort, 3, 3);
   query.setint64(9, 12, 1);
@@ -61,8 +61,8 @@ databrowse::Query MakeQuery(const databrowse::BrowsePaging& paging,
 }
 
 CNMessageBase& PagingOf(CNMessageBase& query) {
-  CNMessageBase* options = query.getObjectAccessor(true, true, 5, 8, databrowse::QueryOptions::kFamily,
-                                                   databrowse::QueryOptions::kNumber);
+  CNMessageBase* options = query.getObjectAccessor(
+      true, true, 5, 8, databrowse::QueryOptions::kFamily, databrowse::QueryOptions::kNumber);
   return *options->getObjectAccessor(true, true, 2, 2, databrowse::BrowsePaging::kFamily,
                                      databrowse::BrowsePaging::kNumber);
 }

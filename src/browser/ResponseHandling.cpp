@@ -97,7 +97,8 @@ bool ExtentBrowseImpl::IdxBrowseClientProcessRespCallback(
   }
 
   const int type = static_cast<int>(response->getint64(1));
-  if (type == databrowse::BROWSE_RESPONSE_END || type == databrowse::BROWSE_RESPONSE_LAST_PAGE_END) {
+  if (type == databrowse::BROWSE_RESPONSE_END ||
+      type == databrowse::BROWSE_RESPONSE_LAST_PAGE_END) {
     EB_LOG(4, "END response received.");
     browse.answered = true;
     return true;

@@ -31,11 +31,11 @@ int ExtentBrowseImpl::Browse(const std::string& startExtentName, unsigned int co
 
 int ExtentBrowseImpl::BrowseFSExtent(const std::string& startExtentName,
                                      unsigned int copyPrecedence, unsigned int pageSize,
-                                     unsigned long long pagingOffset,
-                                     unsigned long long rangeStart, const std::string& maName) {
-  OutgoingPage page = PrepareExtentRangeRequest(startExtentName, copyPrecedence, pageSize,
-                                                pagingOffset, rangeStart, maName,
-                                                __PRETTY_FUNCTION__);
+                                     unsigned long long pagingOffset, unsigned long long rangeStart,
+                                     const std::string& maName) {
+  OutgoingPage page =
+      PrepareExtentRangeRequest(startExtentName, copyPrecedence, pageSize, pagingOffset, rangeStart,
+                                maName, __PRETTY_FUNCTION__);
   return SendPage(page);
 }
 

@@ -10,7 +10,7 @@
 // One per browser, owned by it; deleted through this class, never through a
 // base.
 class EB_EXPORT TdfsIdxBrowseClientResp final : public IdxBrowseClientResp,
-                                                 public DirectIdxBrowseClientResp {
+                                                public DirectIdxBrowseClientResp {
  public:
   // `owner` is the ExtentBrowseImpl that created the object.
   explicit TdfsIdxBrowseClientResp(void* owner);

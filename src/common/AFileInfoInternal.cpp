@@ -3,8 +3,9 @@
 #include "BrowseMessages.h"
 
 AFileInfoInternal::AFileInfoInternal(CNMessageBase& dataItem) {
-  CNMessageBase* archiveFile = dataItem.getObjectAccessor(
-      true, false, 9, 21, databrowse::ArchiveFileInfo::kFamily, databrowse::ArchiveFileInfo::kNumber);
+  CNMessageBase* archiveFile =
+      dataItem.getObjectAccessor(true, false, 9, 21, databrowse::ArchiveFileInfo::kFamily,
+                                 databrowse::ArchiveFileInfo::kNumber);
   afileId = static_cast<unsigned long long>(
       static_cast<long long>(static_cast<int>(archiveFile->getint64(12))));
   afileValue = static_cast<unsigned long long>(archiveFile->getint64(13));

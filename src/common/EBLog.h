@@ -17,21 +17,21 @@
 
 // The same, naming `function` as the line's writer: for a helper doing the
 // work of an operation whose name the log's readers know.
-#define EB_LOG_AS(function, level, ...)                                                \
-  do {                                                                                 \
-    if (g_ptrLogWriter.get()->getLevel() >= (level)) {                                 \
+#define EB_LOG_AS(function, level, ...)                                                 \
+  do {                                                                                  \
+    if (g_ptrLogWriter.get()->getLevel() >= (level)) {                                  \
       g_ptrLogWriter.get()->writeLog((level), (function), __LINE__, 0, 0, __VA_ARGS__); \
-    }                                                                                  \
+    }                                                                                   \
   } while (0)
 
 // For destructors and catch handlers, where a host writer that throws must
 // not be let through: the line is dropped instead.
-#define EB_LOG_NOTHROW(level, ...)  \
-  do {                              \
-    try {                           \
-      EB_LOG(level, __VA_ARGS__);   \
-    } catch (...) {                 \
-    }                               \
+#define EB_LOG_NOTHROW(level, ...) \
+  do {                             \
+    try {                          \
+      EB_LOG(level, __VA_ARGS__);  \
+    } catch (...) {                \
+    }                              \
   } while (0)
 
 // What the exception being handled says, for the line that reports it.

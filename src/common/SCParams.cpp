@@ -13,7 +13,9 @@ auto fieldsOf(const SCParams& p) {
 
 }  // namespace
 
-bool SCParams::operator==(const SCParams& other) const { return fieldsOf(*this) == fieldsOf(other); }
+bool SCParams::operator==(const SCParams& other) const {
+  return fieldsOf(*this) == fieldsOf(other);
+}
 
 bool SCParams::operator<(const SCParams& rhs) const {
   const unsigned long long mine = scphash(*this);

@@ -19,8 +19,7 @@ unsigned long long ExSQLExtentNameConverter::ExtentNameToNum(const std::string& 
   return number;
 }
 
-void ExSQLExtentNameConverter::ExtentNumToName(unsigned long long extentNumber,
-                                               std::string& name) {
+void ExSQLExtentNameConverter::ExtentNumToName(unsigned long long extentNumber, std::string& name) {
   if (newNamingScheme) {
     FSExtentNameConverter::ExtentNumToName(extentNumber, name);
     return;

@@ -19,7 +19,8 @@ void FSExtentNameConverter::ExtentNumToName(unsigned long long extentNumber, std
 }
 
 bool FSExtentNameConverter::IsExtentAlreadyBrowsed(unsigned long long extentNumber) {
-  const auto found = browsedBuckets.find(ExtentBucket<unsigned long long>(extentNumber, extentNumber));
+  const auto found =
+      browsedBuckets.find(ExtentBucket<unsigned long long>(extentNumber, extentNumber));
   if (found == browsedBuckets.end()) return false;
   EB_LOG(4, "ioExtNum: %llu, matched in ExtentBucket (%llu, %llu)", extentNumber, found->first,
          found->last);

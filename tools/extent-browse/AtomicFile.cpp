@@ -1,13 +1,13 @@
 #include "AtomicFile.h"
 
-#include <cerrno>
-#include <cstdint>
-#include <cstdio>
-#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/random.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -33,8 +33,8 @@ constexpr std::size_t kRandomBytes = 6;
 std::string TemporaryName(const std::string& base) {
   unsigned char bytes[kRandomBytes] = {};
   if (getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) {
-    const unsigned long long fallback = static_cast<unsigned long long>(getpid()) ^
-                                        reinterpret_cast<std::uintptr_t>(&bytes);
+    const unsigned long long fallback =
+        static_cast<unsigned long long>(getpid()) ^ reinterpret_cast<std::uintptr_t>(&bytes);
     std::memcpy(bytes, &fallback, sizeof bytes);
   }
   char suffix[2 * sizeof bytes + 1];

@@ -3,8 +3,8 @@
 #ifndef EXTENTBROWSE_TOOLS_ATOMICFILE_H
 #define EXTENTBROWSE_TOOLS_ATOMICFILE_H
 
-#include <string>
 #include <sys/stat.h>
+#include <string>
 
 // Writes `content` as the file `base` of the folder open as `folder`. The
 // new file has no name until it is complete: an O_TMPFILE file, synced,

@@ -79,8 +79,8 @@ std::string WhyBrowseFailed(const Options& options, const unsigned long long* ex
                                         : options.rangeStart + (options.pageSize - 1);
     return "the extent range asked for (--range-start " + std::to_string(options.rangeStart) +
            ", --page-size " + std::to_string(options.pageSize) + ": extents " +
-           std::to_string(options.rangeStart) + " to " + std::to_string(last) +
-           ") does not hold " + std::to_string(*extent);
+           std::to_string(options.rangeStart) + " to " + std::to_string(last) + ") does not hold " +
+           std::to_string(*extent);
   }
   const std::vector<std::string> lines = gWriter ? gWriter->Failures() : std::vector<std::string>();
   std::string unreadable;

@@ -27,8 +27,7 @@ bool RewriteExtentInfo(int appType, std::iostream& in, std::iostream& out) {
   params.appType = appType;
   // A bare block on a stream of its own seeds a browser fully or not at
   // all; one that read it to the end left the stream at its end.
-  ExtentBrowse browser(params, std::string(), &in, EB_MODE_DEFAULT, 1, 13, false, 0,
-                       std::string());
+  ExtentBrowse browser(params, std::string(), &in, EB_MODE_DEFAULT, 1, 13, false, 0, std::string());
   in.peek();
   return in.eof() && browser.GetImpl()->SaveExtentInfo(&out);
 }

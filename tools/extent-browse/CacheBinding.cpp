@@ -7,8 +7,8 @@
 #include <new>
 #include <vector>
 
-#include <nlohmann/json.hpp>
 #include <xxhash.h>
+#include <nlohmann/json.hpp>
 
 #include "Messages.h"
 #include "ebindex/Catalogue.h"

@@ -1,9 +1,9 @@
 #include "CacheContent.h"
 
+#include <unistd.h>
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
-#include <unistd.h>
 
 namespace {
 

@@ -1,12 +1,12 @@
 #include "CacheFile.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <sstream>
-#include <sys/file.h>
-#include <unistd.h>
 #include <vector>
 
 #include "AtomicFile.h"
@@ -96,9 +96,10 @@ bool MergedCache(ExtentBrowse& browser, const std::string& sessionBlock,
 
   const std::vector<CacheRecord> session = RecordsOf(sessionBlock);
   const auto inSession = [&session](unsigned long long extent) {
-    const auto at = std::lower_bound(
-        session.begin(), session.end(), extent,
-        [](const CacheRecord& record, unsigned long long number) { return record.extent < number; });
+    const auto at = std::lower_bound(session.begin(), session.end(), extent,
+                                     [](const CacheRecord& record, unsigned long long number) {
+                                       return record.extent < number;
+                                     });
     return at != session.end() && at->extent == extent;
   };
   std::vector<unsigned long long> empty;
@@ -107,8 +108,7 @@ bool MergedCache(ExtentBrowse& browser, const std::string& sessionBlock,
     const unsigned long long extent = record.extent;
     // The browser's flag where it has the extent, or the flag seeded from
     // the file it read; the file's flag as it is now, for its own records.
-    if ((inSession(extent) &&
-         (browser.IsExtentEmpty(extent) || InRanges(seededEmpty, extent))) ||
+    if ((inSession(extent) && (browser.IsExtentEmpty(extent) || InRanges(seededEmpty, extent))) ||
         (fileHasRecords && InRanges(file.emptyExtents, extent))) {
       empty.push_back(extent);
     }
@@ -187,8 +187,8 @@ bool SaveCacheFile(ExtentBrowse& browser, const std::string& file, const CacheBi
   int failure = 0;
   if (ok) {
     RemoveLeftovers(folder, target.base);
-    ok = ReplaceAtomically(folder, target.base, target.exists ? &target.st : nullptr, text,
-                           failure);
+    ok =
+        ReplaceAtomically(folder, target.base, target.exists ? &target.st : nullptr, text, failure);
     if (!ok) error = saving + std::strerror(failure);
   }
   close(folder);  // and with it the lock

@@ -1,5 +1,6 @@
 #include "Demo.h"
 
+#include <unistd.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -9,7 +10,6 @@
 #include <sstream>
 #include <string>
 #include <utility>
-#include <unistd.h>
 
 #include "BrowseFailure.h"
 #include "BrowserAccess.h"
@@ -210,11 +210,10 @@ int RunDemo(const char* argv0, const Options& options, std::ostream& out) {
     if (first.browses + second.browses == 0) out << "It answered both without browsing.\n";
   }
 
-  std::unique_ptr<ExtentBrowse> disk =
-      MakeBrowser(kDiskItem, EB_APP_TYPE_VIRTUAL_SERVER, nullptr);
+  std::unique_ptr<ExtentBrowse> disk = MakeBrowser(kDiskItem, EB_APP_TYPE_VIRTUAL_SERVER, nullptr);
   const std::string before = ExtentNameOf(*disk, 12);
-  out << "\n" << kDiskItem << " is a virtual-machine disk (application type "
-      << EB_APP_TYPE_VIRTUAL_SERVER
+  out << "\n"
+      << kDiskItem << " is a virtual-machine disk (application type " << EB_APP_TYPE_VIRTUAL_SERVER
       << ") backed up\nbefore extents were named in base32; its index uses Extent<decimal>.\n"
       << "  name of extent 12 before browsing: " << before << "\n";
   if (ShowLookup(*disk, 12, out).failed()) return Stopped(options, out);

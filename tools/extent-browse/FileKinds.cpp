@@ -1,9 +1,9 @@
 #include "FileKinds.h"
 
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstring>
 
 #include "Messages.h"
 

@@ -4,8 +4,8 @@
 #ifndef EXTENTBROWSE_TOOLS_FILEKINDS_H
 #define EXTENTBROWSE_TOOLS_FILEKINDS_H
 
-#include <string>
 #include <sys/stat.h>
+#include <string>
 
 struct CacheTarget {
   std::string target;  // the file after following symlinks

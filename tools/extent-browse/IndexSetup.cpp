@@ -1,11 +1,11 @@
 #include "IndexSetup.h"
 
+#include <fcntl.h>
+#include <unistd.h>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
 #include <utility>
 
 #include "Messages.h"

@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "ebindex/IndexService.h"
 #include "Options.h"
+#include "ebindex/IndexService.h"
 
 // The bundled sample: beside the executable, or where it is installed.
 // False, with `error` saying where it looked, when it is in neither place.

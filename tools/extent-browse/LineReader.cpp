@@ -1,12 +1,12 @@
 #include "LineReader.h"
 
+#include <poll.h>
+#include <unistd.h>
 #include <cerrno>
 #include <clocale>
 #include <cstdio>
 #include <cwchar>
 #include <ostream>
-#include <poll.h>
-#include <unistd.h>
 
 #include <histedit.h>
 

@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <vector>
 #include <utility>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
@@ -183,9 +183,9 @@ bool ParseOptions(int argc, char** argv, Options& options) {
   options.hasLogLevel = numbers.Given("--log-level");
   options.hasErrorCode = numbers.Given("--error-code");
   options.v1 = protocol == "v1";
-  for (const char* option : {"--index", "--path", "--app-type", "--page-size", "--name-length",
-                             "--copy-precedence", "--ma", "--backup-set-guid", "--range-start",
-                             "--cache"}) {
+  for (const char* option :
+       {"--index", "--path", "--app-type", "--page-size", "--name-length", "--copy-precedence",
+        "--ma", "--backup-set-guid", "--range-start", "--cache"}) {
     if (numbers.Given(option)) options.itemOptionsGiven.push_back(option);
   }
 

@@ -1,7 +1,7 @@
 #include "Output.h"
 
-#include <cerrno>
 #include <unistd.h>
+#include <cerrno>
 
 FdOutput::int_type FdOutput::overflow(int_type c) {
   if (!Flush()) return traits_type::eof();

@@ -21,13 +21,16 @@
 namespace {
 
 const std::vector<std::string> kCommands = {"lookup", "empty", "enum", "save", "name", "number",
-                                            "stats", "help", "quit", "exit", "demo"};
+                                            "stats",  "help",  "quit", "exit", "demo"};
 
 }  // namespace
 
 Session::Session(ExtentBrowse& browser, const Options& options, const CacheBinding& binding,
                  const ExtentRanges& seededEmpty, std::ostream& out)
-    : browser_(browser), options_(options), binding_(binding), seededEmpty_(seededEmpty),
+    : browser_(browser),
+      options_(options),
+      binding_(binding),
+      seededEmpty_(seededEmpty),
       out_(out) {}
 
 int Session::ExitStatus() const {

@@ -1,11 +1,11 @@
 #include "Signals.h"
 
-#include <cerrno>
-#include <csignal>
 #include <fcntl.h>
-#include <initializer_list>
 #include <pthread.h>
 #include <unistd.h>
+#include <cerrno>
+#include <csignal>
+#include <initializer_list>
 
 namespace {
 

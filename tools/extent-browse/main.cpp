@@ -1,13 +1,13 @@
 // extent-browse: runs the extent browse library end to end against the
 // in-process index service.
+#include <fcntl.h>
+#include <unistd.h>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <iostream>
 #include <memory>
 #include <sstream>
-#include <unistd.h>
 #include <utility>
 
 #include "BrowseFailure.h"
@@ -68,8 +68,8 @@ int RunOnItem(const char* argv0, Options& options, std::ostream& out) {
   if (!options.hasAppType) {
     options.appType = namesAppType;
   } else if (!ReadsNamesOf(options.appType, namesAppType)) {
-    ReportWarning("the index holds " + path + " under " + NamesOf(namesAppType) +
-                  "; --app-type " + std::to_string(options.appType) + " will not find its extents");
+    ReportWarning("the index holds " + path + " under " + NamesOf(namesAppType) + "; --app-type " +
+                  std::to_string(options.appType) + " will not find its extents");
   }
 
   const CacheBinding binding = BindingOf(catalogue, path, options.appType, options.nameLength,
