@@ -66,7 +66,7 @@ TEST_F(BrowseRequestTest, TheFirstNamePagedRequestCarriesEveryField) {
   const ebindex::RecordedInitialize init = index().initializeCalls().back();
   EXPECT_TRUE(init.timeoutSeconds == 2000 && init.callbackGiven);
   // The low 32 bits of the end time, signed; one trailing separator dropped
-  // from the path; the name sort order prepared but not attached.
+  // from the path; no sort order.
   const std::string query =
       "Query{1/1:0 2/2:\"0\" 8/5:QueryOptions{2/2:BrowsePaging{1/1:0 2/2:7 3/3:25 "
       "4/4:\"NAME5\"}} 12/9:1}";
@@ -208,6 +208,13 @@ TEST_F(BrowseRequestTest, AnExplicitRangeStartTakesTheExtentRangeRequest) {
             "3/3:SortParam{1/1:[134] 2/2:1}} 12/9:1}] 26/20:1}");
   EXPECT_FALSE(LastBrowse().hadWrapper);
   EXPECT_FALSE(log->contains("VsExtentBrowse is marked."));
+  // The next range keeps the client and its request; only the path changes.
+  ASSERT_EQ(browser->Browse("", 3, 10, 0, 240, "ma1"), 0);
+  EXPECT_EQ(index().initializeCalls().size(), 1u);
+  EXPECT_EQ(index().setPathsCalls().size(), 1u);
+  EXPECT_EQ(Fields(OnlyElement(LastBrowse().request, 4)),
+            "BrowsePath{1/1:\"/vol/file.bin/\" "
+            "5/2:BrowsePathParameters{6/3:[ExtentRange{1/1:240 2/2:25}]}}");
 }
 
 }  // namespace

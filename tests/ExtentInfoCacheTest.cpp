@@ -56,14 +56,10 @@ TEST_F(ExtentInfoCacheTest, BlocksBackToBackOnAStreamThatCannotSeekSeedABrowserE
 }
 
 TEST_F(ExtentInfoCacheTest, IncompleteOrMalformedBlocksLeaveTheMapEmptyAndTheStreamAtTheBlock) {
-  // No end marker, a line too long to read, and any line the writer never
-  // produces: damage, not a record.
-  const std::string lines[] = {"", std::string(1100, '1') + "\n", "bogus\n4 5 6\n", "7 8\n",
-                               "-1 5 5\n", "+5 1 1\n", "18446744073709551616 1 1\n",
-                               "1 2 3 4\n", "1  2 3\n", " 1 2 3\n", "1 2 3 \n", "1\t2\t3\n",
-                               "1 2 0x3\n", "1 2 3\r\n"};
-  for (const std::string& line : lines) {
-    const std::string text = kStart + "1 2 3\n" + line + (line.empty() ? "" : kEnd);
+  // No end marker, or a line the writer never produces (the tool's tests
+  // judge every kind of line): damage, not a record.
+  for (const std::string& rest : {std::string(), "bogus\n" + kEnd}) {
+    const std::string text = kStart + "1 2 3\n" + rest;
     std::stringstream stream("  " + text);
     EXPECT_TRUE(MapOf(*Seeded(stream)).empty()) << text;
     EXPECT_TRUE(stream.good());
@@ -134,10 +130,6 @@ TEST_F(ExtentInfoCacheTest, SavingWritesExactlyTheFormatWhateverTheCallersFormat
   EXPECT_TRUE(out.flags() & std::ios::hex) << "the caller's flags are put back";
   ASSERT_TRUE(seeded->SaveExtentInfo(nullptr));
   EXPECT_EQ(seed.str(), kStart + "0 12 5\n1 12 6\n" + kEnd);
-  const std::string max = "18446744073709551615";
-  std::stringstream largest(kStart + max + " " + max + " " + max + "\n" + kEnd), copy;
-  ASSERT_TRUE(Seeded(largest)->SaveExtentInfo(&copy));
-  EXPECT_EQ(copy.str(), largest.str());
 }
 
 TEST_F(ExtentInfoCacheTest, SavingReportsStreamsItCannotUse) {

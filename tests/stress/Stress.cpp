@@ -237,12 +237,11 @@ void RunSlot(Slot& slot, unsigned long long seed, long long deadlineMs) {
       fault = DrawFault(random);
     }
 
-    std::string description = slot.item.kind + ", " + kRouteNames[static_cast<int>(route)] +
-                              " through '" + host + "', page size " + std::to_string(pageSize) +
-                              ", generation " + std::to_string(generation);
-    if (seeded)
-      description +=
-          ", seeded with " + std::to_string(lastSaved->records.extents.size()) + " records";
+    std::string description =
+        slot.item.kind + ", " + kRouteNames[static_cast<int>(route)] + " through '" + host +
+        "', page size " + std::to_string(pageSize) + ", generation " + std::to_string(generation) +
+        (seeded ? ", seeded with " + std::to_string(lastSaved->records.extents.size()) + " records"
+                : "");
     if (faulty) {
       description += (armedBeforeBuilt ? "; before it was built, "
                                        : "; at " + std::to_string(faultAtMs) + " ms, ") +
