@@ -12,10 +12,8 @@
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <utility>
 
 #include <ebindex/CatalogueFile.h>
-#include <ebindex/IndexService.h>
 #include <extentbrowse/ExtentBrowse.h>
 #include <extentbrowse/ExtentBrowseImpl.h>  // SaveExtentInfo, numBrowseRequests
 
@@ -23,20 +21,6 @@ namespace {
 
 // The length the index's extent names were written with.
 const int kNameLength = 13;
-
-// The stand-in platform's index starts empty. On the production platform
-// the index is the backup's own, and a host skips this.
-bool FillIndex(const std::string& catalogueFile) {
-  std::ifstream in(catalogueFile);
-  ebindex::Catalogue catalogue;
-  std::string error;
-  if (!in || !ebindex::LoadCatalogue(in, catalogueFile, kNameLength, catalogue, error)) {
-    std::fprintf(stderr, "cache: cannot load %s %s\n", catalogueFile.c_str(), error.c_str());
-    return false;
-  }
-  ebindex::IndexService::instance().setCatalogue(std::move(catalogue));
-  return true;
-}
 
 // The first line of the cache file: what the records depend on. The block
 // the library writes names nothing, and a browser seeded with another
@@ -95,7 +79,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: cache CATALOGUE PATH CACHEFILE\n");
     return 2;
   }
-  if (!FillIndex(argv[1])) return 2;
+  std::string error;
+  if (!ebindex::InstallCatalogueFile(argv[1], kNameLength, error)) {
+    std::fprintf(stderr, "cache: %s\n", error.c_str());
+    return 2;
+  }
   const std::string path = argv[2], cacheFile = argv[3];
 
   SCParams params;

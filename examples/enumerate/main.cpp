@@ -6,32 +6,15 @@
 // extent-browse's `enum` does, then `EXTENTS extents`; or `enum
 // browse-failed` (exit 1) when the item could not be browsed.
 #include <cstdio>
-#include <fstream>
 #include <string>
-#include <utility>
 
 #include <ebindex/CatalogueFile.h>
-#include <ebindex/IndexService.h>
 #include <extentbrowse/ExtentBrowse.h>
 
 namespace {
 
 // The length the index's extent names were written with.
 const int kNameLength = 13;
-
-// The stand-in platform's index starts empty. On the production platform
-// the index is the backup's own, and a host skips this.
-bool FillIndex(const std::string& catalogueFile) {
-  std::ifstream in(catalogueFile);
-  ebindex::Catalogue catalogue;
-  std::string error;
-  if (!in || !ebindex::LoadCatalogue(in, catalogueFile, kNameLength, catalogue, error)) {
-    std::fprintf(stderr, "enumerate: cannot load %s %s\n", catalogueFile.c_str(), error.c_str());
-    return false;
-  }
-  ebindex::IndexService::instance().setCatalogue(std::move(catalogue));
-  return true;
-}
 
 }  // namespace
 
@@ -40,7 +23,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: enumerate CATALOGUE PATH\n");
     return 2;
   }
-  if (!FillIndex(argv[1])) return 2;
+  std::string error;
+  if (!ebindex::InstallCatalogueFile(argv[1], kNameLength, error)) {
+    std::fprintf(stderr, "enumerate: %s\n", error.c_str());
+    return 2;
+  }
 
   SCParams params;
   params.appType = 0;  // a file-system item

@@ -7,13 +7,10 @@
 // counter table through the writer.
 #include <cstdarg>
 #include <cstdio>
-#include <fstream>
 #include <string>
-#include <utility>
 
 #include <CLogWriterInterface.h>
 #include <ebindex/CatalogueFile.h>
-#include <ebindex/IndexService.h>
 #include <extentbrowse/EBPerfCounters.h>
 #include <extentbrowse/ExtentBrowse.h>
 
@@ -21,20 +18,6 @@ namespace {
 
 // The length the index's extent names were written with.
 const int kNameLength = 13;
-
-// The stand-in platform's index starts empty. On the production platform
-// the index is the backup's own, and a host skips this.
-bool FillIndex(const std::string& catalogueFile) {
-  std::ifstream in(catalogueFile);
-  ebindex::Catalogue catalogue;
-  std::string error;
-  if (!in || !ebindex::LoadCatalogue(in, catalogueFile, kNameLength, catalogue, error)) {
-    std::fprintf(stderr, "log-writer: cannot load %s %s\n", catalogueFile.c_str(), error.c_str());
-    return false;
-  }
-  ebindex::IndexService::instance().setCatalogue(std::move(catalogue));
-  return true;
-}
 
 // A host's writer. The library asks getLevel() before each line and writes
 // only the lines at or below it: -1 errors, 1 construction and one-time
@@ -71,7 +54,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: log-writer CATALOGUE PATH\n");
     return 2;
   }
-  if (!FillIndex(argv[1])) return 2;
+  std::string error;
+  if (!ebindex::InstallCatalogueFile(argv[1], kNameLength, error)) {
+    std::fprintf(stderr, "log-writer: %s\n", error.c_str());
+    return 2;
+  }
 
   // Before the first browser is built, and in place until the last call
   // into the library has returned. Level 1 shows errors and what each

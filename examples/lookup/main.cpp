@@ -9,12 +9,9 @@
 // extent was found.
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
-#include <utility>
 
 #include <ebindex/CatalogueFile.h>
-#include <ebindex/IndexService.h>
 #include <extentbrowse/ExtentBrowse.h>
 
 int main(int argc, char** argv) {
@@ -29,20 +26,13 @@ int main(int argc, char** argv) {
   const int nameLength = 13;
 
   // The stand-in platform's index starts empty. On the production platform
-  // the index is the backup's own, and a host skips this.
-  std::ifstream in(catalogueFile);
-  if (!in) {
-    std::fprintf(stderr, "lookup: cannot read %s\n", catalogueFile.c_str());
-    return 2;
-  }
-  ebindex::Catalogue catalogue;
+  // the index is the backup's own, and a host skips this. Every browser of
+  // this process browses the catalogue installed here.
   std::string error;
-  if (!ebindex::LoadCatalogue(in, catalogueFile, nameLength, catalogue, error)) {
+  if (!ebindex::InstallCatalogueFile(catalogueFile, nameLength, error)) {
     std::fprintf(stderr, "lookup: %s\n", error.c_str());
     return 2;
   }
-  // Every browser of this process browses the catalogue installed here.
-  ebindex::IndexService::instance().setCatalogue(std::move(catalogue));
 
   // The backup to browse. A restore job knows these; the stand-in index
   // holds one backup and does not look at them.

@@ -12,35 +12,17 @@
 // and exits 0 when no lookup failed.
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
 
 #include <ebindex/CatalogueFile.h>
-#include <ebindex/IndexService.h>
 #include <extentbrowse/ExtentBrowse.h>
 
 namespace {
 
 // The length the index's extent names were written with.
 const int kNameLength = 13;
-
-// The stand-in platform's index starts empty. On the production platform
-// the index is the backup's own, and a host skips this.
-bool FillIndex(const std::string& catalogueFile) {
-  std::ifstream in(catalogueFile);
-  ebindex::Catalogue catalogue;
-  std::string error;
-  if (!in || !ebindex::LoadCatalogue(in, catalogueFile, kNameLength, catalogue, error)) {
-    std::fprintf(stderr, "parallel-lookups: cannot load %s %s\n", catalogueFile.c_str(),
-                 error.c_str());
-    return false;
-  }
-  ebindex::IndexService::instance().setCatalogue(std::move(catalogue));
-  return true;
-}
 
 struct Answer {
   ExtentBrowseResult result = EB_BROWSE_FAILED;
@@ -56,7 +38,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: parallel-lookups CATALOGUE PATH EXTENTS\n");
     return 2;
   }
-  if (!FillIndex(argv[1])) return 2;
+  std::string error;
+  if (!ebindex::InstallCatalogueFile(argv[1], kNameLength, error)) {
+    std::fprintf(stderr, "parallel-lookups: %s\n", error.c_str());
+    return 2;
+  }
   const unsigned long long extents = std::strtoull(argv[3], nullptr, 10);
 
   SCParams params;

@@ -3,8 +3,14 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <unordered_map>
+#include <utility>
 #include <vector>
+
+#include "ebindex/IndexService.h"
 
 namespace ebindex {
 namespace {
@@ -135,6 +141,21 @@ bool LoadCatalogue(std::istream& in, const std::string& fileName, unsigned int n
     error = fileName + ": read error";
     return false;
   }
+  return true;
+}
+
+bool InstallCatalogueFile(const std::string& file, unsigned int nameLength, std::string& error) {
+  std::ifstream in(file);
+  const int reason = errno;
+  // A folder opens, and reads as an empty file.
+  std::error_code ignored;
+  if (!in || std::filesystem::is_directory(file, ignored)) {
+    error = "cannot read " + file + ": " + std::strerror(in ? EISDIR : reason);
+    return false;
+  }
+  Catalogue catalogue;
+  if (!LoadCatalogue(in, file, nameLength, catalogue, error)) return false;
+  IndexService::instance().setCatalogue(std::move(catalogue));
   return true;
 }
 

@@ -4,6 +4,7 @@
 // any slip there a wrong answer.)
 #include <gtest/gtest.h>
 
+#include "ebindex/CatalogueFile.h"
 #include "ebindex/ExtentNames.h"
 #include "support/Support.h"
 
@@ -110,6 +111,16 @@ TEST(IndexAnswerTest, PagesStartAtTheirNameOrRowAndRangesSelectByNumber) {
       {Request("/nowhere", PageQuery("")), 0, {"not found"}},
   };
   for (const auto& c : cases) EXPECT_EQ(names(c.request, c.appType), c.names) << c.appType;
+}
+
+// A file that cannot be read installs nothing, and says why.
+TEST(IndexAnswerTest, ACatalogueFileThatCannotBeReadSaysWhy) {
+  for (const auto& [file, reason] : std::vector<std::pair<std::string, std::string>>{
+           {"/nonexistent/index.tsv", "No such file or directory"}, {"/", "Is a directory"}}) {
+    std::string error;
+    EXPECT_FALSE(ebindex::InstallCatalogueFile(file, 13, error));
+    EXPECT_EQ(error, "cannot read " + file + ": " + reason);
+  }
 }
 
 }  // namespace

@@ -36,6 +36,17 @@ namespace ebindex {
 bool LoadCatalogue(std::istream& in, const std::string& fileName, unsigned int nameLength,
                    Catalogue& catalogue, std::string& error);
 
+/// Loads a catalogue file and installs it in the index service
+/// (IndexService::setCatalogue), as a host of the stand-in index does
+/// before its first browser.
+/// @param file the file's name.
+/// @param nameLength as for LoadCatalogue.
+/// @param[out] error on failure, "cannot read FILE: reason" or
+///   "FILE:LINE: what is wrong".
+/// @return false, leaving the service's catalogue as it was, when the file
+///   cannot be read or holds a bad line.
+bool InstallCatalogueFile(const std::string& file, unsigned int nameLength, std::string& error);
+
 }  // namespace ebindex
 
 #endif  // EBINDEX_CATALOGUEFILE_H
