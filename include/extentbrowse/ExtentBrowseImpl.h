@@ -231,6 +231,9 @@ class EB_EXPORT ExtentBrowseImpl {
   // A browse that threw before it could be judged: failed, with its clients
   // dropped as for any failed browse.
   void FailBrowseThatThrew(const char* what) noexcept;
+  // What every failed browse leaves: the browser marked failed, and its
+  // browse client and request handler dropped.
+  void DropFailedBrowse() noexcept;
   // A response-level failure: sticky for the browser, and for the browse in
   // progress so that it records no range.
   void MarkResponseFailure() noexcept;

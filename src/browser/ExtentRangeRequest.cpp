@@ -15,11 +15,7 @@ ExtentBrowseImpl::OutgoingPage ExtentBrowseImpl::PrepareExtentRangeRequest(
     const std::string& startExtentName, unsigned int copyPrecedence, unsigned int pageSize,
     unsigned long long pagingOffset, unsigned long long rangeStart, const std::string& maName,
     const char* caller) {
-  OutgoingPage page;
-  page.caller = caller;
-  page.startName = startExtentName;
-  page.pagingOffset = pagingOffset;
-  page.pageSize = pageSize;
+  OutgoingPage page(caller, startExtentName, pagingOffset, pageSize);
   std::string path = volumeCtxt.browsePath;
   TransformPath(path, &scParams);
 

@@ -154,6 +154,11 @@ void ExtentBrowseImpl::FailBrowseThatThrew(const char* what) noexcept {
   // it recorded before the throw came from the index, and nothing more may
   // be taken from it.
   EB_LOG_NOTHROW(-1, "Browse() threw: %s", what);
+  DropFailedBrowse();
+}
+
+void ExtentBrowseImpl::DropFailedBrowse() noexcept {
+  // The next browse starts over with a new client and handler.
   idxBrowseClient.reset();
   browseRequestHandler.reset();
   volumeCtxt.browseFailed = true;
@@ -187,10 +192,7 @@ bool ExtentBrowseImpl::OnBrowseCompletionCallBack(const std::string& pageName,
                                                   ExtentBrowseResult status) {
   volumeCtxt.browseDone = true;
   if (status == EB_BROWSE_FAILED) {
-    // The next browse starts over with a new client and handler.
-    idxBrowseClient.reset();
-    browseRequestHandler.reset();
-    volumeCtxt.browseFailed = true;
+    DropFailedBrowse();
     return false;
   }
 

@@ -25,11 +25,7 @@ std::string WithoutTrailingSeparator(std::string path) {
 ExtentBrowseImpl::OutgoingPage ExtentBrowseImpl::PrepareNamePagedRequest(
     const std::string& startExtentName, unsigned int copyPrecedence, unsigned int pageSize,
     unsigned long long pagingOffset, const std::string& maName, const char* caller) {
-  OutgoingPage page;
-  page.caller = caller;
-  page.startName = startExtentName;
-  page.pagingOffset = pagingOffset;
-  page.pageSize = pageSize;
+  OutgoingPage page(caller, startExtentName, pagingOffset, pageSize);
   page.hasWrapper = true;
   page.wrapper.path = volumeCtxt.browsePath;
   TransformPath(page.wrapper.path, &scParams);

@@ -9,6 +9,10 @@
 #include "extentbrowse/ExtentBrowseImpl.h"
 
 struct ExtentBrowseImpl::OutgoingPage {
+  OutgoingPage(const char* caller, const std::string& startName, unsigned long long pagingOffset,
+               unsigned int pageSize)
+      : caller(caller), startName(startName), pagingOffset(pagingOffset), pageSize(pageSize) {}
+
   // The operation whose log lines these are: the send path logs as the
   // caller's Browse or BrowseFSExtent, the names log readers know.
   const char* caller = "";
