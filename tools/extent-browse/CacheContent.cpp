@@ -18,6 +18,12 @@ constexpr std::size_t kReadChunk = 64 * 1024;
 // is not ours.
 constexpr std::size_t kLongestItemLine = 8192;
 
+struct CacheRecord {
+  unsigned long long extent = 0;
+  unsigned long long afileId = 0;
+  unsigned long long afileValue = 0;
+};
+
 bool IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
@@ -206,29 +212,18 @@ bool ReadCacheContent(int fd, CacheContent& content, int& readError) {
   return true;
 }
 
-std::vector<CacheRecord> RecordsOf(const std::string& block) {
-  std::vector<CacheRecord> records;
+std::vector<unsigned long long> ExtentsOf(const std::string& block) {
+  std::vector<unsigned long long> extents;
   std::size_t at = block.find('\n');
   CacheRecord record;
   while (at != std::string::npos && ++at < block.size()) {
     std::size_t end = block.find('\n', at);
     if (end == std::string::npos) end = block.size();
     if (block.compare(at, end - at, kEndMarker) == 0) break;
-    if (ParseRecordLine(&block[at], &block[0] + end, record)) records.push_back(record);
+    if (ParseRecordLine(&block[at], &block[0] + end, record)) extents.push_back(record.extent);
     at = end;
   }
-  const auto byExtent = [](const CacheRecord& a, const CacheRecord& b) {
-    return a.extent < b.extent;
-  };
-  // A later line for an extent wins, as it does when the library reads.
-  std::stable_sort(records.begin(), records.end(), byExtent);
-  std::vector<CacheRecord> unique;
-  unique.reserve(records.size());
-  for (const CacheRecord& each : records) {
-    if (!unique.empty() && unique.back().extent == each.extent) unique.pop_back();
-    unique.push_back(each);
-  }
-  return unique;
+  return extents;
 }
 
 std::string RecordLinesOf(const std::string& block) {

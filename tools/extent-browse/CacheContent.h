@@ -16,12 +16,6 @@
 
 #include "CacheBinding.h"
 
-struct CacheRecord {
-  unsigned long long extent = 0;
-  unsigned long long afileId = 0;
-  unsigned long long afileValue = 0;
-};
-
 // Ranges of extents [first, last], ascending and apart.
 using ExtentRanges = std::vector<std::pair<unsigned long long, unsigned long long>>;
 bool InRanges(const ExtentRanges& ranges, unsigned long long extent);
@@ -48,9 +42,9 @@ struct CacheContent {
 // False, with `readError` (an errno), when a read fails.
 bool ReadCacheContent(int fd, CacheContent& content, int& readError);
 
-// The records of a block that seeds (one judged kCache, or one the library
-// wrote), by extent; a later line for an extent replaces an earlier one.
-std::vector<CacheRecord> RecordsOf(const std::string& block);
+// The extents of a block the library wrote, which lists its map one
+// extent a line in ascending order.
+std::vector<unsigned long long> ExtentsOf(const std::string& block);
 
 // The record lines of a block, between its two marker lines, as they stand.
 std::string RecordLinesOf(const std::string& block);

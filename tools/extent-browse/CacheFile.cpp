@@ -94,18 +94,13 @@ bool MergedCache(ExtentBrowse& browser, const std::string& sessionBlock,
   std::stringstream block;
   if (!RewriteExtentInfo(binding.appType, joined, block)) return false;
 
-  const std::vector<CacheRecord> session = RecordsOf(sessionBlock);
+  const std::vector<unsigned long long> session = ExtentsOf(sessionBlock);
   const auto inSession = [&session](unsigned long long extent) {
-    const auto at = std::lower_bound(session.begin(), session.end(), extent,
-                                     [](const CacheRecord& record, unsigned long long number) {
-                                       return record.extent < number;
-                                     });
-    return at != session.end() && at->extent == extent;
+    return std::binary_search(session.begin(), session.end(), extent);
   };
   std::vector<unsigned long long> empty;
-  const std::vector<CacheRecord> merged = RecordsOf(block.str());
-  for (const CacheRecord& record : merged) {
-    const unsigned long long extent = record.extent;
+  const std::vector<unsigned long long> merged = ExtentsOf(block.str());
+  for (const unsigned long long extent : merged) {
     // The browser's flag where it has the extent, or the flag seeded from
     // the file it read; the file's flag as it is now, for its own records.
     if ((inSession(extent) && (browser.IsExtentEmpty(extent) || InRanges(seededEmpty, extent))) ||

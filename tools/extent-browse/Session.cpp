@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
 #include <sstream>
 
 #include "BrowseFailure.h"
@@ -183,16 +182,8 @@ void Session::Lookup(const std::vector<std::string>& arguments) {
 bool Session::InMap(unsigned long long extent) {
   if (!mapExtentsCurrent_) {
     std::stringstream block;
-    mapExtents_.clear();
-    if (WriteExtentInfo(browser_, block)) {
-      std::string line;
-      std::getline(block, line);  // the start marker
-      unsigned long long number = 0;
-      while (block >> number) {
-        mapExtents_.push_back(number);
-        block.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
-      }
-    }
+    mapExtents_ = WriteExtentInfo(browser_, block) ? ExtentsOf(block.str())
+                                                   : std::vector<unsigned long long>();
     mapExtentsCurrent_ = true;
   }
   return std::binary_search(mapExtents_.begin(), mapExtents_.end(), extent);
