@@ -50,9 +50,12 @@ class LookupTest : public IndexTest {
   }
   std::string LastStartName() {
     const ebindex::RecordedBrowse last = index().browseCalls().back();
-    return StartNameIn(last.hadWrapper ? last.wrapper.queries.front()
-                       : last.v1       ? last.request.findList(136)->front()
-                                       : last.request.findList(12)->front());
+    const CNMessageBase& query = last.hadWrapper ? last.wrapper.queries.front()
+                                 : last.v1       ? last.request.findList(136)->front()
+                                                 : last.request.findList(12)->front();
+    const CNMessageBase* options = query.findObject(8);
+    const CNMessageBase* paging = options != nullptr ? options->findObject(2) : nullptr;
+    return paging != nullptr ? paging->getstring(4, 4) : "<no paging>";
   }
   Range LastRange() {
     const Ranges all = RecordedRanges(log);

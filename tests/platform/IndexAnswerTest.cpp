@@ -20,9 +20,14 @@ databrowse::Query PageQuery(const std::string& start, unsigned long long offset 
                             long long size = 2) {
   databrowse::Query query;
   query.setint64(1, 1, 0);
-  PagingOf(query).setint64(2, 2, static_cast<long long>(offset));
-  PagingOf(query).setint64(3, 3, size);
-  PagingOf(query).setstring(4, 4, start);
+  CNMessageBase& paging =
+      *query.getObjectAccessor(true, true, 5, 8, databrowse::QueryOptions::kFamily,
+                               databrowse::QueryOptions::kNumber)
+           ->getObjectAccessor(true, true, 2, 2, databrowse::BrowsePaging::kFamily,
+                               databrowse::BrowsePaging::kNumber);
+  paging.setint64(2, 2, static_cast<long long>(offset));
+  paging.setint64(3, 3, size);
+  paging.setstring(4, 4, start);
   return query;
 }
 

@@ -7,15 +7,6 @@
 
 namespace ebtest {
 
-namespace {
-
-template <typename Message>
-CNMessageBase* ChildOf(CNMessageBase& parent, int index, int tag) {
-  return parent.getObjectAccessor(true, true, index, tag, Message::kFamily, Message::kNumber);
-}
-
-}  // namespace
-
 SCParams MakeParams(int appType) {
   return SCParams{7, appType, 11, 13, 17, 1700000000, 1600000000};
 }
@@ -28,16 +19,6 @@ std::string Base32Name(unsigned long long extent) {
 
 ebindex::Entry MakeEntry(unsigned long long extent, const std::string& name, bool empty) {
   return ebindex::Entry{extent, name, 1000 + extent, 2000 + extent, empty};
-}
-
-CNMessageBase& PagingOf(CNMessageBase& query) {
-  return *ChildOf<databrowse::BrowsePaging>(*ChildOf<databrowse::QueryOptions>(query, 5, 8), 2, 2);
-}
-
-std::string StartNameIn(const CNMessageBase& query) {
-  const CNMessageBase* options = query.findObject(8);
-  const CNMessageBase* paging = options != nullptr ? options->findObject(2) : nullptr;
-  return paging != nullptr ? paging->getstring(4, 4) : "<no paging>";
 }
 
 std::vector<MapRecord> MapOf(ExtentBrowseImpl& browser) {

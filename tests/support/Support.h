@@ -45,10 +45,6 @@ std::string Base32Name(unsigned long long extent);
 // An entry with afileId 1000 + extent and afileValue 2000 + extent.
 ebindex::Entry MakeEntry(unsigned long long extent, const std::string& name, bool empty = false);
 
-// The paging of a query, created when absent; the start name it holds.
-CNMessageBase& PagingOf(CNMessageBase& query);
-std::string StartNameIn(const CNMessageBase& query);
-
 // The browser's extent map, read through SaveExtentInfo.
 typedef std::tuple<unsigned long long, unsigned long long, unsigned long long> MapRecord;
 std::vector<MapRecord> MapOf(ExtentBrowseImpl& browser);
