@@ -136,19 +136,24 @@ TEST_F(BrowseRequestTest, ALaterPageReusesTheClientAndSendsOnlyThePaging) {
             "BrowsePaging{1/1:0 2/2:0 3/3:4294967295 4/4:\"\"}");
 }
 
+// By either request form: extent ranges are not counted.
 TEST_F(BrowseRequestTest, AFailedInitialisationCountsTheRequestButStartsNoCounter) {
-  index().failInitialize(1);
-  auto browser = Browser(0, "/vol/file.bin");
-  const unsigned long long before = numBrowseRequests;
-  const auto running = gEbPerfCounter->snapshot()[0].running;
-  EXPECT_EQ(browser->Browse("", 0, 10, 0, kAllOnes, ""), -1);
-  EXPECT_EQ(numBrowseRequests, before + 1);
-  EXPECT_TRUE(log->contains("IdxBrowseClient initialization failed."));
-  EXPECT_EQ(gEbPerfCounter->snapshot()[0].running, running);
-  EXPECT_TRUE(index().browseCalls().empty());
-  // The failed client is not reused.
-  EXPECT_EQ(browser->Browse("", 0, 10, 0, kAllOnes, ""), 0);
-  EXPECT_EQ(index().initializeCalls().size(), 2u);
+  for (const unsigned long long rangeStart : {kAllOnes, 0ull}) {
+    index().clearRecords();
+    index().failInitialize(1);
+    auto browser = Browser(0, "/vol/file.bin");
+    const unsigned long long before = numBrowseRequests;
+    const auto running = gEbPerfCounter->snapshot()[0].running;
+    EXPECT_EQ(browser->Browse("", 0, 10, 0, rangeStart, ""), -1);
+    EXPECT_EQ(numBrowseRequests, before + (rangeStart == kAllOnes ? 1 : 0));
+    EXPECT_TRUE(log->contains("IdxBrowseClient initialization failed."));
+    EXPECT_EQ(gEbPerfCounter->snapshot()[0].running, running);
+    EXPECT_TRUE(index().browseCalls().empty());
+    // The failed client is not reused, and goes before the next is made.
+    EXPECT_EQ(browser->Browse("", 0, 10, 0, rangeStart, ""), 0);
+    ASSERT_EQ(index().initializeCalls().size(), 2u);
+    EXPECT_EQ(index().initializeCalls().back().otherClientsAlive, 0);
+  }
 }
 
 TEST_F(BrowseRequestTest, SqlItemsOnV2SendTheStartExtentAsTheClientsPagingOffset) {

@@ -55,21 +55,46 @@ TEST_F(ExtentInfoCacheTest, BlocksBackToBackOnAStreamThatCannotSeekSeedABrowserE
   EXPECT_EQ(rest, "4 5 6");
 }
 
+// Damage, not records: a block cut short or holding a line the writer never
+// produces (the tool's tests judge every kind of line) seeds nothing, and
+// the line that says so names the line and why, on either kind of stream.
 TEST_F(ExtentInfoCacheTest, IncompleteOrMalformedBlocksLeaveTheMapEmptyAndTheStreamAtTheBlock) {
-  // No end marker, or a line the writer never produces (the tool's tests
-  // judge every kind of line): damage, not a record.
-  for (const std::string& rest : {std::string(), "bogus\n" + kEnd}) {
-    const std::string text = kStart + "1 2 3\n" + rest;
-    std::stringstream stream("  " + text);
-    EXPECT_TRUE(MapOf(*Seeded(stream)).empty()) << text;
-    EXPECT_TRUE(stream.good());
-    EXPECT_EQ(stream.tellg(), 2);  // the block's marker, past the blanks
+  const std::string ignored = "The extent info block was ignored at its line ";
+  const struct {
+    std::string rest;  // after the start marker and "1 2 3"
+    std::string why;
+  } cases[] = {
+      {"", "3: the stream ended before END_EXTENT_INFO."},
+      {"\n4 5 6", "5: the stream ended before END_EXTENT_INFO."},
+      {"1 x 7\n" + kEnd,
+       "3: the line is not three unsigned decimal numbers separated by single "
+       "blanks."},
+      {"\n" + std::string(1024, '7') + "\n" + kEnd, "4: the line is longer than 1023 characters."},
+  };
+  for (const auto& c : cases) {
+    const std::string text = kStart + "1 2 3\n" + c.rest;
+    for (const bool canSeek : {true, false}) {
+      log->clear();
+      std::stringstream seekable("  " + text);
+      ForwardOnlyBuffer pipe(text);
+      std::iostream piped(&pipe);
+      std::iostream& stream = canSeek ? static_cast<std::iostream&>(seekable) : piped;
+      EXPECT_TRUE(MapOf(*Seeded(stream)).empty()) << text;
+      EXPECT_EQ(log->count(ignored + c.why), 1u) << text;
+      EXPECT_TRUE(stream.good());
+      // The block's marker, past the blanks.
+      if (canSeek) {
+        EXPECT_EQ(stream.tellg(), 2);
+      }
+    }
   }
   // Nor is a stream that is not good read at all.
+  log->clear();
   std::stringstream bad(kStart + "1 2 3\n" + kEnd);
   bad.setstate(std::ios::failbit);
   EXPECT_TRUE(MapOf(*Seeded(bad)).empty());
   EXPECT_TRUE(bad.fail());
+  EXPECT_EQ(log->countPrefix(ignored), 0u);
 }
 
 // A file stream shares its read and write positions, so it shows where a
@@ -114,6 +139,19 @@ TEST_F(ExtentInfoCacheTest, SavingToTheConstructionStreamOverwritesFromWhereItsF
     EXPECT_EQ(content.substr(0, 7 + kStart.size() + records.size() + kEnd.size()),
               "prefix " + kStart + records + kEnd);
   }
+  // A browser built on a stream that could not tell its place saves to
+  // another stream at its start, as one built on no block does.
+  ForwardOnlyBuffer pipe(kStart + "1 2 3\n" + kEnd);
+  std::iostream piped(&pipe);
+  auto fromPipe = Seeded(piped);
+  std::ofstream(path) << "prefix and more";
+  std::fstream file(path, std::ios::in | std::ios::out);
+  std::string prefix;
+  file >> prefix;
+  ASSERT_TRUE(fromPipe->SaveExtentInfo(&file));
+  file.close();
+  std::ifstream in(path);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), kStart + "1 2 3\n" + kEnd);
   std::remove(path.c_str());
 }
 

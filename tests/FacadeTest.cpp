@@ -10,18 +10,25 @@ namespace {
 int g_argumentEvaluations = 0;
 int CountedArgument() { return ++g_argumentEvaluations; }
 
+// A host that removed its writer (kNoWriter) gets no line and no argument
+// evaluated.
 TEST(LogGuardTest, WritesOnlyWantedLinesAndEvaluatesArgumentsOnlyForThem) {
-  for (int writerLevel : {-2, 0, 3, 4, 5}) {
-    ebtest::ScopedLogCapture log(writerLevel);
+  constexpr int kNoWriter = -100;
+  const boost::shared_ptr<CLogWriterInterface> previous = g_ptrLogWriter;
+  for (int writerLevel : {kNoWriter, -2, 0, 3, 4, 5}) {
+    const boost::shared_ptr<CCaptureLogWriter> writer(new CCaptureLogWriter(writerLevel));
+    g_ptrLogWriter = writer;
+    if (writerLevel == kNoWriter) g_ptrLogWriter.reset();
     g_argumentEvaluations = 0;
     std::vector<std::string> expected;
     for (int level : {-1, 1, 2, 4, 5}) {
       EB_LOG(level, "level %d", level + 0 * CountedArgument());
       if (level <= writerLevel) expected.push_back("level " + std::to_string(level));
     }
-    EXPECT_EQ(log->messages(), expected);
+    EXPECT_EQ(writer->messages(), expected);
     EXPECT_EQ(g_argumentEvaluations, static_cast<int>(expected.size()));
   }
+  g_ptrLogWriter = previous;
 }
 
 TEST(FacadeTest, LogsItsArgumentsAtLevelOne) {

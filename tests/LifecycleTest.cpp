@@ -111,6 +111,8 @@ TEST_F(LifecycleTest, TheDestructorWaitsForARunningBrowseAndNoBrowseStartsOnceIt
     EXPECT_NE(gate->contains("StartBrowse will exit now because the owner ExtentBrowse object "
                              "is going to be removed"),
               c.browses);
+    // Under the function the catalogue gives: the browse's or the enumeration's.
+    EXPECT_EQ(UncataloguedLines(gate->lines()), "");
     const std::vector<std::string> lines = gate->messages();
     const auto at = [&](const std::string& line) {
       return std::find(lines.begin(), lines.end(), line) - lines.begin();

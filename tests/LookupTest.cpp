@@ -3,9 +3,12 @@
 // the answers of every kind of item on every path at random.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <functional>
+#include <random>
+#include <sstream>
 #include <stdexcept>
 
 #include "extentbrowse/EBExtentNameConverter.h"
@@ -155,6 +158,52 @@ TEST_F(LookupTest, AFailureFailsTheBrowserButLaterPagesStillCount) {
     }
   }
   SetLocalClientName("");
+  // An item the index does not hold, mostly a mistyped path, is no hole.
+  index().setProtocol(ebindex::Protocol::V2);
+  auto typo = MakeBrowser(0, "/f-typo");
+  EXPECT_EQ(Lookup(*typo, 10), EB_BROWSE_FAILED);
+  EXPECT_EQ(typo->OpenEnum(), nullptr);
+  EXPECT_EQ(log->count("The index answered the browse of [/f-typo] with error code 2."), 2u);
+}
+
+// Where names grow a digit, text order leaves number order: a page may hold
+// extents on both sides of 2^32, and its range must claim none it did not
+// see. Database items paged by row over V2 are answered only where the rows
+// are the extents.
+TEST_F(LookupTest, PagesWhoseNamesAreNotInNumberOrderClaimOnlyWhatTheyHeld) {
+  AddItem("/db", 4294967272ull, 47, OldDatabaseName);
+  AddItem("/rows", 5, 20);
+  std::vector<unsigned long long> order;
+  for (unsigned long long e = 4294967262ull; e < 4294967330ull; ++e) order.push_back(e);
+  for (const unsigned long long pageSize : {1, 3}) {
+    std::shuffle(order.begin(), order.end(), std::mt19937_64(pageSize));
+    auto db = MakeBrowser(53, "/db", pageSize);
+    for (const unsigned long long e : order) {
+      if (e >= 4294967272ull && e < 4294967319ull) {
+        ExpectFound(*db, e);
+      } else {
+        ExpectNotFound(*db, e);
+      }
+    }
+  }
+  EXPECT_EQ(Lookup(*MakeBrowser(81, "/rows"), 10), EB_BROWSE_FAILED);  // row 10 is extent 15
+}
+
+TEST_F(LookupTest, ABrowserWorksOnWithTheLogWriterRemoved) {
+  AddItem("/f", 0, 10);
+  const boost::shared_ptr<CLogWriterInterface> writer = g_ptrLogWriter;
+  g_ptrLogWriter.reset();
+  std::stringstream cache("START_EXTENT_INFO\n1 1001 2001\nEND_EXTENT_INFO\n");
+  auto browser = MakeBrowser(106, "/f", 4, "", &cache);
+  ExpectFound(*browser, 1);
+  ExpectFound(*browser, 5);
+  EXPECT_EQ(Lookup(*browser, 1, 0), EB_EXTENT_FOUND);
+  EXPECT_NE(browser->OpenEnum(), nullptr);
+  browser->CloseEnum(nullptr);
+  EXPECT_EQ(MapOf(*browser).size(), 10u);
+  LogEBPerfcounters();
+  browser.reset();
+  g_ptrLogWriter = writer;
 }
 
 // Browses whose ranges the browsed-range set cannot keep beside the ones it
@@ -199,9 +248,17 @@ TEST_F(LookupTest, AWriterThatThrowsOnAnyLineFailsAtMostTheCallItWasIn) {
     std::atomic<int> written_{0};
   };
   AddItem("/f", 0, 10);
+  const auto running = [] {
+    std::vector<unsigned long long> counts;
+    for (const auto& counter : gEbPerfCounter->snapshot()) counts.push_back(counter.running);
+    counts.erase(counts.begin() + 8, counts.end());  // left running by failed browses, by design
+    return counts;
+  };
   for (const bool serviceThread : {false, true}) {
     index().setDeliverOnServiceThread(serviceThread);
+    index().setProtocol(serviceThread ? ebindex::Protocol::V1 : ebindex::Protocol::V2);
     for (int throwAt = 1;; ++throwAt) {
+      const std::vector<unsigned long long> before = running();
       auto browser = MakeBrowser(0, "/f", 5);
       const boost::shared_ptr<CLogWriterInterface> previous = g_ptrLogWriter;
       const boost::shared_ptr<ThrowingWriter> throwing(new ThrowingWriter(throwAt));
@@ -220,6 +277,7 @@ TEST_F(LookupTest, AWriterThatThrowsOnAnyLineFailsAtMostTheCallItWasIn) {
       EXPECT_TRUE(looked == EB_BROWSE_FAILED ||
                   (looked == EB_EXTENT_FOUND && afileValue == 2003)) << what;
       EXPECT_TRUE(listed.empty() || listed.size() == 10) << what;
+      EXPECT_EQ(running(), before) << what << ": counters left running";
       if (!throwing->threw()) break;  // every line of the calls has thrown once
     }
   }

@@ -22,6 +22,7 @@ class CNMessageBase;
 class EBExtentNameConverter;
 class IdxBrowseClient;
 class TdfsIdxBrowseClientResp;
+struct LogSite;
 namespace databrowse {
 class BrowseResponse;
 }
@@ -180,10 +181,13 @@ class EB_EXPORT ExtentBrowseImpl {
   // request has returned. Hence the atomics.
   struct BrowseState {
     // What the browse asks for: a page of names from the page's own extent,
-    // or an extent range that holds that extent or leaves it out. Calling
-    // thread, at the start.
-    enum class Page { kNamePaged, kRangeHoldingExtent, kRangeMissingExtent };
+    // an extent range that holds that extent or leaves it out, or the whole
+    // item for an enumeration. Calling thread, at the start.
+    enum class Page { kNamePaged, kRangeHoldingExtent, kRangeMissingExtent, kWholeItem };
     Page page = Page::kNamePaged;
+    // Calling thread: the index was asked for rows, not names (database
+    // items over V2).
+    bool byRow = false;
     // Service thread: set by the index's "not in the backup" answer,
     // cleared by every other response that is not an end response.
     std::atomic<bool> startExtentNotFound{false};
@@ -193,8 +197,10 @@ class EB_EXPORT ExtentBrowseImpl {
     std::atomic<bool> answered{false};
     // Service thread: a response of this browse failed.
     std::atomic<bool> responseFailed{false};
-    // Service thread: a response of this browse carried items.
+    // Service thread: a response of this browse carried items; the first
+    // of them was extent firstItem.
     std::atomic<bool> itemsReceived{false};
+    std::atomic<unsigned long long> firstItem{0};
     // Calling thread: emptied at the start; nothing reads it, but it is
     // part of the browser's interface.
     std::string returnedStartExtent;
@@ -202,42 +208,40 @@ class EB_EXPORT ExtentBrowseImpl {
     void Reset(Page kind);
   };
 
-  void LoadExtentInfo();
-  // The lookup itself; GetAFInfo keeps anything it throws inside the
-  // library.
-  ExtentBrowseResult LookUp(unsigned long long extentNumber, unsigned long long& afileId,
-                            unsigned long long& afileValue, unsigned long long rangeStart);
+  // Seeds the map from the cache stream; a block it ignores is said at
+  // `site`, the constructor's.
+  void LoadExtentInfo(const LogSite& site);
   // Sends one request with the per-browse state reset, catching anything
-  // thrown on the way; false when the request failed, a response failed or
-  // the index never answered. Call with browseSemaphore held.
-  bool SendBrowse(BrowseState::Page page, const std::string& startName, unsigned int pageSize,
+  // thrown on the way, and logs at `site` why it failed; false when the
+  // request failed, a response failed, the index never answered, or its
+  // rows were not the extents asked for. Call with browseSemaphore held.
+  bool SendBrowse(const LogSite& site, BrowseState::Page page, const std::string& startName,
+                  unsigned long long startExtent, unsigned int pageSize,
                   unsigned long long pagingOffset, unsigned long long rangeStart,
                   const std::string& host);
   // The two request forms: each readies its browse client for one page,
-  // logging as `caller`.
+  // logging at `site`, the operation's.
   OutgoingPage PrepareNamePagedRequest(const std::string& startExtentName,
                                        unsigned int copyPrecedence, unsigned int pageSize,
                                        unsigned long long pagingOffset, const std::string& maName,
-                                       const char* caller);
+                                       const LogSite& site);
   OutgoingPage PrepareExtentRangeRequest(const std::string& startExtentName,
                                          unsigned int copyPrecedence, unsigned int pageSize,
                                          unsigned long long pagingOffset,
                                          unsigned long long rangeStart, const std::string& maName,
-                                         const char* caller);
+                                         const LogSite& site);
   // The one send path: a V2 request, a V1 request through its browse host,
   // or a V1 request answered in process. 0 on success, -1 when the client
   // failed to initialise, otherwise the failure the browse returned.
   int SendPage(OutgoingPage& page);
-  // A browse that threw before it could be judged: failed, with its clients
-  // dropped as for any failed browse.
-  void FailBrowseThatThrew(const char* what) noexcept;
   // What every failed browse leaves: the browser marked failed, and its
   // browse client and request handler dropped.
   void DropFailedBrowse() noexcept;
   // A response-level failure: sticky for the browser, and for the browse in
   // progress so that it records no range.
   void MarkResponseFailure() noexcept;
-  bool FailResponseThatThrew() noexcept;
+  // The length of the converter's name for `extent`.
+  std::string::size_type NameLengthOf(unsigned long long extent);
 
   EBExtentNameConverter* converter;
   int extentNameLength;

@@ -3,7 +3,8 @@
 ///
 /// The host owns the writer and installs it in g_ptrLogWriter before it calls
 /// into any library; libraries reach it through g_ptrLogWriter.get() on every
-/// use and never reset it. A writer must accept concurrent calls.
+/// use and never reset it. A host that empties it gets no lines, and the
+/// libraries work on. A writer must accept concurrent calls.
 #ifndef EBPLATFORM_CLOGWRITERINTERFACE_H
 #define EBPLATFORM_CLOGWRITERINTERFACE_H
 
@@ -41,6 +42,7 @@ class CLogWriterInterface {
 /// The process's log writer. Initialised to a writer that prints level -1
 /// lines to stderr (CStderrLogWriter); a host replaces it before it builds
 /// the first browser, and keeps it in place while any library call runs.
+/// Empty means no log: nothing is written.
 extern boost::shared_ptr<CLogWriterInterface> g_ptrLogWriter;
 
 #endif  // EBPLATFORM_CLOGWRITERINTERFACE_H

@@ -39,6 +39,10 @@ class CFormattingLogWriter : public CLogWriterInterface {
   /// @param message the formatted message, without a line end.
   virtual void writeLine(int level, const char* function, int line, const std::string& message) = 0;
 
+  /// The format of the line being written, while writeLine runs on this
+  /// thread; null outside it.
+  static const char* currentFormat();
+
  private:
   std::atomic<int> level_;
 };
@@ -67,6 +71,7 @@ class CCaptureLogWriter : public CFormattingLogWriter {
     std::string function;  ///< The writer's full signature.
     int line;              ///< The writer's source line.
     std::string message;   ///< The formatted message.
+    std::string format;    ///< The format it was made from.
   };
 
   /// @param level the level getLevel() reports at first.

@@ -29,7 +29,13 @@ long long Draw(long long least, long long most) {
 
 int IndexService::nextClientId() {
   std::lock_guard<std::mutex> lock(state_->mutex);
+  ++state_->liveClients;
   return state_->values.nextClientId++;
+}
+
+void IndexService::onClientReleased() {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  --state_->liveClients;
 }
 
 InitializeOutcome IndexService::onInitialize(int clientId, const databrowse::BrowseRequest& request,
@@ -54,6 +60,7 @@ InitializeOutcome IndexService::onInitialize(int clientId, const databrowse::Bro
     record.timeoutSeconds = timeoutSeconds;
     record.callbackGiven = callbackGiven;
     record.failed = outcome.failed;
+    record.otherClientsAlive = state_->liveClients - 1;
     values.initializeCalls.push_back(std::move(record));
   }
   return outcome;

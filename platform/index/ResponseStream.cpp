@@ -6,7 +6,6 @@ namespace ebindex {
 
 namespace {
 
-constexpr int kErrorExtentNotFound = 4;
 constexpr char kNameSeparator = '\x12';
 
 std::unique_ptr<CNMessageBase> ResponseOfType(int type) {
@@ -74,6 +73,8 @@ AnswerStream::AnswerStream(std::shared_ptr<const Catalogue> catalogue,
   if (entries != nullptr) {
     selection_ = Select(*entries, page);
     itemPath_ = catalogue_->storedPath(page.path);
+  } else {
+    error_ = kErrorNoSuchPath;
   }
 }
 
@@ -81,7 +82,7 @@ bool AnswerStream::next(std::unique_ptr<CNMessageBase>& response) {
   if (endSent_) return false;
   if (selection_.empty() && !errorSent_) {
     errorSent_ = true;
-    response = ErrorResponse(kErrorExtentNotFound);
+    response = ErrorResponse(error_);
     return true;
   }
   if (sent_ == selection_.size()) {

@@ -42,6 +42,9 @@ class AnswerStream : public ResponseSource {
   std::string itemPath_;
   PageSelection selection_;
   std::size_t sent_ = 0;  // entries handed out so far
+  // Said instead of data when nothing was selected: "no such path" for an
+  // item the catalogue lacks, else "not in the backup".
+  int error_ = kErrorExtentNotFound;
   bool errorSent_ = false;
   bool endSent_ = false;
 };

@@ -49,6 +49,8 @@ struct IndexService::State {
 
   mutable std::mutex mutex;
   Values values;
+  // Clients alive, whatever resets the values meanwhile.
+  int liveClients = 0;
 
   // Under the mutex.
   std::string clientNameOf(const std::string& host) const {

@@ -53,7 +53,7 @@ int NumberOf(const std::string& text) {
 
 IdxBrowseClient::IdxBrowseClient() : id_(ebindex::IndexService::instance().nextClientId()) {}
 
-IdxBrowseClient::~IdxBrowseClient() = default;
+IdxBrowseClient::~IdxBrowseClient() { ebindex::IndexService::instance().onClientReleased(); }
 
 int IdxBrowseClient::Initialize(databrowse::BrowseRequest request, IdxBrowseClientResp* callback,
                                 int timeoutSeconds, const char* /*reserved*/,

@@ -5,6 +5,29 @@
 
 boost::shared_ptr<CLogWriterInterface> g_ptrLogWriter(new CStderrLogWriter(-1));
 
+namespace {
+
+thread_local const char* tCurrentFormat = nullptr;
+
+// Holds the format of the line in writing for the writer's subclasses, and
+// lets go of it however writeLine ends.
+class CurrentFormat {
+ public:
+  explicit CurrentFormat(const char* format) : previous_(tCurrentFormat) {
+    tCurrentFormat = format;
+  }
+  ~CurrentFormat() { tCurrentFormat = previous_; }
+  CurrentFormat(const CurrentFormat&) = delete;
+  CurrentFormat& operator=(const CurrentFormat&) = delete;
+
+ private:
+  const char* const previous_;
+};
+
+}  // namespace
+
+const char* CFormattingLogWriter::currentFormat() { return tCurrentFormat; }
+
 void CFormattingLogWriter::writeLog(int level, const char* function, int line, int, int,
                                     const char* format, ...) {
   char small[512];
@@ -26,6 +49,7 @@ void CFormattingLogWriter::writeLog(int level, const char* function, int line, i
     message.resize(static_cast<std::size_t>(length));
   }
   va_end(again);
+  const CurrentFormat current(format);
   writeLine(level, function, line, message);
 }
 
@@ -38,7 +62,8 @@ void CStderrLogWriter::writeLine(int level, const char*, int, const std::string&
 void CCaptureLogWriter::writeLine(int level, const char* function, int line,
                                   const std::string& message) {
   std::lock_guard<std::mutex> lock(mutex_);
-  lines_.push_back(Line{level, function ? function : "", line, message});
+  const char* const format = currentFormat();
+  lines_.push_back(Line{level, function ? function : "", line, message, format ? format : ""});
 }
 
 std::vector<CCaptureLogWriter::Line> CCaptureLogWriter::lines() const {

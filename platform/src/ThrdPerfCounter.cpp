@@ -73,7 +73,7 @@ ThrdPerfCounter::ThrdPerfCounter(EvEvent* event)
 void ThrdPerfCounter::AddPerfCounter(int id, const char* name, CTRBASETYPE, bool) {
   if (id < 0 || id >= kMaxCounters) {
     CLogWriterInterface* writer = g_ptrLogWriter.get();
-    if (writer->getLevel() >= -1) {
+    if (writer != nullptr && writer->getLevel() >= -1) {
       writer->writeLog(-1, __PRETTY_FUNCTION__, __LINE__, 0, 0,
                        "Performance counter id %d is outside 0 to %d; not added.", id,
                        kMaxCounters - 1);
@@ -210,7 +210,7 @@ void ThrdPerfCounter::_LogPerfCounters(const std::string& module, const std::str
                                        long long) {
   platformCalls_.fetch_add(1, std::memory_order_relaxed);
   CLogWriterInterface* writer = g_ptrLogWriter.get();
-  if (writer->getLevel() < 1) return;
+  if (writer == nullptr || writer->getLevel() < 1) return;
   const std::vector<Snapshot> rows = snapshot();
   writer->writeLog(1, __PRETTY_FUNCTION__, __LINE__, 0, 0, "Performance counters of %s (%s)",
                    module.c_str(), title.c_str());

@@ -31,7 +31,7 @@ void* ExtentBrowseImpl::OpenEnum() try {
       // that failed, or that the index never answered, listed only part of
       // the item; calling it done would hide the rest from every later
       // enumeration.
-      if (!SendBrowse(BrowseState::Page::kNamePaged, "", kWholeItem, 0,
+      if (!SendBrowse(EB_HERE, BrowseState::Page::kWholeItem, "", 0, kWholeItem, 0,
                       requestmessages::kNoRangeStart, "")) {
         return nullptr;
       }

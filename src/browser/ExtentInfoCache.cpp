@@ -88,6 +88,12 @@ char* WriteRecordLine(char* out, unsigned long long extentNumber, const AFileInf
   return out;
 }
 
+// Why a block seeded nothing, for the one line that says so.
+constexpr const char kLongLine[] = "the line is longer than 1023 characters";
+constexpr const char kDamagedLine[] =
+    "the line is not three unsigned decimal numbers separated by single blanks";
+constexpr const char kNoEndMarker[] = "the stream ended before END_EXTENT_INFO";
+
 // The lines of one block, in the order they are read.
 class BlockLines {
  public:
@@ -97,14 +103,15 @@ class BlockLines {
 
   // A line without its line feed.
   Verdict Take(const char* line, std::size_t length) {
-    if (length >= kLineBufferSize) return kCut;
+    ++lineNumber_;
+    if (length >= kLineBufferSize) return Cut(kLongLine);
     if (length == 0) return kMore;
     if (length == sizeof kEndMarker - 1 && std::memcmp(line, kEndMarker, length) == 0) {
       return kComplete;
     }
     // A damaged line ends the block as cut short, rather than storing a
     // record made of whatever could be read from it.
-    if (!ParseRecordLine(line, length, extentNumber_, record_)) return kCut;
+    if (!ParseRecordLine(line, length, extentNumber_, record_)) return Cut(kDamagedLine);
     // Blocks are written in ascending order, so the end is the usual place.
     if (map_.empty() || map_.rbegin()->first < extentNumber_) {
       map_.emplace_hint(map_.end(), extentNumber_, record_);
@@ -115,10 +122,28 @@ class BlockLines {
     return kMore;
   }
 
+  // The block ended at the line after the last one taken.
+  bool Ended(const char* why) {
+    ++lineNumber_;
+    Cut(why);
+    return false;
+  }
+
   unsigned long long lastScanned() const { return lastScanned_; }
+  // The line that cut the block, counting its start marker's as line 1:
+  // the first line taken is the rest of the marker's own.
+  unsigned long long lineNumber() const { return lineNumber_; }
+  const char* why() const { return why_; }
 
  private:
+  Verdict Cut(const char* why) {
+    why_ = why;
+    return kCut;
+  }
+
   ExtentMap& map_;
+  unsigned long long lineNumber_ = 0;
+  const char* why_ = kNoEndMarker;
   unsigned long long extentNumber_ = 0;
   unsigned long long lastScanned_ = 0;
   AFileInfoInternal record_;
@@ -138,7 +163,7 @@ bool ReadChunked(std::iostream& stream, BlockLines& lines) {
     const char* newline = static_cast<const char*>(std::memchr(start, '\n', end - begin));
     if (newline == nullptr) {
       // A line too long for a reader of 1023-character lines cuts the block.
-      if (end - begin >= kLineBufferSize) return false;
+      if (end - begin >= kLineBufferSize) return lines.Ended(kLongLine);
       if (!streamEnded) {
         std::memmove(buffer.get(), start, end - begin);
         end -= begin;
@@ -149,8 +174,8 @@ bool ReadChunked(std::iostream& stream, BlockLines& lines) {
         streamEnded = got == 0 || !stream.good();
         continue;
       }
-      if (begin == end) return false;  // the stream ended before the end marker
-      newline = buffer.get() + end;    // a last line without its line feed
+      if (begin == end) return lines.Ended(kNoEndMarker);
+      newline = buffer.get() + end;  // a last line without its line feed
     }
     const std::size_t length = static_cast<std::size_t>(newline - start);
     begin += length + (newline < buffer.get() + end ? 1 : 0);
@@ -172,16 +197,18 @@ bool ReadLineByLine(std::iostream& stream, BlockLines& lines) {
   while (stream.good()) {
     stream.getline(line, sizeof line);
     // The stream ended, or a line longer than 1023 characters cut the block.
-    if (stream.fail()) return false;
+    if (stream.fail()) {
+      return lines.Ended(stream.eof() || stream.gcount() == 0 ? kNoEndMarker : kLongLine);
+    }
     const BlockLines::Verdict verdict = lines.Take(line, std::strlen(line));
     if (verdict != BlockLines::kMore) return verdict == BlockLines::kComplete;
   }
-  return false;
+  return lines.Ended(kNoEndMarker);
 }
 
 }  // namespace
 
-void ExtentBrowseImpl::LoadExtentInfo() {
+void ExtentBrowseImpl::LoadExtentInfo(const LogSite& site) {
   std::iostream& stream = *cacheStream;
   PlainStreamScope plain(stream);
   // The block begins at its marker, past any blanks before it, so that a
@@ -190,6 +217,9 @@ void ExtentBrowseImpl::LoadExtentInfo() {
   if (stream.eof()) stream.clear();  // nothing here yet: a block goes at the end
   cacheStartPos = stream.tellg();
   const bool canSeekBack = cacheStartPos != std::streampos(-1);
+  // A later save to another stream puts its block at the start, as for a
+  // browser that read none.
+  if (!canSeekBack) cacheStartPos = 0;
   std::string word;
   stream >> word;
 
@@ -204,8 +234,12 @@ void ExtentBrowseImpl::LoadExtentInfo() {
   stream.clear();
   if (complete) {
     cacheComplete = true;
-  } else if (canSeekBack) {
-    stream.seekg(cacheStartPos);
+  } else {
+    // Strict as the reader is, a block it drops must not go unnoticed: the
+    // browser then browses everything the block held.
+    EB_LOG_AT(site, -1, "The extent info block was ignored at its line %llu: %s.",
+              lines.lineNumber(), lines.why());
+    if (canSeekBack) stream.seekg(cacheStartPos);
   }
   stream.clear();
   converter->ExtentNumToName(lines.lastScanned(), volumeCtxt.lastItemName);
@@ -224,11 +258,10 @@ bool ExtentBrowseImpl::SaveExtentInfo(std::iostream* stream) try {
   bool written = false;
   {
     PlainStreamScope plain(*stream);
-    // A stream that cannot seek (a pipe), or a block read from one, has no
-    // place to go back to: the block goes where the stream stands.
-    if (cacheStartPos != std::streampos(-1) && stream->tellg() != std::streampos(-1)) {
-      stream->seekg(cacheStartPos);
-    }
+    // A stream that cannot seek (a pipe) has no place to go back to: the
+    // block goes where the stream stands. Any other goes where the block
+    // read at construction began, or to its start.
+    if (stream->tellg() != std::streampos(-1)) stream->seekg(cacheStartPos);
     *stream << kStartMarker << std::endl;
     // Formatted here rather than by the stream, so that the caller's
     // locale and number flags cannot change what a reader will see.

@@ -14,20 +14,20 @@ using namespace requestmessages;
 ExtentBrowseImpl::OutgoingPage ExtentBrowseImpl::PrepareExtentRangeRequest(
     const std::string& startExtentName, unsigned int copyPrecedence, unsigned int pageSize,
     unsigned long long pagingOffset, unsigned long long rangeStart, const std::string& maName,
-    const char* caller) {
-  OutgoingPage page(caller, startExtentName, pagingOffset, pageSize);
+    const LogSite& site) {
+  OutgoingPage page(site, startExtentName, pagingOffset, pageSize);
   std::string path = volumeCtxt.browsePath;
   TransformPath(path, &scParams);
 
   if (fsIdxBrowseClient && !fsIdxBrowseClient->isInitFailed()) {
     // The client keeps its request; only the path, with the new range,
     // changes.
-    EB_LOG_AS(caller, 2, "Reusing IdxBrowseClient");
+    EB_LOG_AT(site, 2, "Reusing IdxBrowseClient");
     std::vector<databrowse::BrowsePath> paths(
         1, MakeExtentRangePath(path, rangeStart, this->pageSize));
-    EB_LOG_AS(caller, 4, "My BrowseReq before[%s].", fsIdxBrowseClient->serializeRequest().c_str());
+    EB_LOG_AT(site, 4, "My BrowseReq before[%s].", fsIdxBrowseClient->serializeRequest().c_str());
     fsIdxBrowseClient->setPaths(&paths);
-    EB_LOG_AS(caller, 4, "My BrowseReq after [%s].", fsIdxBrowseClient->serializeRequest().c_str());
+    EB_LOG_AT(site, 4, "My BrowseReq after [%s].", fsIdxBrowseClient->serializeRequest().c_str());
     page.client = fsIdxBrowseClient.get();
     return page;
   }
@@ -55,7 +55,7 @@ ExtentBrowseImpl::OutgoingPage ExtentBrowseImpl::PrepareExtentRangeRequest(
   request.setObjectAccessor(&entity, 3, 3);
 
   databrowse::BrowseAdvancedOptions advancedOptions = MakeAdvancedOptions(copyPrecedence);
-  EB_LOG_AS(caller, 4, "copyPrecedence set to %u", copyPrecedence);
+  EB_LOG_AT(site, 4, "copyPrecedence set to %u", copyPrecedence);
   if (exchange) advancedOptions.setstring(2, 2, "EDBVIEW");
   request.setObjectAccessor(&advancedOptions, 11, 11);
 
@@ -75,7 +75,10 @@ ExtentBrowseImpl::OutgoingPage ExtentBrowseImpl::PrepareExtentRangeRequest(
   const std::vector<CNMessageBase> queries = ListOf(MakeQuery(paging, &sortByExtent));
   request.setlistobject(12, 12, &queries);
 
-  fsIdxBrowseClient = NewClient(request, browseResp, caller);
+  // The old client goes before the new one is made, so that a browser never
+  // holds two of a kind at the index.
+  fsIdxBrowseClient.reset();
+  fsIdxBrowseClient = NewClient(request, browseResp, site);
   page.client = fsIdxBrowseClient.get();
   return page;
 }

@@ -49,7 +49,7 @@ ExtentBrowseImpl::ExtentBrowseImpl(SCParams& scParams, const std::string& browse
     // A cache that cannot be read is no cache: the browser starts empty
     // and browses, instead of failing to exist.
     try {
-      LoadExtentInfo();
+      LoadExtentInfo(EB_HERE);
     } catch (...) {
       EB_LOG_NOTHROW(-1, "Reading the extent info block failed: %s", ThrownText());
       cacheComplete = false;
@@ -93,6 +93,8 @@ void ExtentBrowseImpl::resetReturnedStartExtent() { browse.returnedStartExtent.c
 
 void ExtentBrowseImpl::BrowseState::Reset(Page kind) {
   page = kind;
+  byRow = false;
+  firstItem = 0;
   // Until a response says otherwise, the start extent is taken as not found.
   startExtentNotFound = true;
   answered = false;

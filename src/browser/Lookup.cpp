@@ -32,24 +32,12 @@ ExtentBrowseResult ExtentBrowseImpl::GetAFInfo(unsigned long long extentNumber,
   return GetAFInfo(extentNumber, afileId, afileValue, kNoRangeStart);
 }
 
+// The lookup's lines are this function's, wherever the log is read, so the
+// loop lives here rather than in a helper.
 ExtentBrowseResult ExtentBrowseImpl::GetAFInfo(unsigned long long extentNumber,
                                                unsigned long long& afileId,
                                                unsigned long long& afileValue,
-                                               unsigned long long rangeStart) {
-  try {
-    return LookUp(extentNumber, afileId, afileValue, rangeStart);
-  } catch (...) {
-    EB_LOG_NOTHROW(-1, "Looking up ioExtNum [%llu] failed: %s", extentNumber, ThrownText());
-  }
-  // Whatever was thrown, the extent was not answered; its outputs are as
-  // they were, since they are written only by a hit, which throws nothing.
-  return EB_BROWSE_FAILED;
-}
-
-ExtentBrowseResult ExtentBrowseImpl::LookUp(unsigned long long extentNumber,
-                                            unsigned long long& afileId,
-                                            unsigned long long& afileValue,
-                                            unsigned long long rangeStart) {
+                                               unsigned long long rangeStart) try {
   // A page that starts at the extent's own name covers it, and so does an
   // extent range that holds it: once such a page has been browsed, the index
   // has said whether the extent exists.
@@ -101,6 +89,11 @@ ExtentBrowseResult ExtentBrowseImpl::LookUp(unsigned long long extentNumber,
     if (volumeCtxt.browseFailed) return EB_BROWSE_FAILED;
     StopCounter(kCounterWaitForBrowseComplete);
   }
+} catch (...) {
+  EB_LOG_NOTHROW(-1, "Looking up ioExtNum [%llu] failed: %s", extentNumber, ThrownText());
+  // Whatever was thrown, the extent was not answered; its outputs are as
+  // they were, since they are written only by a hit, which throws nothing.
+  return EB_BROWSE_FAILED;
 }
 
 bool ExtentBrowseImpl::IsExtentEmpty(unsigned long extentNumber) {
@@ -122,12 +115,13 @@ bool ExtentBrowseImpl::StartBrowse(const std::string& pageName, unsigned int pag
   try {
     EB_LOG(4, "Going to create browseThread");
 
+    const unsigned long long pageExtent = converter->ExtentNameToNum(pageName);
     // Virtual-server requests always name their start extent in base32,
     // whichever scheme the converter's own names use.
     std::string requestName = pageName;
     if (scParams.appType == EB_APP_TYPE_VIRTUAL_SERVER) {
       char buffer[ExtentNameConverter::kMaxNameLength + 1] = {};
-      ExtentNameConverter::Extent_dec_to_base32_v2(converter->ExtentNameToNum(pageName), buffer,
+      ExtentNameConverter::Extent_dec_to_base32_v2(pageExtent, buffer,
                                                    static_cast<unsigned int>(extentNameLength));
       requestName = buffer;
     }
@@ -136,25 +130,21 @@ bool ExtentBrowseImpl::StartBrowse(const std::string& pageName, unsigned int pag
     // the extents after it, as browsed.
     BrowseState::Page page = BrowseState::Page::kNamePaged;
     if (rangeStart != kNoRangeStart) {
-      page = RangeHolds(rangeStart, pageSize, converter->ExtentNameToNum(pageName))
-                 ? BrowseState::Page::kRangeHoldingExtent
-                 : BrowseState::Page::kRangeMissingExtent;
+      page = RangeHolds(rangeStart, pageSize, pageExtent) ? BrowseState::Page::kRangeHoldingExtent
+                                                          : BrowseState::Page::kRangeMissingExtent;
     }
-    const bool answered = SendBrowse(page, requestName, SaturatedPageSize(pageSize), pagingOffset,
-                                     rangeStart, maName);
+    const bool answered = SendBrowse(EB_HERE, page, requestName, pageExtent,
+                                     SaturatedPageSize(pageSize), pagingOffset, rangeStart, maName);
     OnBrowseCompletionCallBack(pageName, answered ? EB_BROWSE_COMPLETED : EB_BROWSE_FAILED);
   } catch (...) {
-    FailBrowseThatThrew(ThrownText());
+    // A browse that could not be carried through has not answered: whatever
+    // it recorded before the throw came from the index, and nothing more may
+    // be taken from it.
+    EB_LOG_NOTHROW(-1, "The browse of [%s] could not be started or completed: %s",
+                   volumeCtxt.browsePath.c_str(), ThrownText());
+    DropFailedBrowse();
   }
   return true;
-}
-
-void ExtentBrowseImpl::FailBrowseThatThrew(const char* what) noexcept {
-  // A browse that could not be carried through has not answered: whatever
-  // it recorded before the throw came from the index, and nothing more may
-  // be taken from it.
-  EB_LOG_NOTHROW(-1, "Browse() threw: %s", what);
-  DropFailedBrowse();
 }
 
 void ExtentBrowseImpl::DropFailedBrowse() noexcept {
@@ -164,7 +154,8 @@ void ExtentBrowseImpl::DropFailedBrowse() noexcept {
   volumeCtxt.browseFailed = true;
 }
 
-bool ExtentBrowseImpl::SendBrowse(BrowseState::Page page, const std::string& startName,
+bool ExtentBrowseImpl::SendBrowse(const LogSite& site, BrowseState::Page page,
+                                  const std::string& startName, unsigned long long startExtent,
                                   unsigned int pageSize, unsigned long long pagingOffset,
                                   unsigned long long rangeStart, const std::string& host) {
   browse.Reset(page);
@@ -174,18 +165,28 @@ bool ExtentBrowseImpl::SendBrowse(BrowseState::Page page, const std::string& sta
   } catch (...) {
     // The reason is worth a line of its own, since the failure line cannot
     // carry it.
-    EB_LOG(-1, "Browse() threw: %s", ThrownText());
+    EB_LOG_AT(site, -1, "Browse() threw: %s", ThrownText());
   }
-  if (result == 0 && !browse.responseFailed && !browse.answered) {
+  bool failed = result != 0 || browse.responseFailed;
+  if (!failed && !browse.answered) {
     // Only the index's answer says what is not in the backup; a browse that
     // returned without one must not be taken for "nothing there".
-    EB_LOG(-1, "Browse() returned without an END response or an extent-not-found answer.");
+    EB_LOG_AT(site, -1, "Browse() returned without an END response or an extent-not-found answer.");
+    failed = true;
   }
-  if (result != 0 || browse.responseFailed || !browse.answered) {
-    EB_LOG(-1, "Browse() failed. [%s]", volumeCtxt.browsePath.c_str());
-    return false;
+  if (!failed && browse.byRow && page != BrowseState::Page::kWholeItem && browse.itemsReceived &&
+      browse.firstItem != startExtent) {
+    // Rows are extents only in an item numbered densely from 0: elsewhere the
+    // page holds other extents than the ones asked for, and its range would
+    // claim those between.
+    EB_LOG_AT(site, -1,
+              "The index answered the page of ioExtNum [%llu] by row with extent %llu: the rows "
+              "of [%s] are not its extents.",
+              startExtent, browse.firstItem.load(), volumeCtxt.browsePath.c_str());
+    failed = true;
   }
-  return true;
+  if (failed) EB_LOG_AT(site, -1, "Browse() failed. [%s]", volumeCtxt.browsePath.c_str());
+  return !failed;
 }
 
 bool ExtentBrowseImpl::OnBrowseCompletionCallBack(const std::string& pageName,
@@ -228,14 +229,25 @@ bool ExtentBrowseImpl::OnBrowseCompletionCallBack(const std::string& pageName,
   // than the items' when the name length cannot write it), would claim
   // every name that sorts between them as text.
   if (browse.page == BrowseState::Page::kRangeHoldingExtent && last < first) last = first;
+  // Ranges held by number stand for the names between their ends only where
+  // text order is number order: among names of one length. A page whose
+  // ends are named at different lengths (eight and nine hex digits either
+  // side of 2^32, or base32 past what the name length writes) shows only
+  // that its first extent is where the index put it.
+  if (!virtualServer && last != first && NameLengthOf(first) != NameLengthOf(last)) last = first;
 
-  StartCounter(kCounterAddToBrowsedBuckets);
+  const CounterSpan addToBrowsedBuckets(kCounterAddToBrowsedBuckets);
   {
     // Lookups read the ranges under the map lock.
     CSecWrapper guard(volumeCtxt.extentMapLock);
     converter->AddToBrowsedExtents(first, last);
   }
   EB_LOG(4, "Added to browsedExtents: (%llu, %llu)", first, last);
-  StopCounter(kCounterAddToBrowsedBuckets);
   return true;
+}
+
+std::string::size_type ExtentBrowseImpl::NameLengthOf(unsigned long long extent) {
+  std::string name;
+  converter->ExtentNumToName(extent, name);
+  return name.size();
 }

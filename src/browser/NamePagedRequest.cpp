@@ -24,8 +24,8 @@ std::string WithoutTrailingSeparator(std::string path) {
 
 ExtentBrowseImpl::OutgoingPage ExtentBrowseImpl::PrepareNamePagedRequest(
     const std::string& startExtentName, unsigned int copyPrecedence, unsigned int pageSize,
-    unsigned long long pagingOffset, const std::string& maName, const char* caller) {
-  OutgoingPage page(caller, startExtentName, pagingOffset, pageSize);
+    unsigned long long pagingOffset, const std::string& maName, const LogSite& site) {
+  OutgoingPage page(site, startExtentName, pagingOffset, pageSize);
   page.hasWrapper = true;
   page.wrapper.path = volumeCtxt.browsePath;
   TransformPath(page.wrapper.path, &scParams);
@@ -38,7 +38,7 @@ ExtentBrowseImpl::OutgoingPage ExtentBrowseImpl::PrepareNamePagedRequest(
   if (idxBrowseClient && !idxBrowseClient->isInitFailed()) {
     // The client keeps the request it was made with; a page only changes
     // the paging.
-    EB_LOG_AS(caller, 2, "Reusing IdxBrowseClient");
+    EB_LOG_AT(site, 2, "Reusing IdxBrowseClient");
     page.client = idxBrowseClient.get();
     return page;
   }
@@ -58,14 +58,14 @@ ExtentBrowseImpl::OutgoingPage ExtentBrowseImpl::PrepareNamePagedRequest(
   request.setObjectAccessor(&entity, 3, 3);
 
   const databrowse::BrowseAdvancedOptions advancedOptions = MakeAdvancedOptions(copyPrecedence);
-  EB_LOG_AS(caller, 4, "copyPrecedence set to %u", copyPrecedence);
+  EB_LOG_AT(site, 4, "copyPrecedence set to %u", copyPrecedence);
   request.setObjectAccessor(&advancedOptions, 11, 11);
 
   databrowse::BrowseMode browseMode;
   browseMode.setint64(1, 1, 2);
   if (!EBIsDatabaseAppType(scParams.appType)) {
     options.setint64(21, 21, 1);
-    EB_LOG_AS(caller, 4, "VsExtentBrowse is marked.");
+    EB_LOG_AT(site, 4, "VsExtentBrowse is marked.");
     options.setint64(3, 3, 0);
   }
   if (entity.getint64(38) == EB_APP_TYPE_VIRTUAL_SERVER) browseMode.setint64(1, 1, 4);
@@ -84,7 +84,10 @@ ExtentBrowseImpl::OutgoingPage ExtentBrowseImpl::PrepareNamePagedRequest(
   const std::vector<CNMessageBase> queries = ListOf(pageQuery);
   request.setlistobject(12, 12, &queries);
 
-  idxBrowseClient = NewClient(request, browseResp, caller);
+  // The old client goes before the new one is made, so that a browser never
+  // holds two of a kind at the index.
+  idxBrowseClient.reset();
+  idxBrowseClient = NewClient(request, browseResp, site);
   page.client = idxBrowseClient.get();
   return page;
 }

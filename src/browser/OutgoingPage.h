@@ -6,16 +6,17 @@
 #include <string>
 
 #include "IdxBrowseClient.h"
+#include "common/EBLog.h"
 #include "extentbrowse/ExtentBrowseImpl.h"
 
 struct ExtentBrowseImpl::OutgoingPage {
-  OutgoingPage(const char* caller, const std::string& startName, unsigned long long pagingOffset,
+  OutgoingPage(const LogSite& site, const std::string& startName, unsigned long long pagingOffset,
                unsigned int pageSize)
-      : caller(caller), startName(startName), pagingOffset(pagingOffset), pageSize(pageSize) {}
+      : site(site), startName(startName), pagingOffset(pagingOffset), pageSize(pageSize) {}
 
-  // The operation whose log lines these are: the send path logs as the
-  // caller's Browse or BrowseFSExtent, the names log readers know.
-  const char* caller = "";
+  // Where the send path's lines are written: in Browse or BrowseFSExtent,
+  // the operations log readers know.
+  LogSite site;
   // The client whose held request goes out; owned by the browser.
   IdxBrowseClient* client = nullptr;
   // Sent beside the held request on V2 and to a remote V1 browse host;

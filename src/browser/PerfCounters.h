@@ -27,4 +27,23 @@ inline void StopCounter(EBPerfCounterId id) {
   gEbPerfCounter->StopPerfCounter("ExtentBrowse", id, 0);
 }
 
+// Runs a counter for a scope, and stops it however the scope is left: a
+// counter left started by a throw would time everything after it.
+class CounterSpan {
+ public:
+  explicit CounterSpan(EBPerfCounterId id) : id_(id) { StartCounter(id); }
+  ~CounterSpan() {
+    // Stopping may log the table through the host's writer, which may throw.
+    try {
+      StopCounter(id_);
+    } catch (...) {
+    }
+  }
+  CounterSpan(const CounterSpan&) = delete;
+  CounterSpan& operator=(const CounterSpan&) = delete;
+
+ private:
+  const EBPerfCounterId id_;
+};
+
 #endif  // EXTENTBROWSE_SRC_BROWSER_PERFCOUNTERS_H

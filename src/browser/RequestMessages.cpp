@@ -81,11 +81,11 @@ databrowse::BrowsePath MakeExtentRangePath(const std::string& path, unsigned lon
 }
 
 boost::shared_ptr<IdxBrowseClient> NewClient(const databrowse::BrowseRequest& request,
-                                             IdxBrowseClientResp* callback, const char* caller) {
+                                             IdxBrowseClientResp* callback, const LogSite& site) {
   if (EB_LOG_WANTED(4)) {
     std::string text;
     request.serialize(text, false);
-    EB_LOG_AS(caller, 4, "My BrowseReq [%s].", text.c_str());
+    EB_LOG_AT(site, 4, "My BrowseReq [%s].", text.c_str());
   }
   boost::shared_ptr<IdxBrowseClient> client(new IdxBrowseClient());
   client->Initialize(request, callback, 2000, nullptr, nullptr);

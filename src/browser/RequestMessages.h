@@ -10,6 +10,7 @@
 
 #include "BrowseMessages.h"
 #include "IdxBrowseClient.h"
+#include "common/EBLog.h"
 #include "extentbrowse/ExtentBrowseTypes.h"
 #include "extentbrowse/SCParams.h"
 
@@ -62,9 +63,9 @@ std::vector<CNMessageBase> ListOf(const Message& message) {
   return std::vector<CNMessageBase>(1, message);
 }
 
-// A new client holding `request`, after logging the request as `caller`.
+// A new client holding `request`, after logging the request at `site`.
 boost::shared_ptr<IdxBrowseClient> NewClient(const databrowse::BrowseRequest& request,
-                                             IdxBrowseClientResp* callback, const char* caller);
+                                             IdxBrowseClientResp* callback, const LogSite& site);
 
 // The client name of the browse host a V1 request names.
 std::string BrowseHostClientName(Indexing::BrowseReq& request);

@@ -17,15 +17,6 @@ constexpr int kErrorRequestedExtentNotFound = 4;
 
 ExtentBrowseImpl* Browser(void* owner) { return static_cast<ExtentBrowseImpl*>(owner); }
 
-// Stops InBrowseCallBack however the callback returns.
-class InBrowseCallBackTimer {
- public:
-  InBrowseCallBackTimer() { StartCounter(kCounterInBrowseCallBack); }
-  ~InBrowseCallBackTimer() { StopCounter(kCounterInBrowseCallBack); }
-  InBrowseCallBackTimer(const InBrowseCallBackTimer&) = delete;
-  InBrowseCallBackTimer& operator=(const InBrowseCallBackTimer&) = delete;
-};
-
 }  // namespace
 
 TdfsIdxBrowseClientResp::TdfsIdxBrowseClientResp(void* owner)
@@ -74,10 +65,6 @@ bool ExtentBrowseImpl::IdxBrowseClientProcessRespCallback(CNMessageBase* message
   static_cast<CNMessageBase&>(copy) = *message;
   return IdxBrowseClientProcessRespCallback(&copy);
 } catch (...) {
-  return FailResponseThatThrew();
-}
-
-bool ExtentBrowseImpl::FailResponseThatThrew() noexcept {
   // Nothing may reach the browse service as an exception; a response that
   // could not be processed fails its browse.
   MarkResponseFailure();
@@ -88,7 +75,7 @@ bool ExtentBrowseImpl::FailResponseThatThrew() noexcept {
 bool ExtentBrowseImpl::IdxBrowseClientProcessRespCallback(
     databrowse::BrowseResponse* response) try {
   StopCounter(kCounterTimeToFirstCallBack);
-  InBrowseCallBackTimer timer;
+  const CounterSpan inCallBack(kCounterInBrowseCallBack);
 
   if (response == nullptr) {
     EB_LOG(-1, "null pointer received IdxBrowseClientResp callback");
@@ -121,7 +108,10 @@ bool ExtentBrowseImpl::IdxBrowseClientProcessRespCallback(
       if (code != 0) {
         EB_LOG(2, "Browse returned error code: %d", code);
         // A page that failed must not be mistaken for a page without data:
-        // the browse that asked for it records no range.
+        // the browse that asked for it records no range. The index says so
+        // of an item it does not hold, which is mostly a mistyped path.
+        EB_LOG(-1, "The index answered the browse of [%s] with error code %d.",
+               volumeCtxt.browsePath.c_str(), code);
         MarkResponseFailure();
         return false;
       }
@@ -142,25 +132,27 @@ bool ExtentBrowseImpl::IdxBrowseClientProcessRespCallback(
   }
   std::vector<CNMessageBase>& items = *browseResult->getlistobject(3, 6, true);
 
-  StartCounter(kCounterAddToExtentMap);
   int processed = 0;
-  std::string name;
-  for (CNMessageBase& item : items) {
-    const AFileInfoInternal record(item);
-    GetRealName(item.getstring(5, 5), name);
-    const unsigned long long extentNumber = converter->ExtentNameToNum(name);
-    {
-      CSecWrapper guard(volumeCtxt.extentMapLock);
-      volumeCtxt.extentMap.insert_or_assign(extentNumber, record);
-    }
-    ++processed;
-    // The name is turned back only to be logged.
-    if (EB_LOG_WANTED(4)) {
-      converter->ExtentNumToName(extentNumber, name);
-      EB_LOG(4, "extentname [%s].", name.c_str());
+  {
+    const CounterSpan addToExtentMap(kCounterAddToExtentMap);
+    std::string name;
+    for (CNMessageBase& item : items) {
+      const AFileInfoInternal record(item);
+      GetRealName(item.getstring(5, 5), name);
+      const unsigned long long extentNumber = converter->ExtentNameToNum(name);
+      {
+        CSecWrapper guard(volumeCtxt.extentMapLock);
+        volumeCtxt.extentMap.insert_or_assign(extentNumber, record);
+      }
+      if (!browse.itemsReceived && processed == 0) browse.firstItem = extentNumber;
+      ++processed;
+      // The name is turned back only to be logged.
+      if (EB_LOG_WANTED(4)) {
+        converter->ExtentNumToName(extentNumber, name);
+        EB_LOG(4, "extentname [%s].", name.c_str());
+      }
     }
   }
-  StopCounter(kCounterAddToExtentMap);
   EB_LOG(4, "Browse callback successfully processed [%d] items out of [%lu] items received.",
          processed, static_cast<unsigned long>(items.size()));
 
@@ -172,5 +164,7 @@ bool ExtentBrowseImpl::IdxBrowseClientProcessRespCallback(
   }
   return true;
 } catch (...) {
-  return FailResponseThatThrew();
+  MarkResponseFailure();
+  EB_LOG_NOTHROW(-1, "A browse response could not be processed.");
+  return false;
 }

@@ -46,6 +46,9 @@ struct Item {
   const ebindex::Entry* find(unsigned long long number) const;
   bool needsRows() const { return appType == 81 && dense; }
   bool v1Only() const { return appType == 81 && !dense; }
+  // Names of more than one length, which the index orders apart from their numbers.
+  bool wide() const { return scheme == ebindex::NameScheme::kHex && ceiling > k2To32; }
+  static constexpr unsigned long long k2To32 = 1ull << 32;
   std::string title() const;
 };
 // An item of each way the library names extents, without extents.
@@ -118,6 +121,9 @@ struct Standing {
   std::atomic<bool> absenceClaimed{false};  // an answer said that extents were absent
   std::set<unsigned long long> seeded;      // from the block it was built on
   std::set<unsigned long long> brought;     // by a browse, with its flag
+  // The browser names a path the index does not hold: every lookup must
+  // fail, never say "not found", and no enumeration may open.
+  bool itemMissing = false;
 };
 // What is wrong with the answer, or "".
 std::string Judge(const Item& item, const Call& call, const Answer& answer,

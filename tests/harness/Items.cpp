@@ -8,15 +8,19 @@ namespace harness {
 using ebindex::NameScheme;
 constexpr unsigned long long k2To32 = 1ull << 32;
 
-// Old virtual-machine names end at 10^9, old database names order only
-// below 2^32 (eight hex digits), and new virtual-machine ranges end at 2^32.
+// Old virtual-machine names end at 10^9, and new virtual-machine ranges end
+// at 2^32. Old database names order as their numbers only among names of
+// one length: the wide kinds cross from eight hex digits to nine, or nine to
+// ten, which the browser must not take for number order.
 const std::vector<Item> kKinds = {{"fs", 0, NameScheme::kBase32, 13, false, ~0ull, {}},
                                   {"vs-base32", 106, NameScheme::kBase32, 13, false, k2To32, {}},
                                   {"vs-old", 106, NameScheme::kDecimal, 13, false, 1000000000, {}},
                                   {"db53-base32", 53, NameScheme::kBase32, 13, false, ~0ull, {}},
                                   {"db53-old", 53, NameScheme::kHex, 13, false, k2To32, {}},
                                   {"db81-base32", 81, NameScheme::kBase32, 13, false, ~0ull, {}},
-                                  {"db81-old", 81, NameScheme::kHex, 13, false, k2To32, {}}};
+                                  {"db81-old", 81, NameScheme::kHex, 13, false, k2To32, {}},
+                                  {"db53-old-wide", 53, NameScheme::kHex, 13, false, ~0ull, {}},
+                                  {"db81-old-wide", 81, NameScheme::kHex, 13, false, ~0ull, {}}};
 
 const ebindex::Entry* Item::find(unsigned long long number) const {
   auto found = std::lower_bound(

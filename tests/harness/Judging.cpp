@@ -88,10 +88,25 @@ std::string JudgeBlock(const Item& item, const Answer& answer) {
   return "";
 }
 
+// An item the index does not hold has no answers, only failures.
+std::string JudgeMissingItem(const Call& call, const Answer& answer) {
+  if (call.kind == Call::kLookup && answer.result != EB_BROWSE_FAILED) {
+    return "GetAFInfo answered for an item the index does not hold";
+  }
+  if (call.kind == Call::kEnumerate && answer.opened) {
+    return "OpenEnum opened on an item the index does not hold";
+  }
+  if (call.kind == Call::kEmpty && answer.empty) return "IsExtentEmpty true for no item";
+  return call.kind == Call::kSave && answer.written && !answer.records.extents.empty()
+             ? "SaveExtentInfo saved records of an item the index does not hold"
+             : "";
+}
+
 }  // namespace
 
 std::string Judge(const Item& item, const Call& call, const Answer& answer,
                   const Standing& standing) {
+  if (standing.itemMissing) return JudgeMissingItem(call, answer);
   if (call.kind == Call::kLookup) return JudgeLookup(item, call, answer, standing);
   if (call.kind == Call::kEnumerate) return JudgeListing(item, answer, standing);
   if (call.kind == Call::kSave) return JudgeBlock(item, answer);

@@ -17,17 +17,22 @@
 #include "ebindex/IndexService.h"
 #include "extentbrowse/ExtentBrowseImpl.h"
 #include "extentbrowse/SCParams.h"
+#include "support/LogCatalogue.h"
 
 namespace ebtest {
 
-// Installs a capturing log writer for its scope, then puts the previous one back.
+// Installs a capturing log writer for its scope, then puts the previous one
+// back. Every line it captured must be in the log line catalogue.
 class ScopedLogCapture {
  public:
   explicit ScopedLogCapture(int level = 5)
       : writer_(new CCaptureLogWriter(level)), previous_(g_ptrLogWriter) {
     g_ptrLogWriter = writer_;
   }
-  ~ScopedLogCapture() { g_ptrLogWriter = previous_; }
+  ~ScopedLogCapture() {
+    g_ptrLogWriter = previous_;
+    EXPECT_EQ(UncataloguedLines(writer_->lines()), "") << "lines the catalogue does not hold";
+  }
   ScopedLogCapture(const ScopedLogCapture&) = delete;
   ScopedLogCapture& operator=(const ScopedLogCapture&) = delete;
 

@@ -32,6 +32,11 @@ struct BrowserPlan {
   int itemsPerResponse = 7;
   bool serviceThread = false;
   bool seeded = false;  // built on the last block the browser before it saved
+  // A host's mistakes: a line of that block damaged, the item's path
+  // mistyped, the log writer removed.
+  bool damagedBlock = false;
+  bool pathMistyped = false;
+  bool writerRemoved = false;
   std::vector<Call> calls;
 };
 
@@ -65,17 +70,36 @@ const CallMix kCallMix = {62, 12, 8, 6, 12};
 Item DrawItem(Random& random) {
   const Item& kind = kKinds[random() % kKinds.size()];
   Item item = MakeItem(kind, random() % 2 == 0 ? 13 : 1 + random() % 63,
-                       kind.appType == 81 && random() % 2 == 0);
+                       kind.appType == 81 && !kind.wide() && random() % 2 == 0);
   if (item.appType == 0) item.appType = kOrdinaryAppTypes[random() % 7];
   const std::size_t count = Draw(kExtentCounts, random);
   const unsigned int where = random() % 10;
+  // Wide items mostly straddle the point where their names grow a digit.
+  const unsigned long long widens = 1ull << (32 + 4 * (random() % 2));
   const unsigned long long first =
-      item.dense  ? 0
-      : where < 5 ? random() % 50
+      item.dense                 ? 0
+      : item.wide() && where < 7 ? widens - 1 - random() % (count + 20)
+      : where < 5                ? random() % 50
       : where < 7 ? item.ceiling - 1 - random() % std::min(item.ceiling, count * 8ull + 10)
                   : random() % item.ceiling;
   Layout(item, first, item.ceiling, count, item.ceiling / 64, random);
   return item;
+}
+
+// Damages one record line of `block`, as a disk or an editor might: its
+// archive-file value becomes unreadable, its other numbers stay. False
+// when the block has no record line.
+bool Damage(std::string& block, unsigned long long seed) {
+  std::vector<std::size_t> valueStarts;
+  for (std::size_t at = block.find('\n'); at != std::string::npos && at + 1 < block.size();
+       at = block.find('\n', at + 1)) {
+    const std::size_t end = block.find('\n', at + 1);
+    const std::size_t lastBlank = block.rfind(' ', end);
+    if (lastBlank != std::string::npos && lastBlank > at) valueStarts.push_back(lastBlank + 1);
+  }
+  if (valueStarts.empty()) return false;
+  block.insert(valueStarts[seed % valueStarts.size()], "x");
+  return true;
 }
 
 // The class of a fault, for counting wrong answers by what caused them.
@@ -148,7 +172,10 @@ std::string DescribeBrowser(const BrowserPlan& plan) {
          (plan.hostAsMaName ? " as MA name" : " as default host") + "), page size " +
          std::to_string(plan.pageSize) + ", " + std::to_string(plan.itemsPerResponse) +
          " items per response" + (plan.serviceThread ? ", on the service thread" : "") +
-         (plan.seeded ? ", built on the last block saved before it" : "");
+         (plan.seeded ? ", built on the last block saved before it" : "") +
+         (plan.damagedBlock ? ", one of its lines damaged" : "") +
+         (plan.pathMistyped ? ", on a path the index does not hold" : "") +
+         (plan.writerRemoved ? ", with the log writer removed" : "");
 }
 
 Session DrawSession(unsigned long long seed) {
@@ -167,6 +194,10 @@ Session DrawSession(unsigned long long seed) {
     if (plan.seeded && random() % 4 != 0) {
       session.browsers.back().calls.push_back({Call::kSave, 0, kNoRange, Fault()});
     }
+    const unsigned int mistake = random() % 40;
+    plan.damagedBlock = plan.seeded && mistake < 4;
+    plan.pathMistyped = !plan.seeded && mistake < 2;
+    plan.writerRemoved = mistake == 39;
     for (int calls = 2 + random() % 28; calls > 0; --calls) {
       plan.calls.push_back(DrawCall(session.item, plan.pageSize, kCallMix, random));
     }
@@ -202,12 +233,17 @@ Outcome Run(const Session& session) {
     index.setDeliverOnServiceThread(plan.serviceThread);
     Standing standing;
     standing.pageSize = plan.pageSize;
-    const std::string block = plan.seeded ? lastSave.block : "";
+    standing.itemMissing = plan.pathMistyped;
+    std::string block = plan.seeded ? lastSave.block : "";
+    // A damaged block seeds nothing, however little is damaged.
+    const bool damaged = plan.damagedBlock && Damage(block, session.seed);
     for (const ebindex::Entry& record : lastSave.records.extents) {
-      if (plan.seeded) standing.seeded.insert(record.extent);
+      if (plan.seeded && !damaged) standing.seeded.insert(record.extent);
     }
-    // Whatever follows the block on the stream is the caller's, and stays.
+    // Whatever follows the block on the stream is the caller's, and stays;
+    // a block ignored is left to be read again.
     std::stringstream cache(block.empty() ? "" : block + "after\n");
+    const std::string next = damaged ? "START_EXTENT_INFO" : "after";
     outcome.transcript +=
         "  browser " + std::to_string(b + 1) + ": " + DescribeBrowser(plan) + "\n";
     FaultAccount account;
@@ -218,12 +254,14 @@ Outcome Run(const Session& session) {
                                                kRouteNames[static_cast<int>(plan.route)] +
                                                "; faults that fired: " + account.fired()});
     };
-    const std::unique_ptr<ExtentBrowse> browser =
-        MakeBrowser(item, kItemPath, plan.hostAsMaName ? host : "", plan.pageSize,
-                    plan.seeded ? &cache : nullptr);
+    const boost::shared_ptr<CLogWriterInterface> writer = g_ptrLogWriter;
+    if (plan.writerRemoved) g_ptrLogWriter.reset();
+    std::unique_ptr<ExtentBrowse> browser =
+        MakeBrowser(item, plan.pathMistyped ? std::string(kItemPath) + "-typo" : kItemPath,
+                    plan.hostAsMaName ? host : "", plan.pageSize, plan.seeded ? &cache : nullptr);
     std::string after;
-    if (!block.empty() && !(cache >> after && after == "after")) {
-      note("built on the block", "the browser read past its block");
+    if (!block.empty() && !(cache >> after && after == next)) {
+      note("built on the block", "the browser left its stream elsewhere than after its block");
     }
     for (const Call& call : plan.calls) {
       Answer answer;
@@ -240,6 +278,8 @@ Outcome Run(const Session& session) {
       if (call.kind == Call::kSave && answer.written) lastSave = answer;
       note(Describe(call, answer), wrong);
     }
+    browser.reset();
+    g_ptrLogWriter = writer;
     index.clearFaults();
   }
   return outcome;

@@ -197,7 +197,8 @@ int RunDemo(const char* argv0, const Options& options, std::ostream& out) {
     return kExitUsage;
   }
   out << "\nThe extent map is saved as an extent-info cache (" << records << " records in "
-      << folder.File() << ").\nA second browser is seeded from it:\n";
+      << folder.File() << ",\na temporary file the demo removes when it ends; `extent-browse "
+      << "--cache FILE save` keeps one).\nA second browser is seeded from it:\n";
   {
     CacheSeed seed;
     std::string warning;

@@ -26,6 +26,17 @@ enum class Protocol {
 /// How many calls a fault applies to: all of them, until cleared.
 constexpr int kAllCalls = -1;
 
+/// The error codes of the index's answers (the first BrowseError of a
+/// response, before the end response).
+enum IndexErrorCode {
+  /// The item is known, but no entry is where the page asked: the extents
+  /// asked for are not in the backup.
+  kErrorExtentNotFound = 4,
+  /// The index holds no item at the browse path: a failure, never an answer
+  /// about extents.
+  kErrorNoSuchPath = 2,
+};
+
 /// One response of a scripted answer, sent in place of the real ones.
 struct ScriptedResponse {
   /// What the response is.
@@ -58,6 +69,9 @@ struct RecordedInitialize {
   int timeoutSeconds = 0;             ///< The timeout it was given.
   bool callbackGiven = false;         ///< Whether it was given a callback object.
   bool failed = false;                ///< Whether its initialisation failed.
+  /// Clients made and not yet released, besides this one, when it was
+  /// initialised: a browser that lets its old client go first holds one.
+  int otherClientsAlive = 0;
 };
 
 /// What one Browse or directBrowse call sent.
@@ -196,8 +210,10 @@ class IndexService {
   /// Hosts do not call these.
   ///@{
 
-  /// @return a number for a new client.
+  /// @return a number for a new client, which counts as alive until released.
   int nextClientId();
+  /// A client is gone.
+  void onClientReleased();
   /// Counts (and records) an Initialize call and says how the client is to
   /// behave.
   /// @param clientId,request,timeoutSeconds,callbackGiven what the call
