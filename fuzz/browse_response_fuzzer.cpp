@@ -42,7 +42,7 @@
 #include "extentbrowse/EBExtentNameConverter.h"
 #include "extentbrowse/ExtentBrowseImpl.h"
 #include "extentbrowse/ExtentBrowseTypes.h"
-#include "naming/NewExtentNameConverter.h"
+#include "naming/ConverterForAppType.h"
 
 namespace {
 
@@ -99,7 +99,7 @@ class ConverterModel {
 
  private:
   std::unique_ptr<EBExtentNameConverter> Fresh() const {
-    return std::unique_ptr<EBExtentNameConverter>(NewExtentNameConverter(appType_, nameLength_));
+    return std::unique_ptr<EBExtentNameConverter>(ConverterForAppType(appType_, nameLength_));
   }
 
   int appType_;

@@ -11,7 +11,7 @@
 #include "FuzzSupport.h"
 #include "extentbrowse/EBExtentNameConverter.h"
 #include "extentbrowse/ExtentBrowseTypes.h"
-#include "naming/NewExtentNameConverter.h"
+#include "naming/ConverterForAppType.h"
 
 namespace {
 
@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string name(reinterpret_cast<const char*>(data) + 1 + sizeof number,
                          size - 1 - sizeof number);
 
-  std::unique_ptr<EBExtentNameConverter> converter(NewExtentNameConverter(appType, nameLength));
+  std::unique_ptr<EBExtentNameConverter> converter(ConverterForAppType(appType, nameLength));
   converter->ExtentNameToNum(name);
 
   // Old-scheme virtual-server names are signed decimal and saturate.

@@ -11,7 +11,7 @@
 
 #include "browser/TdfsIdxBrowseClientResp.h"
 #include "extentbrowse/ExtentBrowse.h"
-#include "naming/NameOrder.h"
+#include "naming/ExtentBucket.h"
 #include "support/Support.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include "naming/ExSQLExtentNameConverter.h"
 #include "naming/FSExtentNameConverter.h"
-#include "naming/NewExtentNameConverter.h"
+#include "naming/ConverterForAppType.h"
 #include "naming/VSAExtentNameConverter.h"
 #include "support/Support.h"
 
@@ -23,7 +23,7 @@ TEST(ConverterTest, TheApplicationTypeChoosesTheConverterAndItsFirstScheme) {
   ScopedLogCapture log(4);
   for (const auto& [appType, kind] : std::vector<std::pair<int, std::string>>{
            {106, "vsa"}, {53, "sql"}, {81, "sql"}, {0, "fs"}, {52, "fs"}, {82, "fs"}, {-1, "fs"}}) {
-    std::unique_ptr<EBExtentNameConverter> converter(NewExtentNameConverter(appType, 13));
+    std::unique_ptr<EBExtentNameConverter> converter(ConverterForAppType(appType, 13));
     EXPECT_EQ(dynamic_cast<VSAExtentNameConverter*>(converter.get())     ? "vsa"
               : dynamic_cast<ExSQLExtentNameConverter*>(converter.get()) ? "sql"
               : dynamic_cast<FSExtentNameConverter*>(converter.get())    ? "fs"
@@ -63,7 +63,7 @@ TEST(ConverterTest, OldNamesSwitchTheSchemeForGoodAndReadFromAFixedPosition) {
       {81, {{"xExt_0000001a", 0}}, {{26, "Ext_0000001a"}}},
   };
   for (const auto& c : cases) {
-    std::unique_ptr<EBExtentNameConverter> converter(NewExtentNameConverter(c.appType, 13));
+    std::unique_ptr<EBExtentNameConverter> converter(ConverterForAppType(c.appType, 13));
     for (const auto& [name, number] : c.read) {
       EXPECT_EQ(converter->ExtentNameToNum(name), number) << name;
     }
@@ -93,7 +93,7 @@ TEST(ConverterTest, BrowsedRangesHoldTheirFirstExtentUpToButNotTheirLast) {
        {1, 10, 999999999}},
   };
   for (const auto& c : cases) {
-    std::unique_ptr<EBExtentNameConverter> converter(NewExtentNameConverter(c.appType, 13));
+    std::unique_ptr<EBExtentNameConverter> converter(ConverterForAppType(c.appType, 13));
     converter->ExtentNameToNum(c.appType == 106 ? "Extent0" : "0");
     for (const auto& range : c.added) converter->AddToBrowsedExtents(range.first, range.second);
     for (Number n : c.browsed) EXPECT_TRUE(converter->IsExtentAlreadyBrowsed(n)) << n;

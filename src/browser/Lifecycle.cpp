@@ -8,7 +8,7 @@
 #include "extentbrowse/EBExtentNameConverter.h"
 #include "extentbrowse/EBPerfCounters.h"
 #include "extentbrowse/ExtentBrowseImpl.h"
-#include "naming/NewExtentNameConverter.h"
+#include "naming/ConverterForAppType.h"
 
 ExtentBrowseImpl::ExtentBrowseImpl(SCParams& scParams, const std::string& browsePath,
                                    std::iostream* cacheStream, ExtentBrowseMode mode,
@@ -41,7 +41,7 @@ ExtentBrowseImpl::ExtentBrowseImpl(SCParams& scParams, const std::string& browse
   // while making the second frees the first.
   std::unique_ptr<TdfsIdxBrowseClientResp> response(new TdfsIdxBrowseClientResp(this));
   std::unique_ptr<EBExtentNameConverter> chosen(
-      NewExtentNameConverter(scParams.appType, extentNameLength));
+      ConverterForAppType(scParams.appType, extentNameLength));
   browseResp = response.release();
   converter = chosen.release();
 

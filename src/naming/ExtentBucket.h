@@ -6,11 +6,7 @@
 #include <utility>
 
 #include "extentbrowse/Export.h"
-
-// Declared here for the name buckets; defined with the rest of the name
-// order (NameOrder.h).
-EB_EXPORT bool operator<(const std::string& a, const std::string& b);
-EB_EXPORT bool operator<=(const std::string& a, const std::string& b);
+#include "naming/NameOrder.h"
 
 // Extent N counts as browsed by a bucket when first <= N < last, or when
 // first = last = N.
@@ -27,15 +23,14 @@ class ExtentBucket {
     return Less(first, other.first) && LessOrEqual(last, other.last);
   }
 
-  T first;
-  T last;
-
- private:
+  // The order of the ends: numbers as numbers, names as text.
   static bool Less(const T& a, const T& b) { return a < b; }
   static bool LessOrEqual(const T& a, const T& b) { return a <= b; }
+
+  T first;
+  T last;
 };
 
-// Names compare as text, through the library's own string order.
 template <>
 inline bool ExtentBucket<std::string>::Less(const std::string& a, const std::string& b) {
   return ::operator<(a, b);
@@ -44,5 +39,9 @@ template <>
 inline bool ExtentBucket<std::string>::LessOrEqual(const std::string& a, const std::string& b) {
   return ::operator<=(a, b);
 }
+
+// Logs a name bucket at level 4, for diagnostics; nothing in the library
+// calls it.
+EB_EXPORT void PrintBucket(const ExtentBucket<std::string>& bucket);
 
 #endif  // EXTENTBROWSE_SRC_NAMING_EXTENTBUCKET_H

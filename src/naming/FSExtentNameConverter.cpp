@@ -19,19 +19,15 @@ void FSExtentNameConverter::ExtentNumToName(unsigned long long extentNumber, std
 }
 
 bool FSExtentNameConverter::IsExtentAlreadyBrowsed(unsigned long long extentNumber) {
-  const auto found =
-      browsedBuckets.find(ExtentBucket<unsigned long long>(extentNumber, extentNumber));
-  if (found == browsedBuckets.end()) return false;
+  const ExtentBucket<unsigned long long>* found = browsedBuckets.Find(extentNumber);
+  if (found == nullptr) return false;
   EB_LOG(4, "ioExtNum: %llu, matched in ExtentBucket (%llu, %llu)", extentNumber, found->first,
          found->last);
   return true;
 }
 
 void FSExtentNameConverter::AddToBrowsedExtents(unsigned long long first, unsigned long long last) {
-  // A range that ends before it starts claims nothing true, and held among
-  // the others it would break the order every membership answer relies on.
-  if (last < first) return;
-  browsedBuckets.insert(ExtentBucket<unsigned long long>(first, last));
+  browsedBuckets.Add(first, last);
 }
 
 bool FSExtentNameConverter::isNewNamingScheme() { return false; }

@@ -3,11 +3,10 @@
 #ifndef EXTENTBROWSE_SRC_NAMING_FSEXTENTNAMECONVERTER_H
 #define EXTENTBROWSE_SRC_NAMING_FSEXTENTNAMECONVERTER_H
 
-#include <set>
 #include <string>
 
 #include "extentbrowse/EBExtentNameConverter.h"
-#include "naming/ExtentBucket.h"
+#include "naming/BrowsedRanges.h"
 
 class EB_EXPORT FSExtentNameConverter : public EBExtentNameConverter {
  public:
@@ -20,7 +19,7 @@ class EB_EXPORT FSExtentNameConverter : public EBExtentNameConverter {
   bool isNewNamingScheme() override;
 
  protected:
-  std::set<ExtentBucket<unsigned long long>> browsedBuckets;
+  BrowsedRanges<unsigned long long> browsedBuckets;
 };
 
 #endif  // EXTENTBROWSE_SRC_NAMING_FSEXTENTNAMECONVERTER_H

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/EBLog.h"
+#include "naming/ExtentBucket.h"
 
 bool operator<(const std::string& a, const std::string& b) {
   return std::strcmp(a.c_str(), b.c_str()) < 0;

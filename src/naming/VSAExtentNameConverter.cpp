@@ -5,7 +5,6 @@
 
 #include "ExtentNameConverter.h"
 #include "common/EBLog.h"
-#include "naming/NameOrder.h"
 
 namespace {
 
@@ -48,8 +47,8 @@ void VSAExtentNameConverter::ExtentNumToName(unsigned long long extentNumber, st
 bool VSAExtentNameConverter::IsExtentAlreadyBrowsed(unsigned long long extentNumber) {
   std::string name;
   ExtentNumToName(extentNumber, name);
-  const auto found = browsedBuckets.find(ExtentBucket<std::string>(name, name));
-  if (found == browsedBuckets.end()) return false;
+  const ExtentBucket<std::string>* found = browsedBuckets.Find(name);
+  if (found == nullptr) return false;
   EB_LOG(4, "ioExtNum: %llu, matched in ExtentBucket (%s, %s)", extentNumber, found->first.c_str(),
          found->last.c_str());
   return true;
@@ -61,11 +60,7 @@ void VSAExtentNameConverter::AddToBrowsedExtents(unsigned long long first,
   std::string lastName;
   ExtentNumToName(first, firstName);
   ExtentNumToName(last, lastName);
-  // Ranges are held in text order: one whose last name sorts before its
-  // first claims nothing true and would break the order of the set.
-  if (!::operator<(lastName, firstName)) {
-    browsedBuckets.insert(ExtentBucket<std::string>(firstName, lastName));
-  }
+  browsedBuckets.Add(firstName, lastName);
   EB_LOG(4, "Inserted bucket <%llu:%s , %llu:%s>", first, firstName.c_str(), last,
          lastName.c_str());
 }

@@ -5,11 +5,10 @@
 #define EXTENTBROWSE_SRC_NAMING_VSAEXTENTNAMECONVERTER_H
 
 #include <atomic>
-#include <set>
 #include <string>
 
 #include "extentbrowse/EBExtentNameConverter.h"
-#include "naming/ExtentBucket.h"
+#include "naming/BrowsedRanges.h"
 
 class EB_EXPORT VSAExtentNameConverter : public EBExtentNameConverter {
  public:
@@ -24,7 +23,7 @@ class EB_EXPORT VSAExtentNameConverter : public EBExtentNameConverter {
  private:
   // Read on callers' threads, switched by names read on the service's.
   std::atomic<bool> newNamingScheme;
-  std::set<ExtentBucket<std::string>> browsedBuckets;
+  BrowsedRanges<std::string> browsedBuckets;
 };
 
 #endif  // EXTENTBROWSE_SRC_NAMING_VSAEXTENTNAMECONVERTER_H
