@@ -19,7 +19,7 @@
 #include "browser/PerfCounters.h"
 #include "ebindex/IndexService.h"
 #include "extentbrowse/EBPerfCounters.h"
-#include "extentbrowse/VolumeCtxt.h"
+#include "common/VolumeCtxt.h"
 #include "extentbrowse/ZelSync.h"
 
 namespace {

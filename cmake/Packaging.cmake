@@ -80,9 +80,8 @@ set(CPACK_DEBIAN_RUNTIME_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/packaging/d
 set(CPACK_COMPONENT_DEV_DEPENDS runtime)
 set(CPACK_DEBIAN_DEV_PACKAGE_NAME libextentbrowse-dev)
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
-# What the installed headers include: Boost (ebplatform) and Abseil
-# (VolumeCtxt.h's absl::btree_map).
-set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "libboost-dev (>= 1.74), libabsl-dev")
+# What the installed headers include: Boost (ebplatform).
+set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "libboost-dev (>= 1.74)")
 set(CPACK_DEBIAN_DEV_DESCRIPTION "extent lookup over a backup index - development files
 libextentbrowse answers, for one large backed-up item stored as numbered
 extents in a backup index, which archive file holds extent N, whether it is

@@ -21,11 +21,12 @@ ROOT = pathlib.Path(__file__).resolve().parent.parent
 GUIDE = ROOT / "docs" / "embedding.md"
 REFERENCE_PREFIX = "../build/docs/html/"
 
-# EB_LOG(level, "format" ...), EB_LOG_NOTHROW(level, ...), EB_LOG_AS(caller, level, ...):
-# the level and the adjacent string literals that make the format.
+# EB_LOG(level, "format" ...), EB_LOG_NOTHROW(level, ...), EB_LOG_AT(site, level, ...),
+# EB_LOG_AT_NOTHROW(site, level, ...): the level and the adjacent string
+# literals that make the format.
 LOG_CALL = re.compile(
     r'EB_LOG(?:_NOTHROW)?\(\s*(-?\d+)\s*,\s*((?:"(?:[^"\\]|\\.)*"\s*)+)'
-    r'|EB_LOG_AS\(\s*[\w.]+\s*,\s*(-?\d+)\s*,\s*((?:"(?:[^"\\]|\\.)*"\s*)+)')
+    r'|EB_LOG_AT(?:_NOTHROW)?\(\s*[\w.]+\s*,\s*(-?\d+)\s*,\s*((?:"(?:[^"\\]|\\.)*"\s*)+)')
 LITERAL = re.compile(r'"((?:[^"\\]|\\.)*)"')
 CATALOGUE_ROW = re.compile(r"^\| `(.*)` \| (-?\d+) \| .* \|$")
 
@@ -69,7 +70,7 @@ def matches_sample(line, samples):
 
 def logged_lines():
     lines = set()
-    for source in (ROOT / "src").rglob("*.cpp"):
+    for source in sorted((ROOT / "src").rglob("*.[ch]*")):
         for match in LOG_CALL.finditer(source.read_text()):
             level = match.group(1) or match.group(3)
             literals = match.group(2) or match.group(4)

@@ -49,6 +49,12 @@ check_examples() {
     name=$(basename "$dir")
     [ -f "$dir/sample-output.txt" ] || fail "examples/$name has no sample-output.txt"
     g++ -std=c++17 -Wall -Wextra -Werror "$dir/main.cpp" -o "$work/$name-pc" "$@"
+    # A host needs the library's headers and the platform's, not the
+    # library's own dependencies.
+    g++ -std=c++17 -M "$dir/main.cpp" "$@" >"$work/$name.deps"
+    if grep -q absl "$work/$name.deps"; then
+      fail "example $name includes Abseil's headers: $(tr ' ' '\n' <"$work/$name.deps" | grep absl | head -n 3)"
+    fi
     expect_output "example $name (CMake)" "$dir/sample-output.txt" \
       "$work/examples-cmake/$name/$name"
     expect_output "example $name (pkg-config)" "$dir/sample-output.txt" "$work/$name-pc"

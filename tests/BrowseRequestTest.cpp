@@ -2,6 +2,7 @@
 // service received: the name-paged request and the extent-range request.
 #include <gtest/gtest.h>
 
+#include "browser/WireFields.h"
 #include "extentbrowse/EBPerfCounters.h"
 #include "extentbrowse/ExtentBrowse.h"
 #include "support/Support.h"
@@ -13,18 +14,23 @@ using namespace ebtest;
 constexpr unsigned long long kAllOnes = ~0ull;
 
 // A missing child or element comes back empty, and fails what is asked of it.
-const CNMessageBase& Child(const CNMessageBase& message, int tag) {
+// Fields by the library's own names for them.
+namespace w = wire;
+
+const CNMessageBase& Child(const CNMessageBase& message, WireField field) {
   static const CNMessageBase none(0, 0);
-  return message.findObject(tag) != nullptr ? *message.findObject(tag) : none;
+  return message.findObject(field.tag) != nullptr ? *message.findObject(field.tag) : none;
 }
 
-const CNMessageBase& OnlyElement(const CNMessageBase& message, int tag) {
+const CNMessageBase& OnlyElement(const CNMessageBase& message, WireField field) {
   static const CNMessageBase none(0, 0);
-  const std::vector<CNMessageBase>* list = message.findList(tag);
+  const std::vector<CNMessageBase>* list = message.findList(field.tag);
   return list != nullptr && list->size() == 1 ? list->front() : none;
 }
 
-const CNMessageBase& PagingOfQuery(const CNMessageBase& query) { return Child(Child(query, 8), 2); }
+const CNMessageBase& PagingOfQuery(const CNMessageBase& query) {
+  return Child(Child(query, w::query::kOptions), w::queryoptions::kPaging);
+}
 
 // The last record of a kind; throws, and so fails the test, when there is none.
 template <typename Record>
@@ -86,7 +92,7 @@ TEST_F(BrowseRequestTest, TheFirstNamePagedRequestCarriesEveryField) {
   EXPECT_EQ(log->countPrefix("My BrowseReq ["), 1u);
 
   Browser(0, "/a//")->Browse("", 0, 10, 0, kAllOnes, "");
-  EXPECT_EQ(OnlyElement(LastInitialize(), 4).getstring(1, 1), "/a/") << "one separator only";
+  EXPECT_EQ(StringOf(OnlyElement(LastInitialize(), w::request::kPaths), w::path::kPath), "/a/") << "one separator only";
 }
 
 TEST_F(BrowseRequestTest, ApplicationTypesShapeOptionsModeAndPath) {
@@ -103,20 +109,21 @@ TEST_F(BrowseRequestTest, ApplicationTypesShapeOptionsModeAndPath) {
     log->clear();
     Browser(c.appType, "/vm/disk0")->Browse(Base32Name(0), 0, 10, 0, kAllOnes, "");
     const CNMessageBase request = LastInitialize();
-    EXPECT_EQ(Child(request, 7).hasTag(21), c.virtualServerOptions) << c.appType;
-    EXPECT_EQ(Child(request, 7).hasTag(3), c.virtualServerOptions) << c.appType;
+    EXPECT_EQ(Child(request, w::request::kOptions).hasTag(w::options::kVsExtentBrowse.tag), c.virtualServerOptions) << c.appType;
+    EXPECT_EQ(Child(request, w::request::kOptions).hasTag(w::options::kVsExtentBrowseOff.tag), c.virtualServerOptions) << c.appType;
     EXPECT_EQ(log->contains("VsExtentBrowse is marked."), c.virtualServerOptions) << c.appType;
-    EXPECT_EQ(Child(request, 8).getint64(1), c.mode) << c.appType;
-    EXPECT_EQ(OnlyElement(request, 4).getstring(1, 1), c.path) << c.appType;
-    EXPECT_FALSE(request.hasTag(9)) << "no browse host was named";
+    EXPECT_EQ(IntOf(Child(request, w::request::kMode), w::mode::kMode), c.mode) << c.appType;
+    EXPECT_EQ(StringOf(OnlyElement(request, w::request::kPaths), w::path::kPath), c.path) << c.appType;
+    EXPECT_FALSE(request.hasTag(w::request::kBrowseHost.tag)) << "no browse host was named";
 
     // The extent-range request: only Exchange items ask for the database view.
     Browser(c.appType, "/vm/disk0")->Browse("", 0, 10, 0, 100, "");
     const CNMessageBase range = LastInitialize();
     const bool exchange = c.appType == 53;
-    EXPECT_EQ(Child(range, 7).hasTag(62) && Child(range, 7).hasTag(49), exchange) << c.appType;
-    EXPECT_EQ(Child(range, 11).getstring(2, 2), exchange ? "EDBVIEW" : "") << c.appType;
-    EXPECT_EQ(OnlyElement(range, 4).getstring(1, 1), c.path) << c.appType;
+    EXPECT_EQ(Child(range, w::request::kOptions).hasTag(w::options::kExchangeRange1.tag) &&
+                  Child(range, w::request::kOptions).hasTag(w::options::kExchangeRange2.tag), exchange) << c.appType;
+    EXPECT_EQ(StringOf(Child(range, w::request::kAdvancedOptions), w::advanced::kView), exchange ? "EDBVIEW" : "") << c.appType;
+    EXPECT_EQ(StringOf(OnlyElement(range, w::request::kPaths), w::path::kPath), c.path) << c.appType;
   }
 }
 
@@ -130,9 +137,9 @@ TEST_F(BrowseRequestTest, ALaterPageReusesTheClientAndSendsOnlyThePaging) {
   EXPECT_TRUE(log->contains("Reusing IdxBrowseClient"));
   EXPECT_EQ(log->countPrefix("My BrowseReq ["), 0u);
   const ebindex::RecordedBrowse sent = LastBrowse();
-  EXPECT_EQ(Child(sent.request, 9).getstring(1, 1), "ma1");
+  EXPECT_EQ(StringOf(Child(sent.request, w::request::kBrowseHost), w::host::kName), "ma1");
   EXPECT_EQ(sent.clientId, index().browseCalls().front().clientId);
-  EXPECT_EQ(Fields(PagingOfQuery(OnlyElement(sent.request, 12))),
+  EXPECT_EQ(Fields(PagingOfQuery(OnlyElement(sent.request, w::request::kQueries))),
             "BrowsePaging{1/1:0 2/2:0 3/3:4294967295 4/4:\"\"}");
 }
 
@@ -162,10 +169,10 @@ TEST_F(BrowseRequestTest, SqlItemsOnV2SendTheStartExtentAsTheClientsPagingOffset
   ASSERT_EQ(browser->Browse(Base32Name(12), 0, 10, 5, kAllOnes, ""), 0);
   EXPECT_FALSE(LastBrowse().hadWrapper);
   // The held start name stays.
-  EXPECT_EQ(Fields(PagingOfQuery(OnlyElement(LastBrowse().request, 12))),
+  EXPECT_EQ(Fields(PagingOfQuery(OnlyElement(LastBrowse().request, w::request::kQueries))),
             "BrowsePaging{1/1:0 2/2:12 3/3:10 4/4:\"" + Base32Name(3) + "\"}");
   ASSERT_EQ(browser->Browse("", 0, 4294967295u, 0, kAllOnes, ""), 0);
-  EXPECT_EQ(PagingOfQuery(OnlyElement(LastBrowse().request, 12)).getint64(3), 4294967295ll)
+  EXPECT_EQ(PagingOfQuery(OnlyElement(LastBrowse().request, w::request::kQueries)).getint64(w::paging::kSize.tag), 4294967295ll)
       << "an enumeration asks for every extent";
 }
 
@@ -187,7 +194,7 @@ TEST_F(BrowseRequestTest, V1RequestsGoToTheirBrowseHostOrAreBrowsedInProcess) {
       << "a handler that could not answer fails the browse";
   SetLocalClientName("");
   EXPECT_TRUE(LastBrowse().direct && LastBrowse().v1);
-  EXPECT_EQ(Fields(PagingOfQuery(OnlyElement(LastBrowse().request, 136))),
+  EXPECT_EQ(Fields(PagingOfQuery(OnlyElement(LastBrowse().request, w::v1::kQueries))),
             "BrowsePaging{1/1:0 2/2:6 3/3:10 4/4:\"" + Base32Name(20) + "\"}");
   EXPECT_EQ(log->count("Using direct call to browse extents."), 2u);
   EXPECT_EQ(log->count("Allocating BR handler as the one passed in is NULL"), 1u);
@@ -217,7 +224,7 @@ TEST_F(BrowseRequestTest, AnExplicitRangeStartTakesTheExtentRangeRequest) {
   ASSERT_EQ(browser->Browse("", 3, 10, 0, 240, "ma1"), 0);
   EXPECT_EQ(index().initializeCalls().size(), 1u);
   EXPECT_EQ(index().setPathsCalls().size(), 1u);
-  EXPECT_EQ(Fields(OnlyElement(LastBrowse().request, 4)),
+  EXPECT_EQ(Fields(OnlyElement(LastBrowse().request, w::request::kPaths)),
             "BrowsePath{1/1:\"/vol/file.bin/\" "
             "5/2:BrowsePathParameters{6/3:[ExtentRange{1/1:240 2/2:25}]}}");
 }

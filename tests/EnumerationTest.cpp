@@ -7,6 +7,7 @@
 #include <future>
 #include <sstream>
 
+#include "browser/WireFields.h"
 #include "support/Support.h"
 
 namespace {
@@ -51,7 +52,7 @@ TEST_F(EnumerationTest, OneFullBrowseListsEveryExtentOnceInOrderAndLaterListsNee
               log->contains("Finished enumerating all the extents"));
   // One browse, through no browse host, recording no range.
   EXPECT_EQ(BrowseCount(), 1u);
-  EXPECT_FALSE(index().initializeCalls()[0].request.hasTag(9));
+  EXPECT_FALSE(index().initializeCalls()[0].request.hasTag(wire::request::kBrowseHost.tag));
   EXPECT_TRUE(RecordedRanges(log).empty());
 
   // An extent that appears in the index later arrives through a lookup.

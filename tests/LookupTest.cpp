@@ -11,6 +11,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "browser/WireFields.h"
 #include "extentbrowse/EBExtentNameConverter.h"
 #include "extentbrowse/EBPerfCounters.h"
 #include "extentbrowse/ExtentBrowse.h"
@@ -54,11 +55,12 @@ class LookupTest : public IndexTest {
   std::string LastStartName() {
     const ebindex::RecordedBrowse last = index().browseCalls().back();
     const CNMessageBase& query = last.hadWrapper ? last.wrapper.queries.front()
-                                 : last.v1       ? last.request.findList(136)->front()
-                                                 : last.request.findList(12)->front();
-    const CNMessageBase* options = query.findObject(8);
-    const CNMessageBase* paging = options != nullptr ? options->findObject(2) : nullptr;
-    return paging != nullptr ? paging->getstring(4, 4) : "<no paging>";
+                                 : last.v1 ? last.request.findList(wire::v1::kQueries.tag)->front()
+                                           : last.request.findList(wire::request::kQueries.tag)->front();
+    const CNMessageBase* options = query.findObject(wire::query::kOptions.tag);
+    const CNMessageBase* paging =
+        options != nullptr ? options->findObject(wire::queryoptions::kPaging.tag) : nullptr;
+    return paging != nullptr ? StringOf(*paging, wire::paging::kStartName) : "<no paging>";
   }
   Range LastRange() {
     const Ranges all = RecordedRanges(log);
@@ -290,7 +292,9 @@ TEST_F(LookupTest, TheFacadeAsksForNamesAndAGuidReachesOnlyRequestsBuiltAfterIt)
   ExtentBrowse browse(params, "/f", nullptr, EB_MODE_DEFAULT, 100, 13, false, 0, "");
   unsigned long long id = 0, value = 0;
   ASSERT_EQ(browse.GetAFInfo(5, id, value), EB_EXTENT_FOUND);
-  EXPECT_EQ(index().initializeCalls().back().request.findObject(8)->getint64(1), 2);
+  EXPECT_EQ(IntOf(*index().initializeCalls().back().request.findObject(wire::request::kMode.tag),
+                  wire::mode::kMode),
+            wire::mode::kNames);
   EXPECT_EQ(LastStartName(), Base32Name(5));
 
   // The map and the browsed ranges stay as they were.
@@ -301,13 +305,15 @@ TEST_F(LookupTest, TheFacadeAsksForNamesAndAGuidReachesOnlyRequestsBuiltAfterIt)
   // The client made before keeps its request; the next one names the
   // backup by the GUID alone.
   ASSERT_EQ(browse.GetAFInfo(200, id, value), EB_EXTENT_FOUND);
-  EXPECT_FALSE(index().browseCalls().back().request.findObject(3)->hasTag(25));
+  EXPECT_FALSE(index().browseCalls().back().request.findObject(wire::request::kEntity.tag)->hasTag(
+      wire::entity::kBackupSetGuid.tag));
   index().failBrowse(1, false, 1);
   EXPECT_EQ(browse.GetAFInfo(350, id, value), EB_BROWSE_FAILED);
   EXPECT_EQ(browse.GetAFInfo(350, id, value), EB_BROWSE_FAILED);
-  const CNMessageBase entity = *index().initializeCalls().back().request.findObject(3);
-  EXPECT_EQ(entity.tags(), (std::vector<int>{25, 38}));
-  EXPECT_EQ(entity.getstring(10, 25), "guid-1");
+  const CNMessageBase entity = *index().initializeCalls().back().request.findObject(wire::request::kEntity.tag);
+  EXPECT_EQ(entity.tags(),
+            (std::vector<int>{wire::entity::kBackupSetGuid.tag, wire::entity::kAppType.tag}));
+  EXPECT_EQ(StringOf(entity, wire::entity::kBackupSetGuid), "guid-1");
 
   // Failed lookups record no error text.
   std::string text = "stale";

@@ -5,24 +5,16 @@
 #define EXTENTBROWSE_EXTENTBROWSEIMPL_H
 
 #include <atomic>
-#include <ios>
 #include <iosfwd>
+#include <memory>
 #include <string>
-
-#include <boost/shared_ptr.hpp>
 
 #include "extentbrowse/Export.h"
 #include "extentbrowse/ExtentBrowseTypes.h"
 #include "extentbrowse/SCParams.h"
-#include "extentbrowse/VolumeCtxt.h"
-#include "extentbrowse/ZelSync.h"
 
-class BrowseRequestHandler;
 class CNMessageBase;
 class EBExtentNameConverter;
-class IdxBrowseClient;
-class TdfsIdxBrowseClientResp;
-struct LogSite;
 namespace databrowse {
 class BrowseResponse;
 }
@@ -37,12 +29,14 @@ class BrowseResponse;
 /// members serve the library's own browses and the browse service's
 /// callbacks: a host has no reason to call them.
 ///
-/// Locks: browseSemaphore (count 1) admits one browse, the enumeration's full
-/// browse, or the destructor. volumeCtxt.extentMapLock guards the extent map
+/// Locks: a browse semaphore (count 1) admits one browse, the enumeration's
+/// full browse, or the destructor. The extent map lock guards the extent map
 /// and the converter's browsed ranges; an open enumeration holds it from
 /// OpenEnum to CloseEnum. The semaphore is always taken before the map lock,
 /// never while holding it. Browse responses may arrive on the browse service's
 /// threads, but only while a request is being sent.
+///
+/// Only the library constructs a browser; a host holds the facade.
 class EB_EXPORT ExtentBrowseImpl {
  public:
   /// Builds the browser; ExtentBrowse's constructor passes its own arguments.
@@ -111,8 +105,8 @@ class EB_EXPORT ExtentBrowseImpl {
   /// @param pagingOffset entries of the index to skip first.
   /// @param rangeStart as for GetAFInfo().
   /// @return false only when the browser is being destroyed and nothing was
-  ///   browsed; the outcome of a browse that ran is left in
-  ///   volumeCtxt.browseFailed.
+  ///   browsed. A browse that failed marks the browser failed for good, and
+  ///   lookups that need a browse then fail.
   bool StartBrowse(const std::string& pageName, unsigned int pagingOffset,
                    unsigned long long rangeStart);
   /// Completion of one browse: records the browsed range, or marks the
@@ -125,7 +119,8 @@ class EB_EXPORT ExtentBrowseImpl {
   /// Sends one page request and returns once every response was processed.
   /// Zero alone is not an answer: a browse has answered only when its
   /// responses held the END response or the "not in the backup" answer,
-  /// which StartBrowse and OpenEnum check. Call with browseSemaphore held.
+  /// which StartBrowse and OpenEnum check. Call with the browse semaphore
+  /// held, as those do.
   /// @param startExtentName the index name of the page's first extent; empty
   ///   for the item's first.
   /// @param copyPrecedence the copy of the backup to browse.
@@ -169,111 +164,14 @@ class EB_EXPORT ExtentBrowseImpl {
   /// The browser's converter, for naming diagnostics. Reading a name may
   /// switch the converter's naming scheme, as a browse would.
   /// @return the converter; owned by the browser.
-  EBExtentNameConverter* GetExtentNameConverter() const { return converter; }
+  EBExtentNameConverter* GetExtentNameConverter() const;
 
  private:
-  // A request made ready by one of the two request forms, for the one send
-  // path (src/browser/OutgoingPage.h).
-  struct OutgoingPage;
-  // What one browse learns. Reset when the browse starts; written by the
-  // response callbacks on the browse service's thread while the request is
-  // out; read by the browse's completion on the calling thread once the
-  // request has returned. Hence the atomics.
-  struct BrowseState {
-    // What the browse asks for: a page of names from the page's own extent,
-    // an extent range that holds that extent or leaves it out, or the whole
-    // item for an enumeration. Calling thread, at the start.
-    enum class Page { kNamePaged, kRangeHoldingExtent, kRangeMissingExtent, kWholeItem };
-    Page page = Page::kNamePaged;
-    // Calling thread: the index was asked for rows, not names (database
-    // items over V2).
-    bool byRow = false;
-    // Service thread: set by the index's "not in the backup" answer,
-    // cleared by every other response that is not an end response.
-    std::atomic<bool> startExtentNotFound{false};
-    // Service thread: the END response or the "not in the backup" answer
-    // arrived. A browse without either was never answered, whatever its
-    // call returned.
-    std::atomic<bool> answered{false};
-    // Service thread: a response of this browse failed.
-    std::atomic<bool> responseFailed{false};
-    // Service thread: a response of this browse carried items; the first
-    // of them was extent firstItem.
-    std::atomic<bool> itemsReceived{false};
-    std::atomic<unsigned long long> firstItem{0};
-    // Calling thread: emptied at the start; nothing reads it, but it is
-    // part of the browser's interface.
-    std::string returnedStartExtent;
-
-    void Reset(Page kind);
-  };
-
-  // Seeds the map from the cache stream; a block it ignores is said at
-  // `site`, the constructor's.
-  void LoadExtentInfo(const LogSite& site);
-  // Sends one request with the per-browse state reset, catching anything
-  // thrown on the way, and logs at `site` why it failed; false when the
-  // request failed, a response failed, the index never answered, or its
-  // rows were not the extents asked for. Call with browseSemaphore held.
-  bool SendBrowse(const LogSite& site, BrowseState::Page page, const std::string& startName,
-                  unsigned long long startExtent, unsigned int pageSize,
-                  unsigned long long pagingOffset, unsigned long long rangeStart,
-                  const std::string& host);
-  // The two request forms: each readies its browse client for one page,
-  // logging at `site`, the operation's.
-  OutgoingPage PrepareNamePagedRequest(const std::string& startExtentName,
-                                       unsigned int copyPrecedence, unsigned int pageSize,
-                                       unsigned long long pagingOffset, const std::string& maName,
-                                       const LogSite& site);
-  OutgoingPage PrepareExtentRangeRequest(const std::string& startExtentName,
-                                         unsigned int copyPrecedence, unsigned int pageSize,
-                                         unsigned long long pagingOffset,
-                                         unsigned long long rangeStart, const std::string& maName,
-                                         const LogSite& site);
-  // The one send path: a V2 request, a V1 request through its browse host,
-  // or a V1 request answered in process. 0 on success, -1 when the client
-  // failed to initialise, otherwise the failure the browse returned.
-  int SendPage(OutgoingPage& page);
-  // What every failed browse leaves: the browser marked failed, and its
-  // browse client and request handler dropped.
-  void DropFailedBrowse() noexcept;
-  // A response-level failure: sticky for the browser, and for the browse in
-  // progress so that it records no range.
-  void MarkResponseFailure() noexcept;
-  // The length of the converter's name for `extent`.
-  std::string::size_type NameLengthOf(unsigned long long extent);
-
-  EBExtentNameConverter* converter;
-  int extentNameLength;
-  bool enumerationDone;
-  // The enumeration's cursor is the next extent number to hand out, found
-  // again at each step: a B-tree iterator would not survive a record
-  // inserted in between, as a lookup on the enumerating thread may do.
-  unsigned long long enumCursor;
-  bool enumEnded;  // the last extent has been handed out
-  boost::shared_ptr<IdxBrowseClient> idxBrowseClient;
-  boost::shared_ptr<IdxBrowseClient> fsIdxBrowseClient;
-  boost::shared_ptr<BrowseRequestHandler> browseRequestHandler;
-  SCParams scParams;
-  std::string backupSetGuid;
-  ExtentBrowseMode mode;  // stored for the caller; nothing reads it
-  unsigned long long pageSize;
-  VolumeCtxt volumeCtxt;
-  bool cacheComplete;
-  std::iostream* cacheStream;
-  std::streampos cacheStartPos;
-  int latestErrorCode;
-  std::string latestErrorText;
-  bool browseOptionFlag;
-  std::atomic<bool> ownerRemoved;  // written by the destructor
-  ZelSemaphore browseSemaphore;
-  unsigned int copyPrecedence;
-  std::string maName;
-  TdfsIdxBrowseClientResp* browseResp;
-  BrowseState browse;  // the browse in progress, or the last one
-  // Service thread: some response has carried an item, so the converter
-  // has read one of the index's own names and knows the item's scheme.
-  std::atomic<bool> itemNameRead;
+  // Everything the browser holds, defined with the library's code: the
+  // extent map, the converter, the settings, and the page browse with its
+  // clients, response object and what one browse learns.
+  struct State;
+  std::unique_ptr<State> state;
 };
 
 /// Name-paged browse requests made ready by all browsers of the process,

@@ -7,6 +7,7 @@
 #include <thread>
 #include <utility>
 
+#include "IndexFields.h"
 #include "PageSelection.h"
 #include "ResponseStream.h"
 #include "ServiceState.h"
@@ -41,8 +42,10 @@ void IndexService::onClientReleased() {
 InitializeOutcome IndexService::onInitialize(int clientId, const databrowse::BrowseRequest& request,
                                              int timeoutSeconds, bool callbackGiven) {
   const std::string path = Catalogue::normalisePath(PathOf(request));
-  const CNMessageBase* browseHost = request.findObject(9);
-  std::string host = browseHost != nullptr ? browseHost->getstring(1, 1) : std::string();
+  const CNMessageBase* browseHost = request.findObject(fields::kRequestBrowseHost.tag);
+  std::string host = browseHost != nullptr
+                         ? browseHost->getstring(fields::kHostName.index, fields::kHostName.tag)
+                         : std::string();
 
   InitializeOutcome outcome;
   std::lock_guard<std::mutex> lock(state_->mutex);

@@ -4,14 +4,16 @@
 #include <algorithm>
 
 #include "ExtentNameConverter.h"
+#include "IndexFields.h"
 #include "ebindex/ExtentNames.h"
 
 namespace ebindex {
 
 namespace {
 
+using namespace fields;
+
 constexpr unsigned int kEverything = 0xFFFFFFFFu;
-constexpr long long kModeExtentRange = 3;
 constexpr long long kDatabaseByRowAppType = 81;
 
 const CNMessageBase* FirstOf(const std::vector<CNMessageBase>* list) {
@@ -71,43 +73,46 @@ std::size_t Take(std::size_t available, const PageRequest& page, std::size_t& sk
 
 PageRequest ReadRequest(const databrowse::BrowseRequest& request, Protocol protocol) {
   PageRequest page;
-  const CNMessageBase* path = FirstOf(request.findList(4));
-  if (path != nullptr) page.path = path->getstring(1, 1);
+  const CNMessageBase* path = FirstOf(request.findList(kRequestPaths.tag));
+  if (path != nullptr) page.path = path->getstring(kPathPath.index, kPathPath.tag);
 
-  const CNMessageBase* mode = request.findObject(8);
-  page.byExtentRange = mode != nullptr && mode->getint64(1) == kModeExtentRange;
+  const CNMessageBase* mode = request.findObject(kRequestMode.tag);
+  page.byExtentRange = mode != nullptr && mode->getint64(kModeValue.tag) == kModeExtentRange;
   if (page.byExtentRange && path != nullptr) {
-    const CNMessageBase* parameters = path->findObject(5);
-    const CNMessageBase* range = parameters != nullptr ? FirstOf(parameters->findList(6)) : nullptr;
+    const CNMessageBase* parameters = path->findObject(kPathParameters.tag);
+    const CNMessageBase* range = parameters != nullptr
+                                     ? FirstOf(parameters->findList(kParametersExtentRanges.tag))
+                                     : nullptr;
     if (range != nullptr) {
       page.hasRange = true;
-      page.rangeStart = static_cast<unsigned long long>(range->getint64(1));
-      page.rangeCount = static_cast<unsigned long long>(range->getint64(2));
+      page.rangeStart = static_cast<unsigned long long>(range->getint64(kRangeStart.tag));
+      page.rangeCount = static_cast<unsigned long long>(range->getint64(kRangeCount.tag));
     }
   }
-  const CNMessageBase* entity = request.findObject(3);
+  const CNMessageBase* entity = request.findObject(kRequestEntity.tag);
   page.byRow = !page.byExtentRange && protocol == Protocol::V2 && entity != nullptr &&
-               entity->getint64(38) == kDatabaseByRowAppType;
+               entity->getint64(kEntityAppType.tag) == kDatabaseByRowAppType;
 
   // Only the first query pages; a request without one gets everything.
-  const CNMessageBase* query = FirstOf(request.findList(12));
-  const CNMessageBase* options = query != nullptr ? query->findObject(8) : nullptr;
-  const CNMessageBase* paging = options != nullptr ? options->findObject(2) : nullptr;
+  const CNMessageBase* query = FirstOf(request.findList(kRequestQueries.tag));
+  const CNMessageBase* options = query != nullptr ? query->findObject(kQueryOptions.tag) : nullptr;
+  const CNMessageBase* paging =
+      options != nullptr ? options->findObject(kOptionsPaging.tag) : nullptr;
   if (paging != nullptr) {
-    page.offset = static_cast<unsigned int>(paging->getint64(2));
-    if (paging->hasTag(3)) {
-      const unsigned int size = static_cast<unsigned int>(paging->getint64(3));
+    page.offset = static_cast<unsigned int>(paging->getint64(kPagingOffset.tag));
+    if (paging->hasTag(kPagingSize.tag)) {
+      const unsigned int size = static_cast<unsigned int>(paging->getint64(kPagingSize.tag));
       page.limited = size != kEverything;
       page.pageSize = size;
     }
-    page.startName = paging->getstring(4, 4);
+    page.startName = paging->getstring(kPagingStartName.index, kPagingStartName.tag);
   }
   return page;
 }
 
 std::string PathOf(const databrowse::BrowseRequest& request) {
-  const CNMessageBase* path = FirstOf(request.findList(4));
-  return path != nullptr ? path->getstring(1, 1) : std::string();
+  const CNMessageBase* path = FirstOf(request.findList(kRequestPaths.tag));
+  return path != nullptr ? path->getstring(kPathPath.index, kPathPath.tag) : std::string();
 }
 
 PageSelection PageSelection::Run(const Entry* first, std::size_t count) {

@@ -2,35 +2,40 @@
 
 #include <algorithm>
 
+#include "IndexFields.h"
+
 namespace ebindex {
 
 namespace {
+
+using namespace fields;
 
 constexpr char kNameSeparator = '\x12';
 
 std::unique_ptr<CNMessageBase> ResponseOfType(int type) {
   auto response = std::make_unique<databrowse::BrowseResponse>();
-  response->setint64(1, 1, type);
+  response->setint64(kResponseType.index, kResponseType.tag, type);
   return response;
 }
 
 std::unique_ptr<CNMessageBase> ErrorResponse(int code) {
   databrowse::BrowseError error;
-  error.setint64(1, 1, code);
+  error.setint64(kErrorCode.index, kErrorCode.tag, code);
   const std::vector<CNMessageBase> errors(1, error);
   std::unique_ptr<CNMessageBase> response = ResponseOfType(databrowse::BROWSE_RESPONSE_ERROR);
-  response->setlistobject(4, 7, &errors);
+  response->setlistobject(kResponseErrors.index, kResponseErrors.tag, &errors);
   return response;
 }
 
 CNMessageBase& ResultOf(CNMessageBase& response) {
-  return *response.getObjectAccessor(true, false, 6, 9, databrowse::BrowseResult::kFamily,
+  return *response.getObjectAccessor(true, false, kResponseResult.index, kResponseResult.tag,
+                                     databrowse::BrowseResult::kFamily,
                                      databrowse::BrowseResult::kNumber);
 }
 
 // The item list of a data response, created empty when absent.
 std::vector<CNMessageBase>& ItemsOf(CNMessageBase& response) {
-  return *ResultOf(response).getlistobject(3, 6, true);
+  return *ResultOf(response).getlistobject(kResultItems.index, kResultItems.tag, true);
 }
 
 // A data response with an empty item list, or with none when `withList` is
@@ -51,15 +56,18 @@ void FillDataItem(CNMessageBase& data, const std::string& itemPath, const Entry&
   std::string path;
   path.reserve(itemPath.size() + 1 + entry.name.size());
   path.append(itemPath).append(1, kNameSeparator).append(entry.name);
-  data.setstring(5, 5, std::move(path));
-  CNMessageBase* archiveFile =
-      data.getObjectAccessor(true, false, 9, 21, databrowse::ArchiveFileInfo::kFamily,
-                             databrowse::ArchiveFileInfo::kNumber);
-  archiveFile->setint64(1, 12, static_cast<long long>(entry.afileId));
-  archiveFile->setint64(2, 13, static_cast<long long>(entry.afileValue));
+  data.setstring(kItemPath.index, kItemPath.tag, std::move(path));
+  CNMessageBase* archiveFile = data.getObjectAccessor(
+      true, false, kItemArchiveFile.index, kItemArchiveFile.tag,
+      databrowse::ArchiveFileInfo::kFamily, databrowse::ArchiveFileInfo::kNumber);
+  archiveFile->setint64(kArchiveFileId.index, kArchiveFileId.tag,
+                        static_cast<long long>(entry.afileId));
+  archiveFile->setint64(kArchiveFileValue.index, kArchiveFileValue.tag,
+                        static_cast<long long>(entry.afileValue));
   CNMessageBase* attributes = data.getObjectAccessor(
-      true, false, 1, 1, databrowse::ItemAttributes::kFamily, databrowse::ItemAttributes::kNumber);
-  attributes->setint64(1, 18, entry.empty ? 1 : 0);
+      true, false, kItemAttributes.index, kItemAttributes.tag, databrowse::ItemAttributes::kFamily,
+      databrowse::ItemAttributes::kNumber);
+  attributes->setint64(kAttributesEmpty.index, kAttributesEmpty.tag, entry.empty ? 1 : 0);
 }
 
 }  // namespace
@@ -114,7 +122,7 @@ bool ScriptedStream::next(std::unique_ptr<CNMessageBase>& response) {
       case ScriptedResponse::kPage: {
         if (!page_) page_ = realAnswer_();
         while (page_->next(response)) {
-          if (response->getint64(1) != databrowse::BROWSE_RESPONSE_END) return true;
+          if (response->getint64(kResponseType.tag) != databrowse::BROWSE_RESPONSE_END) return true;
         }
         page_.reset();
         ++step_;
@@ -125,7 +133,7 @@ bool ScriptedStream::next(std::unique_ptr<CNMessageBase>& response) {
         break;
       case ScriptedResponse::kOtherClass: {
         auto error = std::make_unique<databrowse::BrowseError>();
-        error->setint64(1, 1, step.errorCode);
+        error->setint64(kErrorCode.index, kErrorCode.tag, step.errorCode);
         response = std::move(error);
         break;
       }
@@ -146,10 +154,10 @@ bool ScriptedStream::next(std::unique_ptr<CNMessageBase>& response) {
         // one, an empty page.
         std::unique_ptr<AnswerStream> real = realAnswer_();
         response.reset();
-        while (real->next(response) && !response->hasTag(9)) response.reset();
-        if (!response || !response->hasTag(9)) response = DataResponse(true);
+        while (real->next(response) && !response->hasTag(kResponseResult.tag)) response.reset();
+        if (!response || !response->hasTag(kResponseResult.tag)) response = DataResponse(true);
         const std::vector<CNMessageBase> noErrors;
-        response->setlistobject(4, 7, &noErrors);
+        response->setlistobject(kResponseErrors.index, kResponseErrors.tag, &noErrors);
         break;
       }
       case ScriptedResponse::kEnd:

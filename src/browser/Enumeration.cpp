@@ -4,23 +4,23 @@
 #include <string>
 
 #include "browser/BrowseTurn.h"
-#include "browser/RequestMessages.h"
+#include "browser/BrowserState.h"
 #include "common/EBLog.h"
-#include "extentbrowse/ExtentBrowseImpl.h"
 
 namespace {
 
-constexpr unsigned int kWholeItem = 0xFFFFFFFFu;
+constexpr unsigned int kEverything = 0xFFFFFFFFu;
 constexpr unsigned long long kLastExtent = 0xFFFFFFFFFFFFFFFFull;
 
 }  // namespace
 
 void* ExtentBrowseImpl::OpenEnum() try {
+  State& s = *state;
   EB_LOG(4, "ExtentBrowseImpl::StartBrowse waiting to create browseThread");
   {
-    BrowseTurn turn(browseSemaphore);
-    if (!enumerationDone) {
-      if (ownerRemoved) {
+    BrowseTurn turn(s.browseSemaphore);
+    if (!s.enumerationDone) {
+      if (s.ownerRemoved) {
         EB_LOG(4,
                "StartBrowse will exit now because the owner ExtentBrowse object is going to "
                "be removed");
@@ -31,18 +31,18 @@ void* ExtentBrowseImpl::OpenEnum() try {
       // that failed, or that the index never answered, listed only part of
       // the item; calling it done would hide the rest from every later
       // enumeration.
-      if (!SendBrowse(EB_HERE, BrowseState::Page::kWholeItem, "", 0, kWholeItem, 0,
-                      requestmessages::kNoRangeStart, "")) {
-        return nullptr;
-      }
+      const bool answered = s.pages.Run(EB_HERE, PageBrowse::WholeItem(), [&] {
+        return Browse("", s.settings.copyPrecedence, kEverything, 0, kNoRangeStart, "");
+      });
+      if (!answered) return nullptr;
       EB_LOG(-1, "Finished enumerating all the extents");
-      enumerationDone = true;
+      s.enumerationDone = true;
     }
   }
   // Nothing below throws, so the lock is never left held by a failed open.
-  volumeCtxt.extentMapLock.enter(true);
-  enumCursor = 0;
-  enumEnded = false;
+  s.volumeCtxt.extentMapLock.enter(true);
+  s.enumCursor = 0;
+  s.enumEnded = false;
   return this;
 } catch (...) {
   EB_LOG_NOTHROW(-1, "Opening the enumeration failed: %s", ThrownText());
@@ -50,20 +50,21 @@ void* ExtentBrowseImpl::OpenEnum() try {
 }
 
 bool ExtentBrowseImpl::EnumExtent(void*, unsigned long long& extentNumber, bool& isEmpty) {
-  if (enumEnded) return false;
-  const ExtentMap::const_iterator next = volumeCtxt.extentMap.lower_bound(enumCursor);
-  if (next == volumeCtxt.extentMap.end()) {
-    enumEnded = true;
+  State& s = *state;
+  if (s.enumEnded) return false;
+  const ExtentMap::const_iterator next = s.volumeCtxt.extentMap.lower_bound(s.enumCursor);
+  if (next == s.volumeCtxt.extentMap.end()) {
+    s.enumEnded = true;
     return false;
   }
   extentNumber = next->first;
   isEmpty = next->second.isEmpty;
   if (next->first == kLastExtent) {
-    enumEnded = true;
+    s.enumEnded = true;
   } else {
-    enumCursor = next->first + 1;
+    s.enumCursor = next->first + 1;
   }
   return true;
 }
 
-void ExtentBrowseImpl::CloseEnum(void*) { volumeCtxt.extentMapLock.leave(); }
+void ExtentBrowseImpl::CloseEnum(void*) { state->volumeCtxt.extentMapLock.leave(); }

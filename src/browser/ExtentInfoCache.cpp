@@ -10,9 +10,8 @@
 #include <memory>
 #include <string>
 
+#include "browser/BrowserState.h"
 #include "common/EBLog.h"
-#include "extentbrowse/EBExtentNameConverter.h"
-#include "extentbrowse/ExtentBrowseImpl.h"
 
 namespace {
 
@@ -208,7 +207,7 @@ bool ReadLineByLine(std::iostream& stream, BlockLines& lines) {
 
 }  // namespace
 
-void ExtentBrowseImpl::LoadExtentInfo(const LogSite& site) {
+void ExtentBrowseImpl::State::LoadExtentInfo(const LogSite& site) {
   std::iostream& stream = *cacheStream;
   PlainStreamScope plain(stream);
   // The block begins at its marker, past any blanks before it, so that a
@@ -246,7 +245,9 @@ void ExtentBrowseImpl::LoadExtentInfo(const LogSite& site) {
 }
 
 bool ExtentBrowseImpl::SaveExtentInfo(std::iostream* stream) try {
-  if (stream == nullptr) stream = cacheStream;
+  const std::streampos cacheStartPos = state->cacheStartPos;
+  VolumeCtxt& volumeCtxt = state->volumeCtxt;
+  if (stream == nullptr) stream = state->cacheStream;
   if (stream == nullptr) return false;
 
   CSecWrapper guard(volumeCtxt.extentMapLock);

@@ -2,103 +2,72 @@
 #include <iostream>
 #include <memory>
 
-#include "IdxBrowseClient.h"
-#include "browser/TdfsIdxBrowseClientResp.h"
+#include "browser/BrowserState.h"
 #include "common/EBLog.h"
-#include "extentbrowse/EBExtentNameConverter.h"
 #include "extentbrowse/EBPerfCounters.h"
-#include "extentbrowse/ExtentBrowseImpl.h"
 #include "naming/ConverterForAppType.h"
+
+ExtentBrowseImpl::State::State(ExtentBrowseImpl* owner, BrowserSettings settings,
+                               const std::string& browsePath, std::iostream* cacheStream)
+    : settings(std::move(settings)),
+      converter(
+          ConverterForAppType(this->settings.scParams.appType, this->settings.extentNameLength)),
+      volumeCtxt(browsePath),
+      pages(owner, this->settings, *converter, volumeCtxt),
+      cacheStream(cacheStream) {}
 
 ExtentBrowseImpl::ExtentBrowseImpl(SCParams& scParams, const std::string& browsePath,
                                    std::iostream* cacheStream, ExtentBrowseMode mode,
                                    unsigned long long pageSize, int extentNameLength,
                                    bool browseOptionFlag, unsigned int copyPrecedence,
-                                   const std::string& maName)
-    : converter(nullptr),
-      extentNameLength(extentNameLength),
-      enumerationDone(false),
-      enumCursor(0),
-      enumEnded(true),
-      scParams(scParams),
-      mode(mode),
-      pageSize(pageSize),
-      volumeCtxt(browsePath),
-      cacheComplete(false),
-      cacheStream(cacheStream),
-      cacheStartPos(0),
-      latestErrorCode(0),
-      browseOptionFlag(browseOptionFlag),
-      ownerRemoved(false),
-      browseSemaphore(1),
-      copyPrecedence(copyPrecedence),
-      maName(maName),
-      browseResp(nullptr),
-      itemNameRead(false) {
+                                   const std::string& maName) {
   InitializeEBPerfCounters();
-
-  // Both are owned by the browser only once both exist, so that a failure
-  // while making the second frees the first.
-  std::unique_ptr<TdfsIdxBrowseClientResp> response(new TdfsIdxBrowseClientResp(this));
-  std::unique_ptr<EBExtentNameConverter> chosen(
-      ConverterForAppType(scParams.appType, extentNameLength));
-  browseResp = response.release();
-  converter = chosen.release();
+  state.reset(new State(this,
+                        BrowserSettings{scParams, std::string(), mode, pageSize, extentNameLength,
+                                        browseOptionFlag, copyPrecedence, maName},
+                        browsePath, cacheStream));
 
   if (cacheStream != nullptr && cacheStream->good()) {
     // A cache that cannot be read is no cache: the browser starts empty
     // and browses, instead of failing to exist.
     try {
-      LoadExtentInfo(EB_HERE);
+      state->LoadExtentInfo(EB_HERE);
     } catch (...) {
       EB_LOG_NOTHROW(-1, "Reading the extent info block failed: %s", ThrownText());
-      cacheComplete = false;
+      state->cacheComplete = false;
     }
   }
 
   // Only the records of a complete cache block survive construction.
-  if (!cacheComplete) {
-    CSecWrapper guard(volumeCtxt.extentMapLock);
-    volumeCtxt.extentMap.clear();
+  if (!state->cacheComplete) {
+    CSecWrapper guard(state->volumeCtxt.extentMapLock);
+    state->volumeCtxt.extentMap.clear();
   }
 }
 
 ExtentBrowseImpl::~ExtentBrowseImpl() {
   EB_LOG_NOTHROW(4, "ExtentBrowseImpl destructor going to wait for any browse thread to complete.");
-  ownerRemoved = true;
-  browseSemaphore.wait();
-  delete browseResp;
-  browseResp = nullptr;
+  state->ownerRemoved = true;
+  state->browseSemaphore.wait();
+  state->pages.ReleaseResponseObject();
   EB_LOG_NOTHROW(4, "ExtentBrowseImpl destructor completed");
-  browseSemaphore.release(1);
-  delete converter;
+  state->browseSemaphore.release(1);
+  state->converter.reset();
 }
 
 int ExtentBrowseImpl::GetLatestErrorInfo(std::string& text) {
-  text = latestErrorText;
-  return latestErrorCode;
+  text = state->latestErrorText;
+  return state->latestErrorCode;
 }
 
 void ExtentBrowseImpl::SetBackupSetGuid(const std::string& guid) {
   try {
-    backupSetGuid = guid;
+    state->settings.backupSetGuid = guid;
   } catch (...) {
     EB_LOG_NOTHROW(-1, "Setting the backup set GUID failed; requests keep the one they had.");
   }
 }
 
-void ExtentBrowseImpl::setStartExtentNotFound(bool value) { browse.startExtentNotFound = value; }
-
-void ExtentBrowseImpl::resetReturnedStartExtent() { browse.returnedStartExtent.clear(); }
-
-void ExtentBrowseImpl::BrowseState::Reset(Page kind) {
-  page = kind;
-  byRow = false;
-  firstItem = 0;
-  // Until a response says otherwise, the start extent is taken as not found.
-  startExtentNotFound = true;
-  answered = false;
-  responseFailed = false;
-  itemsReceived = false;
-  returnedStartExtent.clear();
+EBExtentNameConverter* ExtentBrowseImpl::GetExtentNameConverter() const {
+  return state->converter.get();
 }

@@ -1,12 +1,12 @@
 // The name-paged request: one page of the items under the browse path,
-// starting at an extent name, through the browser's default browse client.
+// starting at an extent name, through the default browse client.
 #include <string>
 #include <vector>
 
 #include "browser/OutgoingPage.h"
 #include "browser/PathHelpers.h"
 #include "browser/RequestMessages.h"
-#include "browser/TdfsIdxBrowseClientResp.h"
+#include "browser/WireFields.h"
 #include "common/EBLog.h"
 
 using namespace requestmessages;
@@ -22,72 +22,73 @@ std::string WithoutTrailingSeparator(std::string path) {
 
 }  // namespace
 
-ExtentBrowseImpl::OutgoingPage ExtentBrowseImpl::PrepareNamePagedRequest(
-    const std::string& startExtentName, unsigned int copyPrecedence, unsigned int pageSize,
-    unsigned long long pagingOffset, const std::string& maName, const LogSite& site) {
+PageBrowse::OutgoingPage PageBrowse::PrepareNamePaged(
+    const LogSite& site, const std::string& startExtentName, unsigned int copyPrecedence,
+    unsigned int pageSize, unsigned long long pagingOffset, const std::string& maName) {
+  const SCParams& params = settings_.scParams;
   OutgoingPage page(site, startExtentName, pagingOffset, pageSize);
   page.hasWrapper = true;
-  page.wrapper.path = volumeCtxt.browsePath;
-  TransformPath(page.wrapper.path, &scParams);
+  page.wrapper.path = volume_.browsePath;
+  TransformPath(page.wrapper.path, &params);
   page.wrapper.pagingOffset = static_cast<int>(Low32Unsigned(pagingOffset));
   const databrowse::Query pageQuery =
       MakeQuery(MakePaging(pagingOffset, pageSize, &startExtentName), nullptr);
   page.wrapper.queries.push_back(pageQuery);
-  page.startNumberAsOffset = scParams.appType == EB_APP_TYPE_SQL_DATABASE;
+  page.startNumberAsOffset = params.appType == EB_APP_TYPE_SQL_DATABASE;
 
-  if (idxBrowseClient && !idxBrowseClient->isInitFailed()) {
+  if (idxBrowseClient_ && !idxBrowseClient_->isInitFailed()) {
     // The client keeps the request it was made with; a page only changes
     // the paging.
     EB_LOG_AT(site, 2, "Reusing IdxBrowseClient");
-    page.client = idxBrowseClient.get();
+    page.client = idxBrowseClient_.get();
     return page;
   }
 
   databrowse::BrowseRequest request;
-  StartRequest(request, scParams, maName, false);
-  databrowse::BrowseOptions options = MakeOptions(browseOptionFlag);
-  request.setint64(1, 1, 0);
+  StartRequest(request, params, maName, false);
+  databrowse::BrowseOptions options = MakeOptions(settings_.browseOptionFlag);
+  SetInt(request, wire::request::kForm, 0);
 
   ZelEntities::GenericEntity entity;
-  if (!backupSetGuid.empty()) {
-    entity.setstring(10, 25, backupSetGuid);
+  if (!settings_.backupSetGuid.empty()) {
+    SetString(entity, wire::entity::kBackupSetGuid, settings_.backupSetGuid);
   } else {
-    SetEntityIds(entity, scParams);
+    SetEntityIds(entity, params);
   }
-  entity.setint64(14, 38, scParams.appType);
-  request.setObjectAccessor(&entity, 3, 3);
+  SetInt(entity, wire::entity::kAppType, params.appType);
+  SetChild(request, wire::request::kEntity, entity);
 
   const databrowse::BrowseAdvancedOptions advancedOptions = MakeAdvancedOptions(copyPrecedence);
   EB_LOG_AT(site, 4, "copyPrecedence set to %u", copyPrecedence);
-  request.setObjectAccessor(&advancedOptions, 11, 11);
+  SetChild(request, wire::request::kAdvancedOptions, advancedOptions);
 
   databrowse::BrowseMode browseMode;
-  browseMode.setint64(1, 1, 2);
-  if (!EBIsDatabaseAppType(scParams.appType)) {
-    options.setint64(21, 21, 1);
+  SetInt(browseMode, wire::mode::kMode, wire::mode::kNames);
+  if (!EBIsDatabaseAppType(params.appType)) {
+    SetInt(options, wire::options::kVsExtentBrowse, 1);
     EB_LOG_AT(site, 4, "VsExtentBrowse is marked.");
-    options.setint64(3, 3, 0);
+    SetInt(options, wire::options::kVsExtentBrowseOff, 0);
   }
-  if (entity.getint64(38) == EB_APP_TYPE_VIRTUAL_SERVER) browseMode.setint64(1, 1, 4);
-  request.setObjectAccessor(&browseMode, 8, 8);
-  request.setObjectAccessor(&options, 7, 7);
+  if (IntOf(entity, wire::entity::kAppType) == EB_APP_TYPE_VIRTUAL_SERVER) {
+    SetInt(browseMode, wire::mode::kMode, wire::mode::kVirtualServerNames);
+  }
+  SetChild(request, wire::request::kMode, browseMode);
+  SetChild(request, wire::request::kOptions, options);
 
-  std::string messagePath = volumeCtxt.browsePath;
-  TransformPath(messagePath, &scParams);
+  std::string messagePath = volume_.browsePath;
+  TransformPath(messagePath, &params);
   databrowse::BrowsePath browsePath;
-  browsePath.setstring(1, 1, WithoutTrailingSeparator(messagePath));
-  const std::vector<CNMessageBase> paths = ListOf(browsePath);
-  request.setlistobject(4, 4, &paths);
+  SetString(browsePath, wire::path::kPath, WithoutTrailingSeparator(messagePath));
+  SetList(request, wire::request::kPaths, ListOf(browsePath));
 
   // No sort order: the index answers in its natural order, by name, which
   // is the order pages are asked for in.
-  const std::vector<CNMessageBase> queries = ListOf(pageQuery);
-  request.setlistobject(12, 12, &queries);
+  SetList(request, wire::request::kQueries, ListOf(pageQuery));
 
   // The old client goes before the new one is made, so that a browser never
   // holds two of a kind at the index.
-  idxBrowseClient.reset();
-  idxBrowseClient = NewClient(request, browseResp, site);
-  page.client = idxBrowseClient.get();
+  idxBrowseClient_.reset();
+  idxBrowseClient_ = NewClient(request, response_.get(), site);
+  page.client = idxBrowseClient_.get();
   return page;
 }

@@ -6,10 +6,10 @@
 #include <string>
 
 #include "IdxBrowseClient.h"
+#include "browser/PageBrowse.h"
 #include "common/EBLog.h"
-#include "extentbrowse/ExtentBrowseImpl.h"
 
-struct ExtentBrowseImpl::OutgoingPage {
+struct PageBrowse::OutgoingPage {
   OutgoingPage(const LogSite& site, const std::string& startName, unsigned long long pagingOffset,
                unsigned int pageSize)
       : site(site), startName(startName), pagingOffset(pagingOffset), pageSize(pageSize) {}
@@ -17,7 +17,7 @@ struct ExtentBrowseImpl::OutgoingPage {
   // Where the send path's lines are written: in Browse or BrowseFSExtent,
   // the operations log readers know.
   LogSite site;
-  // The client whose held request goes out; owned by the browser.
+  // The client whose held request goes out; owned by the unit.
   IdxBrowseClient* client = nullptr;
   // Sent beside the held request on V2 and to a remote V1 browse host;
   // without it the client sends the request it holds, as it holds it.

@@ -16,9 +16,6 @@
 
 namespace requestmessages {
 
-// All ones: a lookup without an explicit extent range.
-constexpr unsigned long long kNoRangeStart = 0xFFFFFFFFFFFFFFFFull;
-
 // The low 32 bits of a value, read as unsigned.
 inline long long Low32Unsigned(unsigned long long value) {
   return static_cast<long long>(static_cast<unsigned int>(value));

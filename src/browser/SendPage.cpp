@@ -1,44 +1,40 @@
-// The one send path of both request forms, and the choice between them.
+// The two request forms' entries, and the one send path they share.
 #include <atomic>
 #include <string>
 
 #include "browser/OutgoingPage.h"
 #include "browser/PerfCounters.h"
 #include "browser/RequestMessages.h"
-#include "browser/TdfsIdxBrowseClientResp.h"
+#include "browser/WireFields.h"
 #include "common/EBLog.h"
 #include "common/LocalClientName.h"
-#include "extentbrowse/EBExtentNameConverter.h"
+#include "extentbrowse/ExtentBrowseImpl.h"
 
 using namespace requestmessages;
 
 std::atomic<unsigned long long> numBrowseRequests{0};
 
-int ExtentBrowseImpl::Browse(const std::string& startExtentName, unsigned int copyPrecedence,
-                             unsigned int pageSize, unsigned long long pagingOffset,
-                             unsigned long long rangeStart, const std::string& maName) {
-  if (rangeStart != kNoRangeStart) {
-    return BrowseFSExtent(startExtentName, copyPrecedence, pageSize, pagingOffset, rangeStart,
-                          maName);
-  }
-  OutgoingPage page = PrepareNamePagedRequest(startExtentName, copyPrecedence, pageSize,
-                                              pagingOffset, maName, EB_HERE);
+int PageBrowse::SendNamePaged(const LogSite& site, const std::string& startExtentName,
+                              unsigned int copyPrecedence, unsigned int pageSize,
+                              unsigned long long pagingOffset, const std::string& maName) {
+  OutgoingPage page =
+      PrepareNamePaged(site, startExtentName, copyPrecedence, pageSize, pagingOffset, maName);
   // Counts requests made ready, a client that then fails to initialise
   // included; extent ranges are not counted.
   ++numBrowseRequests;
-  return SendPage(page);
+  return Send(page);
 }
 
-int ExtentBrowseImpl::BrowseFSExtent(const std::string& startExtentName,
-                                     unsigned int copyPrecedence, unsigned int pageSize,
-                                     unsigned long long pagingOffset, unsigned long long rangeStart,
-                                     const std::string& maName) {
-  OutgoingPage page = PrepareExtentRangeRequest(startExtentName, copyPrecedence, pageSize,
-                                                pagingOffset, rangeStart, maName, EB_HERE);
-  return SendPage(page);
+int PageBrowse::SendExtentRange(const LogSite& site, const std::string& startExtentName,
+                                unsigned int copyPrecedence, unsigned int pageSize,
+                                unsigned long long pagingOffset, unsigned long long rangeStart,
+                                const std::string& maName) {
+  OutgoingPage page = PrepareExtentRange(site, startExtentName, copyPrecedence, pageSize,
+                                         pagingOffset, rangeStart, maName);
+  return Send(page);
 }
 
-int ExtentBrowseImpl::SendPage(OutgoingPage& page) {
+int PageBrowse::Send(OutgoingPage& page) {
   IdxBrowseClient& client = *page.client;
   if (client.isInitFailed()) {
     EB_LOG_AT(page.site, -1, "IdxBrowseClient initialization failed.");
@@ -57,10 +53,16 @@ int ExtentBrowseImpl::SendPage(OutgoingPage& page) {
   const CounterSpan browsing(kCounterBrowse);
   if (v2Request) {
     if (page.startNumberAsOffset) {
-      browse.byRow = true;
-      const unsigned long long startNumber = converter->ExtentNameToNum(page.startName);
+      browse_.byRow = true;
+      // The page's own number when this is its browse; a caller's own
+      // request is read from its name.
+      const unsigned long long startNumber = page.startName == browse_.start.requestName
+                                                 ? browse_.start.extent
+                                                 : converter_.ExtentNameToNum(page.startName);
       for (databrowse::Query& query : *client.getQueries()) {
-        if (query.getint64(1) == 0) PointQueryAtPage(query, nullptr, startNumber, page.pageSize);
+        if (IntOf(query, wire::query::kKind) == wire::query::kDataQuery) {
+          PointQueryAtPage(query, nullptr, startNumber, page.pageSize);
+        }
       }
       wrapper = nullptr;
     }
@@ -75,13 +77,13 @@ int ExtentBrowseImpl::SendPage(OutgoingPage& page) {
       PointQueriesAtPage(*v1Request, page.startName, page.pagingOffset, page.pageSize);
       EB_LOG_AT(page.site, 2, "Using direct call to browse extents.");
       databrowse::BrowseResponseList responses;
-      if (!browseRequestHandler) {
+      if (!browseRequestHandler_) {
         EB_LOG_AT(page.site, 1, "Allocating BR handler as the one passed in is NULL");
-        browseRequestHandler.reset(new BrowseRequestHandler());
+        browseRequestHandler_.reset(new BrowseRequestHandler());
       }
       // A handler that could not answer has failed the browse, even when
       // nothing it delivered said so.
-      result = browseRequestHandler->directBrowse(v1Request, responses, browseResp);
+      result = browseRequestHandler_->directBrowse(v1Request, responses, response_.get());
     }
   }
   return result;

@@ -7,20 +7,23 @@
 #include "IdxBrowseClient.h"
 #include "extentbrowse/Export.h"
 
+class ExtentBrowseImpl;
+
 // One per browser, owned by it; deleted through this class, never through a
 // base.
 class EB_EXPORT TdfsIdxBrowseClientResp final : public IdxBrowseClientResp,
                                                 public DirectIdxBrowseClientResp {
  public:
-  // `owner` is the ExtentBrowseImpl that created the object.
-  explicit TdfsIdxBrowseClientResp(void* owner);
+  // `owner` is the browser that created the object; without one, every
+  // response is refused.
+  explicit TdfsIdxBrowseClientResp(ExtentBrowseImpl* owner);
 
   // Serves both bases: the remote client's generic entry and the in-process
   // handler's.
   bool processResp(CNMessageBase* message) override;
   bool processResp(databrowse::BrowseResponse* response) override;
 
-  void* const owner;
+  ExtentBrowseImpl* const owner;
 };
 
 #endif  // EXTENTBROWSE_SRC_BROWSER_TDFSIDXBROWSECLIENTRESP_H

@@ -1,15 +1,15 @@
 #include "extentbrowse/AFileInfoInternal.h"
 
 #include "BrowseMessages.h"
+#include "browser/WireFields.h"
 
 AFileInfoInternal::AFileInfoInternal(CNMessageBase& dataItem) {
-  CNMessageBase* archiveFile =
-      dataItem.getObjectAccessor(true, false, 9, 21, databrowse::ArchiveFileInfo::kFamily,
-                                 databrowse::ArchiveFileInfo::kNumber);
+  const CNMessageBase& archiveFile =
+      *ChildOf<databrowse::ArchiveFileInfo>(dataItem, wire::data::kArchiveFile, false);
   afileId = static_cast<unsigned long long>(
-      static_cast<long long>(static_cast<int>(archiveFile->getint64(12))));
-  afileValue = static_cast<unsigned long long>(archiveFile->getint64(13));
-  CNMessageBase* attributes = dataItem.getObjectAccessor(
-      true, false, 1, 1, databrowse::ItemAttributes::kFamily, databrowse::ItemAttributes::kNumber);
-  isEmpty = attributes->getint64(18) != 0;
+      static_cast<long long>(static_cast<int>(IntOf(archiveFile, wire::archivefile::kId))));
+  afileValue = static_cast<unsigned long long>(IntOf(archiveFile, wire::archivefile::kValue));
+  const CNMessageBase& attributes =
+      *ChildOf<databrowse::ItemAttributes>(dataItem, wire::data::kAttributes, false);
+  isEmpty = IntOf(attributes, wire::attributes::kEmpty) != 0;
 }

@@ -37,12 +37,13 @@ struct LogSite {
 
 // For destructors and catch handlers, where a host writer that throws must
 // not be let through: the line is dropped instead.
-#define EB_LOG_NOTHROW(level, ...) \
-  do {                             \
-    try {                          \
-      EB_LOG(level, __VA_ARGS__);  \
-    } catch (...) {                \
-    }                              \
+#define EB_LOG_NOTHROW(level, ...) EB_LOG_AT_NOTHROW(EB_HERE, level, __VA_ARGS__)
+#define EB_LOG_AT_NOTHROW(site, level, ...) \
+  do {                                      \
+    try {                                   \
+      EB_LOG_AT(site, level, __VA_ARGS__);  \
+    } catch (...) {                         \
+    }                                       \
   } while (0)
 
 // What the exception being handled says, for the line that reports it.

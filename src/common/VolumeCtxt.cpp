@@ -1,4 +1,4 @@
-#include "extentbrowse/VolumeCtxt.h"
+#include "common/VolumeCtxt.h"
 
 VolumeCtxt::VolumeCtxt(const std::string& browsePath)
     : browsePath(browsePath), completionEvent(false) {

@@ -1,5 +1,7 @@
 #include "BrowserAccess.h"
 
+#include <iostream>
+
 #include "extentbrowse/EBExtentNameConverter.h"
 #include "extentbrowse/ExtentBrowse.h"
 #include "extentbrowse/ExtentBrowseImpl.h"
