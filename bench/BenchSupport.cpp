@@ -1,6 +1,7 @@
 #include "BenchSupport.h"
 
 #include <boost/shared_ptr.hpp>
+#include <cstdio>
 #include <mutex>
 #include <random>
 
@@ -61,6 +62,51 @@ std::vector<unsigned long long> ScatteredExtents(std::size_t count, unsigned lon
   std::vector<unsigned long long> extents(count);
   for (unsigned long long& extent : extents) extent = pick(random);
   return extents;
+}
+
+namespace {
+
+// A fixed pseudo-random value of i (splitmix64).
+unsigned long long Scramble(unsigned long long i) {
+  unsigned long long z = i + 0x9E3779B97F4A7C15ull;
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+  return z ^ (z >> 31);
+}
+
+}  // namespace
+
+const char* NameOf(Layout layout) {
+  return layout == Layout::kRuns ? "runs" : layout == Layout::kDense ? "dense" : "sparse";
+}
+
+unsigned long long ExtentAt(Layout layout, unsigned long long i) {
+  return layout == Layout::kSparse ? i * 65536 : i;
+}
+
+AFileInfoInternal RecordAt(Layout layout, unsigned long long i) {
+  AFileInfoInternal record;
+  if (layout == Layout::kRuns) {
+    record.afileId = i / 64;
+    record.afileValue = i * 65536;
+  } else {
+    record.afileId = Scramble(2 * i);
+    record.afileValue = Scramble(2 * i + 1);
+  }
+  return record;
+}
+
+std::string CacheBlock(Layout layout, unsigned long long count) {
+  std::string block = "START_EXTENT_INFO\n";
+  block.reserve(count * 48);
+  char line[64];
+  for (unsigned long long i = 0; i < count; ++i) {
+    const AFileInfoInternal record = RecordAt(layout, i);
+    block.append(line, static_cast<std::size_t>(std::snprintf(line, sizeof line, "%llu %llu %llu\n",
+                                                              ExtentAt(layout, i), record.afileId,
+                                                              record.afileValue)));
+  }
+  return block + "END_EXTENT_INFO\n";
 }
 
 }  // namespace ebbench

@@ -35,6 +35,19 @@ std::unique_ptr<ExtentBrowseImpl> MakeBrowser(unsigned long long pageSize,
 // do not walk the map in order.
 std::vector<unsigned long long> ScatteredExtents(std::size_t count, unsigned long long limit);
 
+// The shapes of large items:
+// - runs: extents 0..N-1, 64 to an archive file, values stepping by 65536,
+//   as a backup writes a disk;
+// - dense: extents 0..N-1 with random archive files and values;
+// - sparse: one extent in each 65,536, random values.
+enum class Layout { kRuns, kDense, kSparse };
+const char* NameOf(Layout layout);
+// The i-th extent of the layout and its record; the same every run.
+unsigned long long ExtentAt(Layout layout, unsigned long long i);
+AFileInfoInternal RecordAt(Layout layout, unsigned long long i);
+// An extent-info block of the layout's first `count` extents.
+std::string CacheBlock(Layout layout, unsigned long long count);
+
 }  // namespace ebbench
 
 #endif  // EXTENTBROWSE_BENCH_BENCHSUPPORT_H

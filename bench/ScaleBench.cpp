@@ -1,15 +1,19 @@
-// The browser at 100k, 1M and 16M extents, each figure beside the bare
+// The browser at 100k, 1M and 16M extents, in the three shapes of large
+// items (runs, dense, sparse: BenchSupport.h), each figure beside the bare
 // structure that does the same job: memory per extent, seeding from and
 // saving to a cache block, hit lookups, and a first-time restore.
+//
+// Names: BM_<case>/<layout>/<extents>[/counters:<0|1>].
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 
 #include <charconv>
 #include <cstdlib>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "BenchSupport.h"
 #include "ThrdPerfCounter.h"
@@ -18,20 +22,16 @@
 
 namespace {
 
+using ebbench::Layout;
 using Record = AFileInfoInternal;
+using BTree = absl::btree_map<unsigned long long, Record>;
 
 // 100k and 1M extents; 16M as well when EB_BENCH_LARGE is set, since those
 // need several gigabytes and minutes.
-void Sizes(benchmark::internal::Benchmark* benchmark) {
-  benchmark->Arg(100000)->Arg(1000000);
-  if (std::getenv("EB_BENCH_LARGE") != nullptr) benchmark->Arg(16000000);
-}
-
-// The same sizes, each with counters on and off.
-void SizesWithCounters(benchmark::internal::Benchmark* benchmark) {
-  benchmark->ArgNames({"extents", "counters"});
-  for (long long size : {100000ll, 1000000ll}) benchmark->Args({size, 1})->Args({size, 0});
-  if (std::getenv("EB_BENCH_LARGE") != nullptr) benchmark->Args({16000000, 1})->Args({16000000, 0});
+std::vector<unsigned long long> Sizes() {
+  std::vector<unsigned long long> sizes = {100000, 1000000};
+  if (std::getenv("EB_BENCH_LARGE") != nullptr) sizes.push_back(16000000);
+  return sizes;
 }
 
 // Chunks malloc maps on their own (the cache block's copy at 16M) count too,
@@ -41,41 +41,61 @@ std::size_t HeapInUse() {
   return info.uordblks + info.hblkhd;
 }
 
-// A browser seeded with `extents` records, kept across benchmarks of one
-// size: building the larger ones takes seconds.
-ExtentBrowseImpl& SeededBrowser(unsigned long long extents) {
-  static unsigned long long seeded = 0;
-  static std::unique_ptr<ExtentBrowseImpl> browser;
-  if (seeded != extents) {
-    browser.reset();
-    std::stringstream cache(ebbench::CacheBlock(extents));
-    browser = ebbench::MakeBrowser(1000, &cache);
-    seeded = extents;
+// The last structure of each kind built, kept across benchmarks of one
+// layout and size: building the larger ones takes seconds.
+template <typename T>
+T& Cached(Layout layout, unsigned long long extents,
+          std::unique_ptr<T> (*make)(Layout, unsigned long long)) {
+  static std::mutex setUp;
+  static std::pair<Layout, unsigned long long> built(Layout::kRuns, 0);
+  static std::unique_ptr<T> value;
+  std::lock_guard<std::mutex> guard(setUp);
+  if (!value || built != std::make_pair(layout, extents)) {
+    value.reset();
+    value = make(layout, extents);
+    built = {layout, extents};
   }
-  return *browser;
+  return *value;
 }
 
-template <typename Map>
-const Map& FilledMap(unsigned long long extents) {
-  static unsigned long long filled = 0;
-  static Map map;
-  if (filled != extents) {
-    map.clear();
-    for (unsigned long long e = 0; e < extents; ++e)
-      map.emplace_hint(map.end(), e, ebbench::RecordOf(e));
-    filled = extents;
+std::unique_ptr<ExtentBrowseImpl> NewSeededBrowser(Layout layout, unsigned long long extents) {
+  std::stringstream cache(ebbench::CacheBlock(layout, extents));
+  return ebbench::MakeBrowser(1000, &cache);
+}
+
+std::unique_ptr<BTree> NewBTree(Layout layout, unsigned long long extents) {
+  auto map = std::make_unique<BTree>();
+  for (unsigned long long i = 0; i < extents; ++i) {
+    map->emplace_hint(map->end(), ebbench::ExtentAt(layout, i), ebbench::RecordAt(layout, i));
   }
   return map;
 }
 
-// Heap bytes per extent of a browser seeded from a block, and of the two
-// bare maps filled with the same records. Reported as counters; the time
-// is that of building them.
-void BM_MemoryPerExtent(benchmark::State& state) {
-  const unsigned long long extents = static_cast<unsigned long long>(state.range(0));
+std::unique_ptr<std::vector<Record>> NewArray(Layout layout, unsigned long long extents) {
+  auto records = std::make_unique<std::vector<Record>>();
+  records->reserve(extents);
+  for (unsigned long long i = 0; i < extents; ++i) records->push_back(ebbench::RecordAt(layout, i));
+  return records;
+}
+
+ExtentBrowseImpl& SeededBrowser(Layout layout, unsigned long long extents) {
+  return Cached(layout, extents, NewSeededBrowser);
+}
+
+// Present extents of the layout, in a scattered order.
+std::vector<unsigned long long> Keys(Layout layout, unsigned long long extents) {
+  std::vector<unsigned long long> keys = ebbench::ScatteredExtents(1 << 16, extents);
+  for (unsigned long long& key : keys) key = ebbench::ExtentAt(layout, key);
+  return keys;
+}
+
+// Heap bytes per extent of a browser seeded from a block, and of a bare
+// B-tree filled with the same records. Reported as counters; the time is
+// that of building them.
+void BM_MemoryPerExtent(benchmark::State& state, Layout layout, unsigned long long extents) {
   ebbench::QuietLog();
-  const std::string block = ebbench::CacheBlock(extents);
-  double browserBytes = 0, btreeBytes = 0, stdMapBytes = 0;
+  const std::string block = ebbench::CacheBlock(layout, extents);
+  double browserBytes = 0, btreeBytes = 0;
   for (auto _ : state) {
     {
       std::unique_ptr<std::stringstream> cache(new std::stringstream(block));
@@ -87,30 +107,18 @@ void BM_MemoryPerExtent(benchmark::State& state) {
     }
     {
       const std::size_t before = HeapInUse();
-      absl::btree_map<unsigned long long, Record> map;
-      for (unsigned long long e = 0; e < extents; ++e)
-        map.emplace_hint(map.end(), e, ebbench::RecordOf(e));
+      const std::unique_ptr<BTree> map = NewBTree(layout, extents);
       btreeBytes = static_cast<double>(HeapInUse() - before);
-    }
-    {
-      const std::size_t before = HeapInUse();
-      std::map<unsigned long long, Record> map;
-      for (unsigned long long e = 0; e < extents; ++e)
-        map.emplace_hint(map.end(), e, ebbench::RecordOf(e));
-      stdMapBytes = static_cast<double>(HeapInUse() - before);
     }
   }
   state.counters["browser_B"] = browserBytes / extents;
   state.counters["btree_B"] = btreeBytes / extents;
-  state.counters["std_map_B"] = stdMapBytes / extents;
 }
-BENCHMARK(BM_MemoryPerExtent)->Apply(Sizes)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // Construction from a block of `extents` records.
-void BM_ConstructFromBlock(benchmark::State& state) {
-  const unsigned long long extents = static_cast<unsigned long long>(state.range(0));
+void BM_ConstructFromBlock(benchmark::State& state, Layout layout, unsigned long long extents) {
   ebbench::QuietLog();
-  const std::string block = ebbench::CacheBlock(extents);
+  const std::string block = ebbench::CacheBlock(layout, extents);
   for (auto _ : state) {
     state.PauseTiming();
     std::stringstream cache(block);
@@ -123,14 +131,13 @@ void BM_ConstructFromBlock(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * extents);
 }
-BENCHMARK(BM_ConstructFromBlock)->Apply(Sizes)->Unit(benchmark::kMillisecond);
 
 // The floor: the same text parsed with from_chars into a B-tree.
-void BM_BaselineParseIntoBtree(benchmark::State& state) {
-  const unsigned long long extents = static_cast<unsigned long long>(state.range(0));
-  const std::string block = ebbench::CacheBlock(extents);
+void BM_BaselineParseIntoBtree(benchmark::State& state, Layout layout,
+                               unsigned long long extents) {
+  const std::string block = ebbench::CacheBlock(layout, extents);
   for (auto _ : state) {
-    absl::btree_map<unsigned long long, Record> map;
+    BTree map;
     const char* p = block.data() + block.find('\n') + 1;
     const char* const end = block.data() + block.size();
     for (unsigned long long i = 0; i < extents; ++i) {
@@ -145,12 +152,10 @@ void BM_BaselineParseIntoBtree(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * extents);
 }
-BENCHMARK(BM_BaselineParseIntoBtree)->Apply(Sizes)->Unit(benchmark::kMillisecond);
 
-void BM_SaveBlock(benchmark::State& state) {
-  const unsigned long long extents = static_cast<unsigned long long>(state.range(0));
+void BM_SaveBlock(benchmark::State& state, Layout layout, unsigned long long extents) {
   ebbench::QuietLog();
-  ExtentBrowseImpl& browser = SeededBrowser(extents);
+  ExtentBrowseImpl& browser = SeededBrowser(layout, extents);
   for (auto _ : state) {
     std::stringstream out;
     if (!browser.SaveExtentInfo(&out)) state.SkipWithError("save failed");
@@ -158,70 +163,62 @@ void BM_SaveBlock(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * extents);
 }
-BENCHMARK(BM_SaveBlock)->Apply(Sizes)->Unit(benchmark::kMillisecond);
 
 // A hit at a random extent of a browser of `extents` records, counters on
 // (the stand-in's default) or off.
-void BM_Hit(benchmark::State& state) {
-  const unsigned long long extents = static_cast<unsigned long long>(state.range(0));
-  const bool countersOn = state.range(1) != 0;
+void BM_Hit(benchmark::State& state, Layout layout, unsigned long long extents, bool countersOn) {
   ebbench::QuietLog();
-  static std::mutex setUp;
-  ExtentBrowseImpl* browser = nullptr;
-  {
-    std::lock_guard<std::mutex> guard(setUp);
-    browser = &SeededBrowser(extents);
-  }
-  if (state.thread_index() == 0) gEbPerfCounter->setEnabled(countersOn);
-  const auto keys = ebbench::ScatteredExtents(1 << 16, extents);
+  ExtentBrowseImpl& browser = SeededBrowser(layout, extents);
+  gEbPerfCounter->setEnabled(countersOn);
+  const std::vector<unsigned long long> keys = Keys(layout, extents);
   unsigned long long afileId = 0, afileValue = 0;
   std::size_t next = 0;
   for (auto _ : state) {
-    if (browser->GetAFInfo(keys[next++ & 0xFFFF], afileId, afileValue) != EB_EXTENT_FOUND) {
+    if (browser.GetAFInfo(keys[next++ & 0xFFFF], afileId, afileValue) != EB_EXTENT_FOUND) {
       state.SkipWithError("a seeded extent was not found");
       break;
     }
   }
-  if (state.thread_index() == 0) gEbPerfCounter->setEnabled(true);
+  gEbPerfCounter->setEnabled(true);
 }
-BENCHMARK(BM_Hit)->Apply(SizesWithCounters)->Threads(1)->Threads(2);
 
-// The floors: a mutex, one find, a copy of the two values.
-template <typename Map>
-void BM_BaselineHit(benchmark::State& state) {
-  const unsigned long long extents = static_cast<unsigned long long>(state.range(0));
-  static std::mutex lock;
-  static std::mutex setUp;
-  const Map* map = nullptr;
-  {
-    std::lock_guard<std::mutex> guard(setUp);
-    map = &FilledMap<Map>(extents);
-  }
-  const auto keys = ebbench::ScatteredExtents(1 << 16, extents);
+// The floors: a mutex and an index into a plain array of the records, or a
+// mutex and a B-tree find, and a copy of the two values.
+void BM_BaselineHitVector(benchmark::State& state, Layout layout, unsigned long long extents) {
+  const std::vector<Record>& records = Cached(layout, extents, NewArray);
+  std::vector<unsigned long long> keys = ebbench::ScatteredExtents(1 << 16, extents);
+  std::mutex lock;
   unsigned long long afileId = 0, afileValue = 0;
   std::size_t next = 0;
   for (auto _ : state) {
     std::lock_guard<std::mutex> guard(lock);
-    auto found = map->find(keys[next++ & 0xFFFF]);
+    const Record& found = records[keys[next++ & 0xFFFF]];
+    afileId = found.afileId;
+    afileValue = found.afileValue;
+    benchmark::DoNotOptimize(afileId);
+    benchmark::DoNotOptimize(afileValue);
+  }
+}
+
+void BM_BaselineHitBtree(benchmark::State& state, Layout layout, unsigned long long extents) {
+  const BTree& map = Cached(layout, extents, NewBTree);
+  const std::vector<unsigned long long> keys = Keys(layout, extents);
+  std::mutex lock;
+  unsigned long long afileId = 0, afileValue = 0;
+  std::size_t next = 0;
+  for (auto _ : state) {
+    std::lock_guard<std::mutex> guard(lock);
+    const BTree::const_iterator found = map.find(keys[next++ & 0xFFFF]);
     afileId = found->second.afileId;
     afileValue = found->second.afileValue;
     benchmark::DoNotOptimize(afileId);
     benchmark::DoNotOptimize(afileValue);
   }
 }
-BENCHMARK_TEMPLATE(BM_BaselineHit, absl::btree_map<unsigned long long, Record>)
-    ->Apply(Sizes)
-    ->Threads(1)
-    ->Threads(2);
-BENCHMARK_TEMPLATE(BM_BaselineHit, std::map<unsigned long long, Record>)
-    ->Apply(Sizes)
-    ->Threads(1)
-    ->Threads(2);
 
 // A first-time restore: every extent in order on an empty browser, pages of
 // 1000 from the index service. Reported per extent.
-void BM_SequentialRestore(benchmark::State& state) {
-  const unsigned long long extents = static_cast<unsigned long long>(state.range(0));
+void BM_SequentialRestore(benchmark::State& state, unsigned long long extents) {
   ebbench::LoadIndex(extents);
   unsigned long long afileId = 0, afileValue = 0;
   for (auto _ : state) {
@@ -235,6 +232,42 @@ void BM_SequentialRestore(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * extents);
 }
-BENCHMARK(BM_SequentialRestore)->Apply(Sizes)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+const bool kRegistered = [] {
+  for (const Layout layout : {Layout::kRuns, Layout::kDense, Layout::kSparse}) {
+    for (const unsigned long long extents : Sizes()) {
+      const std::string at = std::string("/") + ebbench::NameOf(layout) + "/" +
+                             std::to_string(extents);
+      benchmark::RegisterBenchmark(("BM_MemoryPerExtent" + at).c_str(), BM_MemoryPerExtent,
+                                   layout, extents)
+          ->Iterations(1)
+          ->Unit(benchmark::kMillisecond);
+      benchmark::RegisterBenchmark(("BM_ConstructFromBlock" + at).c_str(), BM_ConstructFromBlock,
+                                   layout, extents)
+          ->Unit(benchmark::kMillisecond);
+      benchmark::RegisterBenchmark(("BM_BaselineParseIntoBtree" + at).c_str(),
+                                   BM_BaselineParseIntoBtree, layout, extents)
+          ->Unit(benchmark::kMillisecond);
+      benchmark::RegisterBenchmark(("BM_SaveBlock" + at).c_str(), BM_SaveBlock, layout, extents)
+          ->Unit(benchmark::kMillisecond);
+      for (const bool counters : {true, false}) {
+        benchmark::RegisterBenchmark(
+            ("BM_Hit" + at + "/counters:" + (counters ? "1" : "0")).c_str(), BM_Hit, layout,
+            extents, counters);
+      }
+      benchmark::RegisterBenchmark(("BM_BaselineHitVector" + at).c_str(), BM_BaselineHitVector,
+                                   layout, extents);
+      benchmark::RegisterBenchmark(("BM_BaselineHitBtree" + at).c_str(), BM_BaselineHitBtree,
+                                   layout, extents);
+    }
+  }
+  for (const unsigned long long extents : Sizes()) {
+    benchmark::RegisterBenchmark(("BM_SequentialRestore/" + std::to_string(extents)).c_str(),
+                                 BM_SequentialRestore, extents)
+        ->Iterations(1)
+        ->Unit(benchmark::kMillisecond);
+  }
+  return true;
+}();
 
 }  // namespace

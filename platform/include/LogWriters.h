@@ -39,8 +39,9 @@ class CFormattingLogWriter : public CLogWriterInterface {
   /// @param message the formatted message, without a line end.
   virtual void writeLine(int level, const char* function, int line, const std::string& message) = 0;
 
-  /// The format of the line being written, while writeLine runs on this
-  /// thread; null outside it.
+  /// The format of the line being written, for writeLine.
+  /// @return the format of the line writeLine is writing on this thread, or
+  ///   null outside writeLine.
   static const char* currentFormat();
 
  private:
