@@ -92,7 +92,21 @@ TEST_F(BrowseRequestTest, TheFirstNamePagedRequestCarriesEveryField) {
   EXPECT_EQ(log->countPrefix("My BrowseReq ["), 1u);
 
   Browser(0, "/a//")->Browse("", 0, 10, 0, kAllOnes, "");
-  EXPECT_EQ(StringOf(OnlyElement(LastInitialize(), w::request::kPaths), w::path::kPath), "/a/") << "one separator only";
+  EXPECT_EQ(StringOf(OnlyElement(LastInitialize(), w::request::kPaths), w::path::kPath), "/a/")
+      << "one separator only";
+
+  // A backup set GUID reaches only requests built after it, and names the
+  // backup alone; the client made before keeps its request.
+  auto guided = Browser(0, "/vol/file.bin");
+  guided->SetBackupSetGuid("guid-1");
+  ASSERT_EQ(guided->Browse("", 0, 10, 0, kAllOnes, ""), 0);
+  const CNMessageBase entity = Child(LastInitialize(), w::request::kEntity);
+  EXPECT_EQ(entity.tags(), (std::vector<int>{w::entity::kBackupSetGuid.tag, w::entity::kAppType.tag}));
+  EXPECT_EQ(StringOf(entity, w::entity::kBackupSetGuid), "guid-1");
+  browser->SetBackupSetGuid("guid-2");
+  ASSERT_EQ(browser->Browse("NAME6", 3, 25, 0, kAllOnes, "ma1"), 0);
+  const ebindex::RecordedBrowse reused = LastBrowse();
+  EXPECT_FALSE(Child(reused.request, w::request::kEntity).hasTag(w::entity::kBackupSetGuid.tag));
 }
 
 TEST_F(BrowseRequestTest, ApplicationTypesShapeOptionsModeAndPath) {

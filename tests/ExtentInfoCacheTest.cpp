@@ -170,22 +170,4 @@ TEST_F(ExtentInfoCacheTest, SavingWritesExactlyTheFormatWhateverTheCallersFormat
   EXPECT_EQ(seed.str(), kStart + "0 12 5\n1 12 6\n" + kEnd);
 }
 
-TEST_F(ExtentInfoCacheTest, SavingReportsStreamsItCannotUse) {
-  auto browser = MakeBrowser(0, "/f");
-  EXPECT_FALSE(browser->SaveExtentInfo(nullptr));
-  std::stringstream bad;
-  bad.setstate(std::ios::failbit);
-  EXPECT_FALSE(browser->SaveExtentInfo(&bad));
-  EXPECT_TRUE(log->contains("iostream is not good."));
-
-  // A stream whose buffer takes nothing fails while the block is written.
-  struct RefusingBuffer : std::streambuf {
-    int overflow(int) override { return traits_type::eof(); }
-  } refusing;
-  std::iostream broken(&refusing);
-  EXPECT_FALSE(browser->SaveExtentInfo(&broken));
-  EXPECT_TRUE(log->contains("Writing the extent info block to the iostream failed."));
-  EXPECT_TRUE(broken.good()) << "the error state is cleared afterwards";
-}
-
 }  // namespace

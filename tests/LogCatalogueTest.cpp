@@ -119,20 +119,24 @@ TEST_F(LogCatalogueTest, EveryPathWritesOnlyCataloguedLinesAndEveryRowIsWritten)
   catalogue.addEntry("/misnamed", MakeEntry(99, "Z"));
   index().setCatalogue(catalogue);
   Lookup(*MakeBrowser(0, "/misnamed"), 10);
+  // Saves to no stream, a failed one, one that takes nothing, and one that
+  // cannot be written for want of memory: each says false.
   auto browser = MakeBrowser(0, "/f", 100);
   Enumerate(*browser);
   Enumerate(*browser);
+  EXPECT_FALSE(browser->SaveExtentInfo(nullptr));
   std::stringstream bad;
   bad.setstate(std::ios::badbit);
-  browser->SaveExtentInfo(&bad);
+  EXPECT_FALSE(browser->SaveExtentInfo(&bad));
   struct RefusingBuffer : std::streambuf {
     int overflow(int) override { return traits_type::eof(); }
   } refusing;
   std::iostream broken(&refusing);
-  browser->SaveExtentInfo(&broken);
+  EXPECT_FALSE(browser->SaveExtentInfo(&broken));
+  EXPECT_TRUE(broken.good()) << "the error state is cleared afterwards";
   std::stringstream saved;
   failAllocationOf = 64 * 1024;
-  browser->SaveExtentInfo(&saved);
+  EXPECT_FALSE(browser->SaveExtentInfo(&saved));
   PrintBucket(ExtentBucket<std::string>("A", "B"));
 
   // Virtual servers, and database items over V2, found by row.
