@@ -164,9 +164,12 @@ class EB_EXPORT ExtentBrowseImpl {
   /// The browser's converter, for naming diagnostics. Reading a name may
   /// switch the converter's naming scheme, as a browse would.
   /// @return the converter; owned by the browser.
-  EBExtentNameConverter* GetExtentNameConverter() const;
+  EBExtentNameConverter* GetExtentNameConverter() const { return converter; }
 
  private:
+  // The converter the state owns, where hosts built against earlier
+  // versions of this header read it inline: the class's first member.
+  EBExtentNameConverter* converter;
   // Everything the browser holds, defined with the library's code: the
   // extent map, the converter, the settings, and the page browse with its
   // clients, response object and what one browse learns.

@@ -20,12 +20,14 @@ ExtentBrowseImpl::ExtentBrowseImpl(SCParams& scParams, const std::string& browse
                                    std::iostream* cacheStream, ExtentBrowseMode mode,
                                    unsigned long long pageSize, int extentNameLength,
                                    bool browseOptionFlag, unsigned int copyPrecedence,
-                                   const std::string& maName) {
+                                   const std::string& maName)
+    : converter(nullptr) {
   InitializeEBPerfCounters();
   state.reset(new State(this,
                         BrowserSettings{scParams, std::string(), mode, pageSize, extentNameLength,
                                         browseOptionFlag, copyPrecedence, maName},
                         browsePath, cacheStream));
+  converter = state->converter.get();
 
   if (cacheStream != nullptr && cacheStream->good()) {
     // A cache that cannot be read is no cache: the browser starts empty
@@ -52,6 +54,7 @@ ExtentBrowseImpl::~ExtentBrowseImpl() {
   state->pages.ReleaseResponseObject();
   EB_LOG_NOTHROW(4, "ExtentBrowseImpl destructor completed");
   state->browseSemaphore.release(1);
+  converter = nullptr;
   state->converter.reset();
 }
 
@@ -66,8 +69,4 @@ void ExtentBrowseImpl::SetBackupSetGuid(const std::string& guid) {
   } catch (...) {
     EB_LOG_NOTHROW(-1, "Setting the backup set GUID failed; requests keep the one they had.");
   }
-}
-
-EBExtentNameConverter* ExtentBrowseImpl::GetExtentNameConverter() const {
-  return state->converter.get();
 }
