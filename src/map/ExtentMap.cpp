@@ -1,0 +1,300 @@
+#include "map/ExtentMap.h"
+
+#include <functional>
+#include <iterator>
+#include <new>
+#include <utility>
+#include <vector>
+
+#include "absl/container/btree_map.h"
+#include "absl/container/btree_set.h"
+#include "absl/container/flat_hash_map.h"
+#include "map/Chunk.h"
+#include "map/HeapCost.h"
+
+using extentmap::Chunk;
+using extentmap::ChunkRecords;
+using extentmap::CountingAllocator;
+using extentmap::Extent;
+using extentmap::kChunkBits;
+using extentmap::kChunkExtents;
+
+namespace {
+
+// A chunk is made once its extents hold this many records. Below it the
+// tree holds them for its 38 bytes a record; a chunk's own fixed bytes and
+// directory entry, spread over this many, stay well under that.
+constexpr unsigned kRecordsForChunk = 12;
+
+// The directory's flat part may have two slots for every chunk and a few
+// more, so that slots without a chunk never cost more than the chunks do.
+constexpr std::size_t kFlatSlotsPerChunk = 2;
+constexpr std::size_t kFlatSlotsFree = 64;
+
+}  // namespace
+
+// Every record is in exactly one place: a chunk if its chunk number has
+// one, the sparse tree otherwise. Every chunk is in exactly one place of
+// the directory: the flat vector if its number is below the vector's size,
+// the hash map otherwise. The set of chunk numbers orders the chunks.
+struct ExtentMap::Impl {
+  template <class T>
+  using Allocator = CountingAllocator<T>;
+  // The sparse tree's record: AFileInfoInternal's fields, stored in the
+  // tree one by one rather than copied from a record.
+  struct SparseRecord {
+    Extent afileId = 0;
+    Extent afileValue = 0;
+    bool isEmpty = false;
+  };
+  // absl::btree_map's own container with nodes of 1 KiB rather than its
+  // 256 bytes: 31 records a node instead of 7 take a third fewer levels to
+  // find and a quarter of the node allocations to append, and cost 33 bytes
+  // a record instead of 38. The alias fixes the node size; the container
+  // it is made of takes it as a parameter.
+  using Sparse = absl::container_internal::btree_map_container<
+      absl::container_internal::btree<absl::container_internal::map_params<
+          Extent, SparseRecord, std::less<Extent>, Allocator<std::pair<const Extent, SparseRecord>>,
+          1024, false>>>;
+  using ChunkNumbers = absl::btree_set<Extent, std::less<Extent>, Allocator<Extent>>;
+  using FarChunks = absl::flat_hash_map<Extent, Chunk*, absl::Hash<Extent>, std::equal_to<Extent>,
+                                        Allocator<std::pair<const Extent, Chunk*>>>;
+  using FlatChunks = std::vector<Chunk*, Allocator<Chunk*>>;
+
+  std::size_t containerBytes = 0;  // the four containers' blocks
+  Sparse sparse{Sparse::key_compare(), Allocator<int>(&containerBytes)};
+  ChunkNumbers chunkNumbers{ChunkNumbers::key_compare(), Allocator<int>(&containerBytes)};
+  FarChunks far{0, FarChunks::hasher(), FarChunks::key_equal(), Allocator<int>(&containerBytes)};
+  FlatChunks flat{Allocator<int>(&containerBytes)};
+  // The tree's highest extent, the chunk it lies in and how many records of
+  // that chunk the tree holds (while the tree holds any): an ascending
+  // fill, the usual way records come, appends there and counts them
+  // without a walk.
+  Extent lastSparse = 0;
+  Extent tailChunk = 0;
+  unsigned tailHeld = 0;
+
+  ~Impl() { Clear(); }
+
+  Chunk* ChunkOf(Extent number) const {
+    if (number < flat.size()) return flat[number];
+    if (far.empty()) return nullptr;
+    const auto found = far.find(number);
+    return found == far.end() ? nullptr : found->second;
+  }
+
+  Chunk** SlotOf(Extent number) {
+    if (number < flat.size()) return flat[number] != nullptr ? &flat[number] : nullptr;
+    if (far.empty()) return nullptr;
+    const auto found = far.find(number);
+    return found == far.end() ? nullptr : &found->second;
+  }
+
+  bool Find(Extent extent, AFileInfoInternal& record) const {
+    const Chunk* chunk = ChunkOf(extent >> kChunkBits);
+    if (chunk != nullptr) return FindInChunk(chunk, extent & (kChunkExtents - 1), record);
+    const auto found = sparse.find(extent);
+    if (found == sparse.end()) return false;
+    record.afileId = found->second.afileId;
+    record.afileValue = found->second.afileValue;
+    record.isEmpty = found->second.isEmpty;
+    return true;
+  }
+
+  // Whether the map holds one record more.
+  bool Assign(Extent extent, Extent afileId, Extent afileValue, bool isEmpty) {
+    const Extent number = extent >> kChunkBits;
+    if (Chunk** slot = SlotOf(number)) {
+      bool inserted = false;
+      *slot = AssignInChunk(*slot, extent & (kChunkExtents - 1), afileId, afileValue, isEmpty,
+                            inserted);
+      return inserted;
+    }
+    return AssignInSparse(extent, afileId, afileValue, isEmpty);
+  }
+
+  bool AssignInSparse(Extent extent, Extent afileId, Extent afileValue, bool isEmpty) {
+    const Extent number = extent >> kChunkBits;
+    unsigned held = 0;  // of the extent's chunk in the tree, when the record is new
+    Sparse::iterator at;
+    if (sparse.empty() || extent > lastSparse) {
+      at = sparse.try_emplace(sparse.end(), extent);
+      held = sparse.size() > 1 && number == tailChunk ? tailHeld + 1 : 1;
+      lastSparse = extent;
+      tailChunk = number;
+      tailHeld = held;
+    } else {
+      const auto placed = sparse.try_emplace(extent);
+      at = placed.first;
+      if (placed.second) held = number == tailChunk ? ++tailHeld : HeldInSparse(at, number);
+    }
+    const bool inserted = held != 0;
+    at->second.afileId = afileId;
+    at->second.afileValue = afileValue;
+    at->second.isEmpty = isEmpty;
+    if (held >= kRecordsForChunk) {
+      // A chunk saves memory but the record is in either way: should it
+      // not be allocated, the next record of these extents tries again.
+      try {
+        Promote(number);
+      } catch (const std::bad_alloc&) {
+      }
+    }
+    return inserted;
+  }
+
+  // The records of chunk `number` in the tree around `at`, counted up to
+  // kRecordsForChunk.
+  unsigned HeldInSparse(Sparse::iterator at, Extent number) const {
+    unsigned held = 1;
+    for (auto before = at; held < kRecordsForChunk && before != sparse.begin();) {
+      if ((std::prev(before)->first >> kChunkBits) != number) break;
+      --before;
+      ++held;
+    }
+    for (auto after = std::next(at);
+         held < kRecordsForChunk && after != sparse.end() && (after->first >> kChunkBits) == number;
+         ++after) {
+      ++held;
+    }
+    return held;
+  }
+
+  // Moves the tree's records of chunk `number` into a chunk of their own.
+  void Promote(Extent number) {
+    const auto first = sparse.lower_bound(number << kChunkBits);
+    auto last = first;
+    ChunkRecords records;
+    for (; last != sparse.end() && (last->first >> kChunkBits) == number; ++last) {
+      records.offsets[records.count] = static_cast<std::uint8_t>(last->first);
+      AFileInfoInternal& record = records.records[records.count++];
+      record.afileId = last->second.afileId;
+      record.afileValue = last->second.afileValue;
+      record.isEmpty = last->second.isEmpty;
+    }
+    Chunk* chunk = extentmap::BuildChunk(records);
+    try {
+      chunkNumbers.insert(number);
+      if (number < flat.size()) {
+        flat[number] = chunk;
+      } else {
+        far.emplace(number, chunk);
+      }
+    } catch (...) {
+      chunkNumbers.erase(number);
+      extentmap::FreeChunk(chunk);
+      throw;
+    }
+    sparse.erase(first, last);
+    if (number == tailChunk && !sparse.empty()) {
+      const auto tail = std::prev(sparse.end());
+      lastSparse = tail->first;
+      tailChunk = lastSparse >> kChunkBits;
+      tailHeld = HeldInSparse(tail, tailChunk);
+    }
+    WidenFlat();
+  }
+
+  // Brings the chunks of the hash map into the flat vector as far as the
+  // chunks' number allows, up to the last chunk within that reach. Each
+  // chunk moves once, so the work is paid for by the chunks made.
+  void WidenFlat() noexcept {
+    if (far.empty()) return;
+    const std::size_t allowed = kFlatSlotsPerChunk * chunkNumbers.size() + kFlatSlotsFree;
+    if (allowed <= flat.size()) return;
+    const auto beyond = chunkNumbers.lower_bound(allowed);
+    if (beyond == chunkNumbers.begin() || *std::prev(beyond) < flat.size()) return;
+    const std::size_t wanted = static_cast<std::size_t>(*std::prev(beyond)) + 1;
+    // The flat part is only a faster road to chunks the hash map finds
+    // anyway: without memory for it, it stays as it is.
+    try {
+      if (wanted > flat.capacity()) {
+        const std::size_t grown = flat.capacity() + flat.capacity() / 2;
+        flat.reserve(wanted > grown ? wanted : grown);
+      }
+    } catch (const std::bad_alloc&) {
+      return;
+    }
+    const std::size_t old = flat.size();
+    flat.resize(wanted, nullptr);
+    for (auto number = chunkNumbers.lower_bound(old); number != beyond; ++number) {
+      const auto found = far.find(*number);
+      flat[*number] = found->second;
+      far.erase(found);
+    }
+    if (far.empty()) FarChunks(0, far.hash_function(), far.key_eq(), far.get_allocator()).swap(far);
+  }
+
+  std::size_t Collect(Extent from, Extent* extents, AFileInfoInternal* records,
+                      std::size_t max) const {
+    std::size_t n = 0;
+    auto record = sparse.lower_bound(from);
+    auto number = chunkNumbers.lower_bound(from >> kChunkBits);
+    // Chunks and tree records never share a chunk's extents: the tree's
+    // records before the next chunk come first, then the chunk, whole.
+    while (n < max) {
+      const bool chunkAhead = number != chunkNumbers.end();
+      const Extent base = chunkAhead ? *number << kChunkBits : 0;
+      for (; n < max && record != sparse.end() && (!chunkAhead || record->first < base);
+           ++record, ++n) {
+        extents[n] = record->first;
+        records[n].afileId = record->second.afileId;
+        records[n].afileValue = record->second.afileValue;
+        records[n].isEmpty = record->second.isEmpty;
+      }
+      if (n == max || !chunkAhead) break;
+      const unsigned start = from > base ? static_cast<unsigned>(from - base) : 0;
+      n += extentmap::CollectFromChunk(ChunkOf(*number), start, base, extents + n, records + n,
+                                       max - n);
+      ++number;
+    }
+    return n;
+  }
+
+  void Clear() {
+    for (Chunk* chunk : flat) {
+      if (chunk != nullptr) extentmap::FreeChunk(chunk);
+    }
+    for (const auto& entry : far) extentmap::FreeChunk(entry.second);
+    sparse.clear();
+    chunkNumbers.clear();
+    FarChunks(0, far.hash_function(), far.key_eq(), far.get_allocator()).swap(far);
+    FlatChunks(flat.get_allocator()).swap(flat);
+  }
+};
+
+ExtentMap::ExtentMap() : impl_(new Impl) {}
+
+ExtentMap::~ExtentMap() = default;
+
+bool ExtentMap::Find(unsigned long long extent, AFileInfoInternal& record) const {
+  return impl_->Find(extent, record);
+}
+
+void ExtentMap::Assign(unsigned long long extent, const AFileInfoInternal& record) {
+  if (impl_->Assign(extent, record.afileId, record.afileValue, record.isEmpty)) ++size_;
+}
+
+bool ExtentMap::NextAtOrAfter(unsigned long long from, unsigned long long& extent,
+                              AFileInfoInternal& record) const {
+  return impl_->Collect(from, &extent, &record, 1) == 1;
+}
+
+std::size_t ExtentMap::Collect(unsigned long long from, unsigned long long* extents,
+                               AFileInfoInternal* records, std::size_t max) const {
+  return impl_->Collect(from, extents, records, max);
+}
+
+void ExtentMap::Clear() {
+  impl_->Clear();
+  size_ = 0;
+}
+
+std::size_t ExtentMap::HeapBytes() const {
+  std::size_t bytes = extentmap::HeapCost(sizeof(Impl)) + impl_->containerBytes;
+  for (const Chunk* chunk : impl_->flat) {
+    if (chunk != nullptr) bytes += extentmap::ChunkHeapBytes(chunk);
+  }
+  for (const auto& entry : impl_->far) bytes += extentmap::ChunkHeapBytes(entry.second);
+  return bytes;
+}
