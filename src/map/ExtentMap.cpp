@@ -229,13 +229,14 @@ struct ExtentMap::Impl {
                       std::size_t max) const {
     std::size_t n = 0;
     auto record = sparse.lower_bound(from);
+    const auto lastRecord = sparse.end();
     auto number = chunkNumbers.lower_bound(from >> kChunkBits);
     // Chunks and tree records never share a chunk's extents: the tree's
     // records before the next chunk come first, then the chunk, whole.
     while (n < max) {
       const bool chunkAhead = number != chunkNumbers.end();
       const Extent base = chunkAhead ? *number << kChunkBits : 0;
-      for (; n < max && record != sparse.end() && (!chunkAhead || record->first < base);
+      for (; n < max && record != lastRecord && (!chunkAhead || record->first < base);
            ++record, ++n) {
         extents[n] = record->first;
         records[n].afileId = record->second.afileId;
@@ -249,6 +250,44 @@ struct ExtentMap::Impl {
       ++number;
     }
     return n;
+  }
+
+  void VisitBatches(BatchVisit batchVisit, void* visit) const {
+    constexpr std::size_t kBatch = 256;
+    Extent extents[kBatch];
+    AFileInfoInternal records[kBatch];
+    std::size_t n = 0;
+    auto record = sparse.begin();
+    const auto lastRecord = sparse.end();
+    const auto takeRecords = [&](bool (*before)(Extent key, Extent base), Extent base) {
+      for (; record != lastRecord && before(record->first, base); ++record) {
+        // The tree's nodes lie in memory about in the order they were
+        // made, so what lies ahead of a record is likely to come next.
+        __builtin_prefetch(reinterpret_cast<const char*>(&*record) + 1024);
+        extents[n] = record->first;
+        records[n].afileId = record->second.afileId;
+        records[n].afileValue = record->second.afileValue;
+        records[n].isEmpty = record->second.isEmpty;
+        if (++n == kBatch) {
+          batchVisit(visit, extents, records, n);
+          n = 0;
+        }
+      }
+    };
+    for (const Extent number : chunkNumbers) {
+      const Extent base = number << kChunkBits;
+      takeRecords([](Extent key, Extent chunkBase) { return key < chunkBase; }, base);
+      const Chunk* chunk = ChunkOf(number);
+      for (unsigned from = 0; from < kChunkExtents;) {
+        n += extentmap::CollectFromChunk(chunk, from, base, extents + n, records + n, kBatch - n);
+        if (n < kBatch) break;
+        batchVisit(visit, extents, records, n);
+        n = 0;
+        from = static_cast<unsigned>(extents[kBatch - 1] - base) + 1;
+      }
+    }
+    takeRecords([](Extent, Extent) { return true; }, 0);
+    if (n != 0) batchVisit(visit, extents, records, n);
   }
 
   void Clear() {
@@ -280,9 +319,8 @@ bool ExtentMap::NextAtOrAfter(unsigned long long from, unsigned long long& exten
   return impl_->Collect(from, &extent, &record, 1) == 1;
 }
 
-std::size_t ExtentMap::Collect(unsigned long long from, unsigned long long* extents,
-                               AFileInfoInternal* records, std::size_t max) const {
-  return impl_->Collect(from, extents, records, max);
+void ExtentMap::VisitBatches(BatchVisit batchVisit, void* visit) const {
+  impl_->VisitBatches(batchVisit, visit);
 }
 
 void ExtentMap::Clear() {

@@ -16,6 +16,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <type_traits>
 
 #include "extentbrowse/AFileInfoInternal.h"
 
@@ -56,11 +57,17 @@ class ExtentMap {
  private:
   struct Impl;
 
-  // Records are handed to a visitor from a batch on the stack, so that the
-  // walk over the map's parts stays behind this header.
-  static constexpr std::size_t kBatch = 256;
-  std::size_t Collect(unsigned long long from, unsigned long long* extents,
-                      AFileInfoInternal* records, std::size_t max) const;
+  // The walk over the map's parts stays behind this header: it hands the
+  // records to the visitor a batch at a time, through one call per batch.
+  using BatchVisit = void (*)(void* visit, const unsigned long long* extents,
+                              const AFileInfoInternal* records, std::size_t count);
+  void VisitBatches(BatchVisit batchVisit, void* visit) const;
+  template <class Visit>
+  static void VisitBatch(void* visit, const unsigned long long* extents,
+                         const AFileInfoInternal* records, std::size_t count) {
+    Visit& each = *static_cast<Visit*>(visit);
+    for (std::size_t i = 0; i < count; ++i) each(extents[i], records[i]);
+  }
 
   std::unique_ptr<Impl> impl_;
   std::size_t size_ = 0;
@@ -68,15 +75,8 @@ class ExtentMap {
 
 template <class Visit>
 void ExtentMap::ForEach(Visit&& visit) const {
-  unsigned long long extents[kBatch];
-  AFileInfoInternal records[kBatch];
-  unsigned long long from = 0;
-  for (;;) {
-    const std::size_t collected = Collect(from, extents, records, kBatch);
-    for (std::size_t i = 0; i < collected; ++i) visit(extents[i], records[i]);
-    if (collected < kBatch || extents[kBatch - 1] == ~0ull) return;
-    from = extents[kBatch - 1] + 1;
-  }
+  using Visitor = std::remove_reference_t<Visit>;
+  VisitBatches(&VisitBatch<Visitor>, const_cast<void*>(static_cast<const void*>(&visit)));
 }
 
 #endif  // EXTENTBROWSE_SRC_MAP_EXTENTMAP_H
