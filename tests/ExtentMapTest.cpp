@@ -86,6 +86,18 @@ Inserts BrokenAndHealed() {
   return Then(Then(Layout(0, 8192, 1, Runs), broken), Shuffled(healed));
 }
 
+// A dense stretch long enough to be laid out by arithmetic, then a tenth
+// of it replaced at random, with the other empty flag half the time.
+Inserts DenseReplaced() {
+  Inserts inserts = Layout(0, 40000, 1, Random);
+  std::mt19937_64 random(3);
+  for (int i = 0; i < 4000; ++i) {
+    const Extent e = random() % 40000;
+    inserts.emplace_back(e, MakeRecord(random(), random(), random() % 2 == 0));
+  }
+  return inserts;
+}
+
 // 11, 12 and 13 records a chunk (either side of the count that makes a
 // chunk), always at the chunk's first and last extent.
 Inserts ChunkEdges() {
@@ -141,6 +153,7 @@ const struct Case {
     {"every other extent", [] { return Shuffled(Layout(0, 10000, 2, Runs)); }},
     {"every third extent", [] { return Layout(1, 7000, 3, Runs); }},
     {"one extent replaced", Replaced},
+    {"dense, then replaced at random", DenseReplaced},
     {"runs broken and healed", BrokenAndHealed},
     {"chunk edges", ChunkEdges},
     {"churn", Churn},

@@ -25,6 +25,12 @@ inline const RunChunk* AsRuns(const Chunk* chunk) {
 inline PackedChunk* AsPacked(Chunk* chunk) { return reinterpret_cast<PackedChunk*>(chunk); }
 inline RunChunk* AsRuns(Chunk* chunk) { return reinterpret_cast<RunChunk*>(chunk); }
 
+// The chunk as packed records, when it is and holds all 256; else null.
+inline const PackedChunk* FullPacked(const Chunk* chunk) {
+  return chunk->encoding == Encoding::kPacked && AsPacked(chunk)->Full() ? AsPacked(chunk)
+                                                                         : nullptr;
+}
+
 inline bool FindInChunk(const Chunk* chunk, unsigned offset, AFileInfoInternal& record) {
   return chunk->encoding == Encoding::kPacked ? AsPacked(chunk)->Find(offset, record)
                                               : AsRuns(chunk)->Find(offset, record);

@@ -10,6 +10,7 @@
 #include "absl/container/btree_set.h"
 #include "absl/container/flat_hash_map.h"
 #include "map/Chunk.h"
+#include "map/DenseRegion.h"
 #include "map/HeapCost.h"
 
 using extentmap::Chunk;
@@ -33,10 +34,11 @@ constexpr std::size_t kFlatSlotsFree = 64;
 
 }  // namespace
 
-// Every record is in exactly one place: a chunk if its chunk number has
-// one, the sparse tree otherwise. Every chunk is in exactly one place of
-// the directory: the flat vector if its number is below the vector's size,
-// the hash map otherwise. The set of chunk numbers orders the chunks.
+// Every record is in exactly one place: the dense region if it lies below
+// the region's end, else a chunk if its chunk number has one, else the
+// sparse tree. Every chunk is in exactly one place of the directory: the
+// flat vector if its number is below the vector's size, the hash map
+// otherwise. The set of chunk numbers orders the chunks.
 struct ExtentMap::Impl {
   template <class T>
   using Allocator = CountingAllocator<T>;
@@ -66,6 +68,7 @@ struct ExtentMap::Impl {
   ChunkNumbers chunkNumbers{ChunkNumbers::key_compare(), Allocator<int>(&containerBytes)};
   FarChunks far{0, FarChunks::hasher(), FarChunks::key_equal(), Allocator<int>(&containerBytes)};
   FlatChunks flat{Allocator<int>(&containerBytes)};
+  extentmap::DenseRegion region;
   // The tree's highest extent, the chunk it lies in and how many records of
   // that chunk the tree holds (while the tree holds any): an ascending
   // fill, the usual way records come, appends there and counts them
@@ -91,6 +94,10 @@ struct ExtentMap::Impl {
   }
 
   bool Find(Extent extent, AFileInfoInternal& record) const {
+    if (extent < region.end()) {
+      region.Find(extent, record);
+      return true;
+    }
     const Chunk* chunk = ChunkOf(extent >> kChunkBits);
     if (chunk != nullptr) return FindInChunk(chunk, extent & (kChunkExtents - 1), record);
     const auto found = sparse.find(extent);
@@ -103,11 +110,19 @@ struct ExtentMap::Impl {
 
   // Whether the map holds one record more.
   bool Assign(Extent extent, Extent afileId, Extent afileValue, bool isEmpty) {
+    if (extent < region.end()) {
+      region.Replace(extent, afileId, afileValue, isEmpty);
+      return false;
+    }
     const Extent number = extent >> kChunkBits;
     if (Chunk** slot = SlotOf(number)) {
       bool inserted = false;
       *slot = AssignInChunk(*slot, extent & (kChunkExtents - 1), afileId, afileValue, isEmpty,
                             inserted);
+      if (number - region.chunks() < extentmap::DenseRegion::kSegmentChunks &&
+          FullPacked(*slot) != nullptr) {
+        GrowRegion();
+      }
       return inserted;
     }
     return AssignInSparse(extent, afileId, afileValue, isEmpty);
@@ -195,12 +210,45 @@ struct ExtentMap::Impl {
     WidenFlat();
   }
 
+  // Moves the next segment's worth of chunks into the dense region once they
+  // are all full and packed. The region is only a faster road to records
+  // the chunks hold anyway: without memory for it, they stay where they are.
+  void GrowRegion() noexcept {
+    constexpr unsigned kChunks = extentmap::DenseRegion::kSegmentChunks;
+    for (;;) {
+      const Extent first = region.chunks();
+      Chunk* chunks[kChunks];
+      const extentmap::PackedChunk* full[kChunks];
+      for (unsigned at = 0; at < kChunks; ++at) {
+        chunks[at] = ChunkOf(first + at);
+        full[at] = chunks[at] != nullptr ? FullPacked(chunks[at]) : nullptr;
+        if (full[at] == nullptr) return;
+      }
+      try {
+        region.Append(full);
+      } catch (const std::bad_alloc&) {
+        return;
+      }
+      for (unsigned at = 0; at < kChunks; ++at) {
+        const Extent number = first + at;
+        if (number < flat.size()) {
+          flat[number] = nullptr;
+        } else {
+          far.erase(number);
+        }
+        chunkNumbers.erase(number);
+        extentmap::FreeChunk(chunks[at]);
+      }
+    }
+  }
+
   // Brings the chunks of the hash map into the flat vector as far as the
   // chunks' number allows, up to the last chunk within that reach. Each
   // chunk moves once, so the work is paid for by the chunks made.
   void WidenFlat() noexcept {
     if (far.empty()) return;
-    const std::size_t allowed = kFlatSlotsPerChunk * chunkNumbers.size() + kFlatSlotsFree;
+    const std::size_t allowed =
+        kFlatSlotsPerChunk * (chunkNumbers.size() + region.chunks()) + kFlatSlotsFree;
     if (allowed <= flat.size()) return;
     const auto beyond = chunkNumbers.lower_bound(allowed);
     if (beyond == chunkNumbers.begin() || *std::prev(beyond) < flat.size()) return;
@@ -228,6 +276,11 @@ struct ExtentMap::Impl {
   std::size_t Collect(Extent from, Extent* extents, AFileInfoInternal* records,
                       std::size_t max) const {
     std::size_t n = 0;
+    if (from < region.end()) {
+      n = region.Collect(from, extents, records, max);
+      if (n == max) return n;
+      from = region.end();
+    }
     auto record = sparse.lower_bound(from);
     const auto lastRecord = sparse.end();
     auto number = chunkNumbers.lower_bound(from >> kChunkBits);
@@ -257,6 +310,11 @@ struct ExtentMap::Impl {
     Extent extents[kBatch];
     AFileInfoInternal records[kBatch];
     std::size_t n = 0;
+    for (Extent from = 0; from < region.end(); from += n) {
+      n = region.Collect(from, extents, records, kBatch);
+      batchVisit(visit, extents, records, n);
+    }
+    n = 0;
     auto record = sparse.begin();
     const auto lastRecord = sparse.end();
     const auto takeRecords = [&](bool (*before)(Extent key, Extent base), Extent base) {
@@ -299,6 +357,7 @@ struct ExtentMap::Impl {
     chunkNumbers.clear();
     FarChunks(0, far.hash_function(), far.key_eq(), far.get_allocator()).swap(far);
     FlatChunks(flat.get_allocator()).swap(flat);
+    region.Clear();
   }
 };
 
@@ -329,7 +388,8 @@ void ExtentMap::Clear() {
 }
 
 std::size_t ExtentMap::HeapBytes() const {
-  std::size_t bytes = extentmap::HeapCost(sizeof(Impl)) + impl_->containerBytes;
+  std::size_t bytes =
+      extentmap::HeapCost(sizeof(Impl)) + impl_->containerBytes + impl_->region.HeapBytes();
   for (const Chunk* chunk : impl_->flat) {
     if (chunk != nullptr) bytes += extentmap::ChunkHeapBytes(chunk);
   }

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "map/ChunkBasics.h"
 
@@ -66,6 +67,13 @@ class PackedChunk {
     healed_ = false;
   }
 
+  // A full chunk's values, extent by extent, and its empty bits.
+  void CopyFull(Extent* values, std::uint64_t* empty) const {
+    std::memcpy(values, Pairs(), kChunkExtents * sizeof(Pair));
+    std::memcpy(empty, empty_, sizeof empty_);
+  }
+
+  bool Full() const { return count_ == kChunkExtents; }
   unsigned count() const { return count_; }
   unsigned capacity() const { return capacity_; }
   Chunk* AsChunk() { return &head_; }
