@@ -36,6 +36,15 @@ inline bool FindInChunk(const Chunk* chunk, unsigned offset, AFileInfoInternal& 
                                               : AsRuns(chunk)->Find(offset, record);
 }
 
+// The in-order insert after every record the chunk holds, done in place
+// when it can be; false, and nothing done, when AssignInChunk must do it.
+inline bool AppendInPlace(Chunk* chunk, unsigned offset, Extent afileId, Extent afileValue,
+                          bool isEmpty) {
+  return chunk->encoding == Encoding::kPacked
+             ? AsPacked(chunk)->AppendInPlace(offset, afileId, afileValue, isEmpty)
+             : AsRuns(chunk)->ExtendInPlace(offset, afileId, afileValue, isEmpty);
+}
+
 // Up to `max` records of the chunk at `base`, those at offset `from` and
 // after, in ascending order. Returns how many.
 std::size_t CollectFromChunk(const Chunk* chunk, unsigned from, Extent base, Extent* extents,

@@ -1,6 +1,6 @@
 // The extent map's dense prefix: chunks 0 to chunks() - 1, every extent of
 // which has a record, held as their packed records one chunk after another
-// in segments of 64 chunks. An extent's record is then found by arithmetic
+// in segments of 16 chunks. An extent's record is then found by arithmetic
 // on its number and one read from a short segment table, not through a
 // chunk pointer per chunk: at millions of extents the table stays in cache
 // where a directory entry for every chunk would not. The region grows a
@@ -21,7 +21,10 @@ namespace extentmap {
 
 class DenseRegion {
  public:
-  static constexpr unsigned kSegmentBits = 14;
+  // 16 chunks, 64 KiB of records: a segment comes from the heap's free
+  // lists, where a block past malloc's threshold would be mapped and
+  // unmapped, page faults and all, each time.
+  static constexpr unsigned kSegmentBits = 12;
   static constexpr Extent kSegmentExtents = Extent{1} << kSegmentBits;
   static constexpr unsigned kSegmentChunks = kSegmentExtents >> kChunkBits;
 

@@ -116,10 +116,15 @@ struct ExtentMap::Impl {
     }
     const Extent number = extent >> kChunkBits;
     if (Chunk** slot = SlotOf(number)) {
+      const unsigned offset = extent & (kChunkExtents - 1);
+      if (AppendInPlace(*slot, offset, afileId, afileValue, isEmpty)) return true;
+      Chunk* const before = *slot;
       bool inserted = false;
-      *slot = AssignInChunk(*slot, extent & (kChunkExtents - 1), afileId, afileValue, isEmpty,
-                            inserted);
-      if (number - region.chunks() < extentmap::DenseRegion::kSegmentChunks &&
+      *slot = AssignInChunk(before, offset, afileId, afileValue, isEmpty, inserted);
+      // Only a chunk that has just become full and packed, by a record more
+      // or a new encoding, can complete the region's next segment.
+      if ((inserted || *slot != before) &&
+          number - region.chunks() < extentmap::DenseRegion::kSegmentChunks &&
           FullPacked(*slot) != nullptr) {
         GrowRegion();
       }

@@ -11,16 +11,14 @@ namespace extentmap {
 namespace {
 
 // Growth by a quarter keeps a chunk's unused room under a quarter of its
-// records, at a dozen moves on the way to full; a move of the chunk that
-// is being filled in order usually extends it where it lies.
-unsigned GrownCapacity(unsigned capacity) {
-  const unsigned grown = capacity + (capacity / 4 < 4 ? 4 : capacity / 4);
-  return grown < kChunkExtents ? grown : kChunkExtents;
+// records. A chunk that holds every extent below the one coming is being
+// filled in order and will most likely be full: it doubles, to get there in
+// five moves instead of a dozen, and can leave at most half its room unused
+// should the fill stop.
+unsigned GrownCapacity(unsigned capacity, bool filledInOrder) {
+  const unsigned step = filledInOrder ? capacity : capacity / 4 < 4 ? 4 : capacity / 4;
+  return capacity + step < kChunkExtents ? capacity + step : kChunkExtents;
 }
-
-// The counts at which a growing chunk is looked at again for runs: each
-// look reads at most as many records as were added since the one before.
-bool IsLookCount(unsigned count) { return count >= 16 && (count & (count - 1)) == 0; }
 
 }  // namespace
 
@@ -33,6 +31,7 @@ PackedChunk* PackedChunk::Make(const ChunkRecords& records, unsigned capacity) {
   chunk->count_ = static_cast<std::uint16_t>(records.count);
   chunk->capacity_ = static_cast<std::uint16_t>(capacity);
   Pair* pairs = chunk->Pairs();
+  if (records.count != 0) chunk->last_ = records.offsets[records.count - 1];
   for (unsigned i = 0; i < records.count; ++i) {
     const unsigned offset = records.offsets[i];
     const std::uint64_t bit = 1ull << (offset & 63);
@@ -53,11 +52,12 @@ PackedChunk* PackedChunk::Assign(PackedChunk* chunk, unsigned offset, Extent afi
                                  Extent afileValue, bool isEmpty, bool& inserted, bool& lookAgain) {
   const unsigned word = offset >> 6;
   const std::uint64_t bit = 1ull << (offset & 63);
-  const unsigned index = chunk->RankOf(offset);
+  // Records mostly come in order, after every record the chunk holds.
+  const unsigned index = offset > chunk->last_ ? chunk->count_ : chunk->RankOf(offset);
   inserted = (chunk->present_[word] & bit) == 0;
   if (inserted) {
     if (chunk->count_ == chunk->capacity_) {
-      const unsigned capacity = GrownCapacity(chunk->capacity_);
+      const unsigned capacity = GrownCapacity(chunk->capacity_, index == offset);
       void* grown = std::realloc(chunk, BlockBytes(capacity));
       if (grown == nullptr) throw std::bad_alloc();
       chunk = static_cast<PackedChunk*>(grown);
@@ -71,8 +71,9 @@ PackedChunk* PackedChunk::Assign(PackedChunk* chunk, unsigned offset, Extent afi
     pairs[index].value = afileValue;
     chunk->present_[word] |= bit;
     if (isEmpty) chunk->empty_[word] |= bit;
+    if (offset > chunk->last_) chunk->last_ = static_cast<std::uint8_t>(offset);
     for (unsigned later = word + 1; later < 4; ++later) ++chunk->rankBefore_[later];
-    lookAgain = IsLookCount(++chunk->count_);
+    lookAgain = IsLookCount(++chunk->count_, index == offset);
     return chunk;
   }
   Pair& pair = chunk->Pairs()[index];

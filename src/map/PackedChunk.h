@@ -31,6 +31,26 @@ class PackedChunk {
   static PackedChunk* Assign(PackedChunk* chunk, unsigned offset, Extent afileId, Extent afileValue,
                              bool isEmpty, bool& inserted, bool& lookAgain);
 
+  // The in-order insert, after every record the chunk holds, done here
+  // when the chunk has room and no look for runs falls due; false, and
+  // nothing done, when Assign must do it.
+  bool AppendInPlace(unsigned offset, Extent afileId, Extent afileValue, bool isEmpty) {
+    if (offset <= last_ || count_ == capacity_ || IsLookCount(count_ + 1u, count_ == offset)) {
+      return false;
+    }
+    Pair& pair = Pairs()[count_];
+    pair.afileId = afileId;
+    pair.value = afileValue;
+    const unsigned word = offset >> 6;
+    const std::uint64_t bit = 1ull << (offset & 63);
+    present_[word] |= bit;
+    if (isEmpty) empty_[word] |= bit;
+    last_ = static_cast<std::uint8_t>(offset);
+    for (unsigned later = word + 1; later < 4; ++later) ++rankBefore_[later];
+    ++count_;
+    return true;
+  }
+
   bool Find(unsigned offset, AFileInfoInternal& record) const {
     const unsigned word = offset >> 6;
     const std::uint64_t bit = 1ull << (offset & 63);
@@ -84,6 +104,14 @@ class PackedChunk {
     Extent value;
   };
 
+  // The counts at which a growing chunk is looked at again for runs: each
+  // look reads at most as many records as were added since the one before.
+  // A chunk filled in order from its first extent with no run among its
+  // first records is looked at only once full.
+  static bool IsLookCount(unsigned count, bool filledInOrder) {
+    return count == kChunkExtents || (!filledInOrder && count >= 16 && (count & (count - 1)) == 0);
+  }
+
   const Pair* Pairs() const { return reinterpret_cast<const Pair*>(this + 1); }
   Pair* Pairs() { return reinterpret_cast<Pair*>(this + 1); }
   unsigned RankOf(unsigned offset) const {
@@ -106,6 +134,7 @@ class PackedChunk {
   std::uint16_t capacity_;
   std::uint16_t replaces_;  // since the last look for runs
   bool healed_;             // a replacement since then continued a run
+  std::uint8_t last_;       // the highest offset held
   std::uint64_t present_[4];
   std::uint64_t empty_[4];
 };

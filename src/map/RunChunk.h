@@ -78,6 +78,22 @@ class RunChunk {
   static RunChunk* Assign(RunChunk* chunk, unsigned offset, Extent afileId, Extent afileValue,
                           bool isEmpty, bool& inserted);
 
+  // The in-order insert that carries the last run on by one extent, done
+  // here; false, and nothing done, when Assign must do it.
+  bool ExtendInPlace(unsigned offset, Extent afileId, Extent afileValue, bool isEmpty) {
+    const unsigned at = runs_ - 1u;
+    if (offset != Lasts()[at] + 1u || Empties()[at] != isEmpty) return false;
+    Body& body = Bodies()[at];
+    const unsigned length = offset - Firsts()[at];
+    if (body.afileId != afileId || (length > 1 && body.value + length * body.step != afileValue)) {
+      return false;
+    }
+    if (length == 1) body.step = afileValue - body.value;
+    Bytes()[capacity_ + at] = static_cast<std::uint8_t>(offset);
+    ++count_;
+    return true;
+  }
+
   bool Find(unsigned offset, AFileInfoInternal& record) const {
     const int at = RunAtOrBefore(offset);
     if (at < 0 || offset > Lasts()[at]) return false;
