@@ -129,6 +129,9 @@ BENCHMARK(BM_ExtentMapBaselineBtreeHit)->Apply(Layouts);
 
 // Every record in ascending order into an empty structure, as a cache block
 // seeds the map. Per record; the structure's destruction is not timed.
+// Each build starts from a heap that has given its free memory back, as a
+// browser's first does: otherwise whether the last build's memory is still
+// at hand depends on what ran before, and the figures with it.
 template <class Structure>
 void Build(benchmark::State& state) {
   const Layout layout = LayoutOf(state);
@@ -144,6 +147,7 @@ void Build(benchmark::State& state) {
     }
     state.PauseTiming();
     structure.reset();
+    malloc_trim(0);
     state.ResumeTiming();
   }
   state.SetItemsProcessed(state.iterations() * size);
@@ -366,6 +370,7 @@ void Insert(benchmark::State& state) {
       records = static_cast<double>(structure->size());
     }
     structure.reset();
+    malloc_trim(0);
     state.ResumeTiming();
   }
   state.counters["B_per_record"] = bytes / records;

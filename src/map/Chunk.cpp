@@ -42,10 +42,11 @@ std::size_t CollectFromChunk(const Chunk* chunk, unsigned from, Extent base, Ext
              : AsRuns(chunk)->Collect(from, base, extents, records, max);
 }
 
-Chunk* BuildChunk(const ChunkRecords& records) {
+Chunk* BuildChunk(const ChunkRecords& records, void* residentPlace) {
   Run runs[RunChunk::kMaxRuns];
   const unsigned cut = CutIntoRuns(records, runs, RunChunk::kMaxRuns);
   if (RunsFit(cut, records.count)) return RunChunk::Make(runs, cut, cut)->AsChunk();
+  if (residentPlace != nullptr) return PackedChunk::MakeResident(residentPlace, records)->AsChunk();
   return PackedChunk::Make(records, records.count)->AsChunk();
 }
 
@@ -60,7 +61,7 @@ Chunk* AssignInChunk(Chunk* chunk, unsigned offset, Extent afileId, Extent afile
     if (RunsFit(runs->runs(), runs->count())) return runs->AsChunk();
     try {
       Chunk* packed = Packed(runs);
-      std::free(runs);
+      FreeChunk(runs->AsChunk());
       return packed;
     } catch (const std::bad_alloc&) {
       return runs->AsChunk();
@@ -75,7 +76,7 @@ Chunk* AssignInChunk(Chunk* chunk, unsigned offset, Extent afileId, Extent afile
       2 * RunChunk::BlockBytes(runs) <= PackedChunk::BlockBytes(packed->count())) {
     try {
       Chunk* made = Runs(packed, runs);
-      std::free(packed);
+      FreeChunk(packed->AsChunk());
       return made;
     } catch (const std::bad_alloc&) {
     }
@@ -85,11 +86,16 @@ Chunk* AssignInChunk(Chunk* chunk, unsigned offset, Extent afileId, Extent afile
 }
 
 std::size_t ChunkHeapBytes(const Chunk* chunk) {
-  return HeapCost(chunk->encoding == Encoding::kPacked
-                      ? PackedChunk::BlockBytes(AsPacked(chunk)->capacity())
-                      : RunChunk::BlockBytes(AsRuns(chunk)->capacity()));
+  if (chunk->encoding == Encoding::kRuns)
+    return HeapCost(RunChunk::BlockBytes(AsRuns(chunk)->capacity()));
+  return AsPacked(chunk)->resident()
+             ? 0
+             : HeapCost(PackedChunk::BlockBytes(AsPacked(chunk)->capacity()));
 }
 
-void FreeChunk(Chunk* chunk) noexcept { std::free(chunk); }
+void FreeChunk(Chunk* chunk) noexcept {
+  if (chunk->encoding == Encoding::kPacked && AsPacked(chunk)->resident()) return;
+  std::free(chunk);
+}
 
 }  // namespace extentmap

@@ -50,8 +50,10 @@ inline bool AppendInPlace(Chunk* chunk, unsigned offset, Extent afileId, Extent 
 std::size_t CollectFromChunk(const Chunk* chunk, unsigned from, Extent base, Extent* extents,
                              AFileInfoInternal* records, std::size_t max);
 
-// A chunk of the sorted records given, in the smaller encoding.
-Chunk* BuildChunk(const ChunkRecords& records);
+// A chunk of the sorted records given, in the smaller encoding; packed, it
+// is built at `residentPlace` when that is given (see
+// PackedChunk::MakeResident).
+Chunk* BuildChunk(const ChunkRecords& records, void* residentPlace);
 
 // Inserts or replaces the record at `offset`. The chunk may move or change
 // its encoding: the old pointer is then freed and the new one returned.
@@ -66,7 +68,11 @@ Chunk* BuildChunk(const ChunkRecords& records);
 Chunk* AssignInChunk(Chunk* chunk, unsigned offset, Extent afileId, Extent afileValue, bool isEmpty,
                      bool& inserted);
 
+// The bytes of the chunk's own block, none for a chunk built in the dense
+// region's next segment.
 std::size_t ChunkHeapBytes(const Chunk* chunk);
+// Frees the chunk's block, unless the chunk lives in the dense region's
+// next segment.
 void FreeChunk(Chunk* chunk) noexcept;
 
 }  // namespace extentmap

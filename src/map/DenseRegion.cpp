@@ -1,50 +1,55 @@
 #include "map/DenseRegion.h"
 
+#include <cstring>
 #include <memory>
-#include <new>
 
 #include "map/HeapCost.h"
 
 namespace extentmap {
 
-void DenseRegion::Replace(Extent extent, Extent afileId, Extent afileValue, bool isEmpty) {
-  Segment& segment = *segments_[extent >> kSegmentBits];
-  const unsigned index = static_cast<unsigned>(extent & (kSegmentExtents - 1));
-  segment.values[2 * index] = afileId;
-  segment.values[2 * index + 1] = afileValue;
-  const std::uint64_t bit = 1ull << (index & 63);
-  segment.empty[index >> 6] =
-      isEmpty ? segment.empty[index >> 6] | bit : segment.empty[index >> 6] & ~bit;
+void* DenseRegion::PlaceFor(Extent number) {
+  if (next_ == nullptr) next_ = new Segment;
+  return next_->chunks[number - chunks_];
 }
 
 void DenseRegion::Append(const PackedChunk* const* chunks) {
-  std::unique_ptr<Segment> segment(new Segment);
-  segments_.push_back(segment.get());
+  std::unique_ptr<Segment> made(next_ == nullptr ? new Segment : nullptr);
+  Segment* segment = next_ != nullptr ? next_ : made.get();
+  segments_.reserve(segments_.size() + 1);
   for (unsigned at = 0; at < kSegmentChunks; ++at) {
-    chunks[at]->CopyFull(segment->values + 2 * kChunkExtents * at, segment->empty + 4 * at);
+    if (chunks[at] != static_cast<const void*>(segment->chunks[at])) {
+      std::memcpy(segment->chunks[at], chunks[at], kChunkBlock);
+    }
   }
-  segment.release();
+  segments_.push_back(segment);
+  made.release();
+  next_ = nullptr;
   chunks_ += kSegmentChunks;
 }
 
 std::size_t DenseRegion::Collect(Extent from, Extent* extents, AFileInfoInternal* records,
                                  std::size_t max) const {
   std::size_t n = 0;
-  for (Extent extent = from; extent < end() && n < max; ++extent, ++n) {
-    extents[n] = extent;
-    Find(extent, records[n]);
+  while (from < end() && n < max) {
+    const Extent base = from & ~Extent{kChunkExtents - 1};
+    n += ChunkAt(from >> kChunkBits)
+             .Collect(static_cast<unsigned>(from - base), base, extents + n, records + n, max - n);
+    from = base + kChunkExtents;
   }
   return n;
 }
 
 std::size_t DenseRegion::HeapBytes() const {
-  return segments_.size() * HeapCost(sizeof(Segment)) +
+  const std::size_t segments = segments_.size() + (next_ != nullptr ? 1 : 0);
+  return segments * HeapCost(sizeof(Segment)) +
          (segments_.capacity() == 0 ? 0 : HeapCost(segments_.capacity() * sizeof(Segment*)));
 }
 
 void DenseRegion::Clear() {
   for (Segment* segment : segments_) delete segment;
   std::vector<Segment*>().swap(segments_);
+  delete next_;
+  next_ = nullptr;
   chunks_ = 0;
 }
 

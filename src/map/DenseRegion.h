@@ -1,10 +1,11 @@
 // The extent map's dense prefix: chunks 0 to chunks() - 1, every extent of
-// which has a record, held as their packed records one chunk after another
-// in segments of 16 chunks. An extent's record is then found by arithmetic
-// on its number and one read from a short segment table, not through a
-// chunk pointer per chunk: at millions of extents the table stays in cache
-// where a directory entry for every chunk would not. The region grows a
-// whole segment at a time, so it holds no room it does not use.
+// which has a record, held as full packed chunks side by side in segments
+// of 16. An extent's record is then found by arithmetic on its number and
+// one read from a short segment table, not through a chunk pointer per
+// chunk: at millions of extents the table stays in cache where a directory
+// entry for every chunk would not. The region grows a whole segment at a
+// time. A chunk filled in order may be built in its place in the next
+// segment, so that it need not be copied there once the segment is full.
 //
 // Owned by the map; not thread-safe (the map's owner locks).
 #ifndef EXTENTBROWSE_SRC_MAP_DENSEREGION_H
@@ -21,12 +22,10 @@ namespace extentmap {
 
 class DenseRegion {
  public:
-  // 16 chunks, 64 KiB of records: a segment comes from the heap's free
-  // lists, where a block past malloc's threshold would be mapped and
-  // unmapped, page faults and all, each time.
-  static constexpr unsigned kSegmentBits = 12;
-  static constexpr Extent kSegmentExtents = Extent{1} << kSegmentBits;
-  static constexpr unsigned kSegmentChunks = kSegmentExtents >> kChunkBits;
+  // 16 chunks, 66 KiB: a segment comes from the heap's free lists, where a
+  // block past malloc's threshold would be mapped and unmapped, page faults
+  // and all, each time.
+  static constexpr unsigned kSegmentChunks = 16;
 
   DenseRegion() = default;
   ~DenseRegion() { Clear(); }
@@ -39,18 +38,21 @@ class DenseRegion {
 
   // The record of an extent below end().
   void Find(Extent extent, AFileInfoInternal& record) const {
-    const Segment& segment = *segments_[extent >> kSegmentBits];
-    const unsigned index = static_cast<unsigned>(extent & (kSegmentExtents - 1));
-    record.afileId = segment.values[2 * index];
-    record.afileValue = segment.values[2 * index + 1];
-    record.isEmpty = ((segment.empty[index >> 6] >> (index & 63)) & 1) != 0;
+    ChunkAt(extent >> kChunkBits).FindFull(extent & (kChunkExtents - 1), record);
+  }
+  // Replaces the record of an extent below end().
+  void Replace(Extent extent, Extent afileId, Extent afileValue, bool isEmpty) {
+    ChunkAt(extent >> kChunkBits)
+        .ReplaceFull(extent & (kChunkExtents - 1), afileId, afileValue, isEmpty);
   }
 
-  // Replaces the record of an extent below end().
-  void Replace(Extent extent, Extent afileId, Extent afileValue, bool isEmpty);
+  // The place of chunk `number`, one of the kSegmentChunks from chunks()
+  // on, in the segment that will hold them. Throws std::bad_alloc.
+  void* PlaceFor(Extent number);
 
-  // Takes the records of kSegmentChunks full chunks, numbered from chunks()
-  // on. Throws std::bad_alloc before anything changes.
+  // Takes the next kSegmentChunks chunks, full and packed, copying those
+  // not built in their place. The caller then frees those it owns. Throws
+  // std::bad_alloc before anything changes.
   void Append(const PackedChunk* const* chunks);
 
   // Up to `max` records from extent `from` (below end()) on. Returns how many.
@@ -61,12 +63,22 @@ class DenseRegion {
   void Clear();
 
  private:
+  static constexpr std::size_t kChunkBlock = PackedChunk::BlockBytes(kChunkExtents);
   struct Segment {
-    Extent values[2 * kSegmentExtents];  // afileId and afileValue of each extent
-    std::uint64_t empty[kSegmentExtents / 64];
+    alignas(8) unsigned char chunks[kSegmentChunks][kChunkBlock];
   };
 
+  const PackedChunk& ChunkAt(Extent number) const {
+    return *reinterpret_cast<const PackedChunk*>(
+        segments_[number / kSegmentChunks]->chunks[number % kSegmentChunks]);
+  }
+  PackedChunk& ChunkAt(Extent number) {
+    return *reinterpret_cast<PackedChunk*>(
+        segments_[number / kSegmentChunks]->chunks[number % kSegmentChunks]);
+  }
+
   std::vector<Segment*> segments_;
+  Segment* next_ = nullptr;  // the segment after the region, once a chunk is built there
   Extent chunks_ = 0;
 };
 

@@ -42,12 +42,14 @@ constexpr std::size_t kFlatSlotsFree = 64;
 struct ExtentMap::Impl {
   template <class T>
   using Allocator = CountingAllocator<T>;
-  // The sparse tree's record: AFileInfoInternal's fields, stored in the
-  // tree one by one rather than copied from a record.
+  // The sparse tree's record: AFileInfoInternal's fields, made in the tree
+  // from them rather than copied from a record.
   struct SparseRecord {
-    Extent afileId = 0;
-    Extent afileValue = 0;
-    bool isEmpty = false;
+    SparseRecord(Extent afileId, Extent afileValue, bool isEmpty)
+        : afileId(afileId), afileValue(afileValue), isEmpty(isEmpty) {}
+    Extent afileId;
+    Extent afileValue;
+    bool isEmpty;
   };
   // absl::btree_map's own container with nodes of 1 KiB rather than its
   // 256 bytes: 31 records a node instead of 7 take a third fewer levels to
@@ -136,22 +138,21 @@ struct ExtentMap::Impl {
   bool AssignInSparse(Extent extent, Extent afileId, Extent afileValue, bool isEmpty) {
     const Extent number = extent >> kChunkBits;
     unsigned held = 0;  // of the extent's chunk in the tree, when the record is new
-    Sparse::iterator at;
     if (sparse.empty() || extent > lastSparse) {
-      at = sparse.try_emplace(sparse.end(), extent);
+      sparse.try_emplace(sparse.end(), extent, afileId, afileValue, isEmpty);
       held = sparse.size() > 1 && number == tailChunk ? tailHeld + 1 : 1;
       lastSparse = extent;
       tailChunk = number;
       tailHeld = held;
     } else {
-      const auto placed = sparse.try_emplace(extent);
-      at = placed.first;
-      if (placed.second) held = number == tailChunk ? ++tailHeld : HeldInSparse(at, number);
+      const auto placed = sparse.try_emplace(extent, afileId, afileValue, isEmpty);
+      if (placed.second) {
+        held = number == tailChunk ? ++tailHeld : HeldInSparse(placed.first, number);
+      } else {
+        placed.first->second = SparseRecord(afileId, afileValue, isEmpty);
+      }
     }
     const bool inserted = held != 0;
-    at->second.afileId = afileId;
-    at->second.afileValue = afileValue;
-    at->second.isEmpty = isEmpty;
     if (held >= kRecordsForChunk) {
       // A chunk saves memory but the record is in either way: should it
       // not be allocated, the next record of these extents tries again.
@@ -192,7 +193,16 @@ struct ExtentMap::Impl {
       record.afileValue = last->second.afileValue;
       record.isEmpty = last->second.isEmpty;
     }
-    Chunk* chunk = extentmap::BuildChunk(records);
+    // A chunk filled in order from its first extent, next to a region that
+    // has begun, is built where the region will want it. The region's
+    // first segment is always copied, so a small map keeps no segment
+    // room it does not use.
+    void* place = nullptr;
+    if (region.chunks() != 0 && number - region.chunks() < extentmap::DenseRegion::kSegmentChunks &&
+        records.offsets[records.count - 1] == records.count - 1) {
+      place = region.PlaceFor(number);
+    }
+    Chunk* chunk = extentmap::BuildChunk(records, place);
     try {
       chunkNumbers.insert(number);
       if (number < flat.size()) {

@@ -27,25 +27,37 @@ PackedChunk* PackedChunk::Make(const ChunkRecords& records, unsigned capacity) {
   if (block == nullptr) throw std::bad_alloc();
   PackedChunk* chunk = static_cast<PackedChunk*>(block);
   std::memset(chunk, 0, sizeof(PackedChunk));
-  chunk->head_.encoding = Encoding::kPacked;
-  chunk->count_ = static_cast<std::uint16_t>(records.count);
   chunk->capacity_ = static_cast<std::uint16_t>(capacity);
-  Pair* pairs = chunk->Pairs();
-  if (records.count != 0) chunk->last_ = records.offsets[records.count - 1];
+  return chunk->Fill(records);
+}
+
+PackedChunk* PackedChunk::MakeResident(void* place, const ChunkRecords& records) {
+  PackedChunk* chunk = static_cast<PackedChunk*>(place);
+  std::memset(chunk, 0, sizeof(PackedChunk));
+  chunk->capacity_ = kChunkExtents;
+  chunk->resident_ = true;
+  return chunk->Fill(records);
+}
+
+PackedChunk* PackedChunk::Fill(const ChunkRecords& records) {
+  head_.encoding = Encoding::kPacked;
+  count_ = static_cast<std::uint16_t>(records.count);
+  if (records.count != 0) last_ = records.offsets[records.count - 1];
+  Pair* pairs = Pairs();
   for (unsigned i = 0; i < records.count; ++i) {
     const unsigned offset = records.offsets[i];
     const std::uint64_t bit = 1ull << (offset & 63);
-    chunk->present_[offset >> 6] |= bit;
-    if (records.records[i].isEmpty) chunk->empty_[offset >> 6] |= bit;
+    present_[offset >> 6] |= bit;
+    if (records.records[i].isEmpty) empty_[offset >> 6] |= bit;
     pairs[i].afileId = records.records[i].afileId;
     pairs[i].value = records.records[i].afileValue;
   }
   for (unsigned word = 1; word < 4; ++word) {
-    chunk->rankBefore_[word] = static_cast<std::uint8_t>(chunk->rankBefore_[word - 1] +
-                                                         BitCount(chunk->present_[word - 1]));
+    rankBefore_[word] =
+        static_cast<std::uint8_t>(rankBefore_[word - 1] + BitCount(present_[word - 1]));
   }
-  chunk->PostponeLook();
-  return chunk;
+  PostponeLook();
+  return this;
 }
 
 PackedChunk* PackedChunk::Assign(PackedChunk* chunk, unsigned offset, Extent afileId,

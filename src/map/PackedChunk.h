@@ -17,13 +17,17 @@ namespace extentmap {
 
 class PackedChunk {
  public:
-  static std::size_t BlockBytes(unsigned capacity) {
+  static constexpr std::size_t BlockBytes(unsigned capacity) {
     return sizeof(PackedChunk) + capacity * sizeof(Pair);
   }
 
   // A chunk of the records with room for `capacity` of them. Throws
   // std::bad_alloc.
   static PackedChunk* Make(const ChunkRecords& records, unsigned capacity);
+  // The same, with room for all 256, made at `place` (BlockBytes(256)
+  // bytes that the chunk does not own: it lives in the dense region's next
+  // segment, and is never moved or freed on its own).
+  static PackedChunk* MakeResident(void* place, const ChunkRecords& records);
 
   // Inserts or replaces the record at `offset`. May move the chunk. On a
   // failed allocation nothing has changed and std::bad_alloc is thrown.
@@ -93,7 +97,24 @@ class PackedChunk {
     std::memcpy(empty, empty_, sizeof empty_);
   }
 
+  // The record at `offset` of a full chunk.
+  void FindFull(unsigned offset, AFileInfoInternal& record) const {
+    const Pair& pair = Pairs()[offset];
+    record.afileId = pair.afileId;
+    record.afileValue = pair.value;
+    record.isEmpty = ((empty_[offset >> 6] >> (offset & 63)) & 1) != 0;
+  }
+  // Replaces the record at `offset` of a full chunk.
+  void ReplaceFull(unsigned offset, Extent afileId, Extent afileValue, bool isEmpty) {
+    Pair& pair = Pairs()[offset];
+    pair.afileId = afileId;
+    pair.value = afileValue;
+    const std::uint64_t bit = 1ull << (offset & 63);
+    empty_[offset >> 6] = isEmpty ? empty_[offset >> 6] | bit : empty_[offset >> 6] & ~bit;
+  }
+
   bool Full() const { return count_ == kChunkExtents; }
+  bool resident() const { return resident_; }
   unsigned count() const { return count_; }
   unsigned capacity() const { return capacity_; }
   Chunk* AsChunk() { return &head_; }
@@ -119,6 +140,9 @@ class PackedChunk {
     return rankBefore_[word] + BitCount(present_[word] & ((1ull << (offset & 63)) - 1));
   }
 
+  // Fills a zeroed header and its pairs with the records.
+  PackedChunk* Fill(const ChunkRecords& records);
+
   // Whether the records at center - 1, center and center + 1 are all held
   // and make one run.
   bool InLine(unsigned center) const;
@@ -135,6 +159,7 @@ class PackedChunk {
   std::uint16_t replaces_;  // since the last look for runs
   bool healed_;             // a replacement since then continued a run
   std::uint8_t last_;       // the highest offset held
+  bool resident_;
   std::uint64_t present_[4];
   std::uint64_t empty_[4];
 };
