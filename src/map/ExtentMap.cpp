@@ -4,12 +4,10 @@
 #include <iterator>
 #include <new>
 #include <utility>
-#include <vector>
 
 #include "absl/container/btree_map.h"
-#include "absl/container/btree_set.h"
-#include "absl/container/flat_hash_map.h"
 #include "map/Chunk.h"
+#include "map/ChunkDirectory.h"
 #include "map/DenseRegion.h"
 #include "map/HeapCost.h"
 
@@ -23,22 +21,15 @@ using extentmap::kChunkExtents;
 namespace {
 
 // A chunk is made once its extents hold this many records. Below it the
-// tree holds them for its 38 bytes a record; a chunk's own fixed bytes and
-// directory entry, spread over this many, stay well under that.
+// tree holds them for its 33 to 47 bytes a record; a chunk's own fixed
+// bytes and directory entry, spread over this many, stay under that.
 constexpr unsigned kRecordsForChunk = 12;
-
-// The directory's flat part may have two slots for every chunk and a few
-// more, so that slots without a chunk never cost more than the chunks do.
-constexpr std::size_t kFlatSlotsPerChunk = 2;
-constexpr std::size_t kFlatSlotsFree = 64;
 
 }  // namespace
 
 // Every record is in exactly one place: the dense region if it lies below
-// the region's end, else a chunk if its chunk number has one, else the
-// sparse tree. Every chunk is in exactly one place of the directory: the
-// flat vector if its number is below the vector's size, the hash map
-// otherwise. The set of chunk numbers orders the chunks.
+// the region's end, else a chunk if the directory has one for it, else the
+// sparse tree.
 struct ExtentMap::Impl {
   template <class T>
   using Allocator = CountingAllocator<T>;
@@ -60,16 +51,10 @@ struct ExtentMap::Impl {
       absl::container_internal::btree<absl::container_internal::map_params<
           Extent, SparseRecord, std::less<Extent>, Allocator<std::pair<const Extent, SparseRecord>>,
           1024, false>>>;
-  using ChunkNumbers = absl::btree_set<Extent, std::less<Extent>, Allocator<Extent>>;
-  using FarChunks = absl::flat_hash_map<Extent, Chunk*, absl::Hash<Extent>, std::equal_to<Extent>,
-                                        Allocator<std::pair<const Extent, Chunk*>>>;
-  using FlatChunks = std::vector<Chunk*, Allocator<Chunk*>>;
 
-  std::size_t containerBytes = 0;  // the four containers' blocks
+  std::size_t containerBytes = 0;  // the tree's and the directory's blocks
   Sparse sparse{Sparse::key_compare(), Allocator<int>(&containerBytes)};
-  ChunkNumbers chunkNumbers{ChunkNumbers::key_compare(), Allocator<int>(&containerBytes)};
-  FarChunks far{0, FarChunks::hasher(), FarChunks::key_equal(), Allocator<int>(&containerBytes)};
-  FlatChunks flat{Allocator<int>(&containerBytes)};
+  extentmap::ChunkDirectory directory{&containerBytes};
   extentmap::DenseRegion region;
   // The tree's highest extent, the chunk it lies in and how many records of
   // that chunk the tree holds (while the tree holds any): an ascending
@@ -81,26 +66,12 @@ struct ExtentMap::Impl {
 
   ~Impl() { Clear(); }
 
-  Chunk* ChunkOf(Extent number) const {
-    if (number < flat.size()) return flat[number];
-    if (far.empty()) return nullptr;
-    const auto found = far.find(number);
-    return found == far.end() ? nullptr : found->second;
-  }
-
-  Chunk** SlotOf(Extent number) {
-    if (number < flat.size()) return flat[number] != nullptr ? &flat[number] : nullptr;
-    if (far.empty()) return nullptr;
-    const auto found = far.find(number);
-    return found == far.end() ? nullptr : &found->second;
-  }
-
   bool Find(Extent extent, AFileInfoInternal& record) const {
     if (extent < region.end()) {
       region.Find(extent, record);
       return true;
     }
-    const Chunk* chunk = ChunkOf(extent >> kChunkBits);
+    const Chunk* chunk = directory.Find(extent >> kChunkBits);
     if (chunk != nullptr) return FindInChunk(chunk, extent & (kChunkExtents - 1), record);
     const auto found = sparse.find(extent);
     if (found == sparse.end()) return false;
@@ -117,7 +88,7 @@ struct ExtentMap::Impl {
       return false;
     }
     const Extent number = extent >> kChunkBits;
-    if (Chunk** slot = SlotOf(number)) {
+    if (Chunk** slot = directory.Slot(number)) {
       const unsigned offset = extent & (kChunkExtents - 1);
       if (AppendInPlace(*slot, offset, afileId, afileValue, isEmpty)) return true;
       Chunk* const before = *slot;
@@ -204,14 +175,8 @@ struct ExtentMap::Impl {
     }
     Chunk* chunk = extentmap::BuildChunk(records, place);
     try {
-      chunkNumbers.insert(number);
-      if (number < flat.size()) {
-        flat[number] = chunk;
-      } else {
-        far.emplace(number, chunk);
-      }
+      directory.Add(number, chunk);
     } catch (...) {
-      chunkNumbers.erase(number);
       extentmap::FreeChunk(chunk);
       throw;
     }
@@ -222,7 +187,7 @@ struct ExtentMap::Impl {
       tailChunk = lastSparse >> kChunkBits;
       tailHeld = HeldInSparse(tail, tailChunk);
     }
-    WidenFlat();
+    directory.Widen(region.chunks());
   }
 
   // Moves the next segment's worth of chunks into the dense region once they
@@ -235,7 +200,7 @@ struct ExtentMap::Impl {
       Chunk* chunks[kChunks];
       const extentmap::PackedChunk* full[kChunks];
       for (unsigned at = 0; at < kChunks; ++at) {
-        chunks[at] = ChunkOf(first + at);
+        chunks[at] = directory.Find(first + at);
         full[at] = chunks[at] != nullptr ? FullPacked(chunks[at]) : nullptr;
         if (full[at] == nullptr) return;
       }
@@ -245,47 +210,10 @@ struct ExtentMap::Impl {
         return;
       }
       for (unsigned at = 0; at < kChunks; ++at) {
-        const Extent number = first + at;
-        if (number < flat.size()) {
-          flat[number] = nullptr;
-        } else {
-          far.erase(number);
-        }
-        chunkNumbers.erase(number);
+        directory.Remove(first + at);
         extentmap::FreeChunk(chunks[at]);
       }
     }
-  }
-
-  // Brings the chunks of the hash map into the flat vector as far as the
-  // chunks' number allows, up to the last chunk within that reach. Each
-  // chunk moves once, so the work is paid for by the chunks made.
-  void WidenFlat() noexcept {
-    if (far.empty()) return;
-    const std::size_t allowed =
-        kFlatSlotsPerChunk * (chunkNumbers.size() + region.chunks()) + kFlatSlotsFree;
-    if (allowed <= flat.size()) return;
-    const auto beyond = chunkNumbers.lower_bound(allowed);
-    if (beyond == chunkNumbers.begin() || *std::prev(beyond) < flat.size()) return;
-    const std::size_t wanted = static_cast<std::size_t>(*std::prev(beyond)) + 1;
-    // The flat part is only a faster road to chunks the hash map finds
-    // anyway: without memory for it, it stays as it is.
-    try {
-      if (wanted > flat.capacity()) {
-        const std::size_t grown = flat.capacity() + flat.capacity() / 2;
-        flat.reserve(wanted > grown ? wanted : grown);
-      }
-    } catch (const std::bad_alloc&) {
-      return;
-    }
-    const std::size_t old = flat.size();
-    flat.resize(wanted, nullptr);
-    for (auto number = chunkNumbers.lower_bound(old); number != beyond; ++number) {
-      const auto found = far.find(*number);
-      flat[*number] = found->second;
-      far.erase(found);
-    }
-    if (far.empty()) FarChunks(0, far.hash_function(), far.key_eq(), far.get_allocator()).swap(far);
   }
 
   std::size_t Collect(Extent from, Extent* extents, AFileInfoInternal* records,
@@ -298,11 +226,12 @@ struct ExtentMap::Impl {
     }
     auto record = sparse.lower_bound(from);
     const auto lastRecord = sparse.end();
-    auto number = chunkNumbers.lower_bound(from >> kChunkBits);
+    const extentmap::ChunkDirectory::Numbers& numbers = directory.numbers();
+    auto number = numbers.lower_bound(from >> kChunkBits);
     // Chunks and tree records never share a chunk's extents: the tree's
     // records before the next chunk come first, then the chunk, whole.
     while (n < max) {
-      const bool chunkAhead = number != chunkNumbers.end();
+      const bool chunkAhead = number != numbers.end();
       const Extent base = chunkAhead ? *number << kChunkBits : 0;
       for (; n < max && record != lastRecord && (!chunkAhead || record->first < base);
            ++record, ++n) {
@@ -313,8 +242,8 @@ struct ExtentMap::Impl {
       }
       if (n == max || !chunkAhead) break;
       const unsigned start = from > base ? static_cast<unsigned>(from - base) : 0;
-      n += extentmap::CollectFromChunk(ChunkOf(*number), start, base, extents + n, records + n,
-                                       max - n);
+      n += extentmap::CollectFromChunk(directory.Find(*number), start, base, extents + n,
+                                       records + n, max - n);
       ++number;
     }
     return n;
@@ -332,25 +261,28 @@ struct ExtentMap::Impl {
     n = 0;
     auto record = sparse.begin();
     const auto lastRecord = sparse.end();
-    const auto takeRecords = [&](bool (*before)(Extent key, Extent base), Extent base) {
-      for (; record != lastRecord && before(record->first, base); ++record) {
+    // The tree's records below `limit`, or all that are left.
+    const auto takeRecords = [&](bool bounded, Extent limit) {
+      for (; record != lastRecord; ++record) {
+        const auto& entry = *record;
+        if (bounded && entry.first >= limit) break;
         // The tree's nodes lie in memory about in the order they were
-        // made, so what lies ahead of a record is likely to come next.
-        __builtin_prefetch(reinterpret_cast<const char*>(&*record) + 1024);
-        extents[n] = record->first;
-        records[n].afileId = record->second.afileId;
-        records[n].afileValue = record->second.afileValue;
-        records[n].isEmpty = record->second.isEmpty;
+        // made, so what lies two nodes ahead of a record is likely to come soon.
+        __builtin_prefetch(reinterpret_cast<const char*>(&entry) + 2048);
+        extents[n] = entry.first;
+        records[n].afileId = entry.second.afileId;
+        records[n].afileValue = entry.second.afileValue;
+        records[n].isEmpty = entry.second.isEmpty;
         if (++n == kBatch) {
           batchVisit(visit, extents, records, n);
           n = 0;
         }
       }
     };
-    for (const Extent number : chunkNumbers) {
+    for (const Extent number : directory.numbers()) {
       const Extent base = number << kChunkBits;
-      takeRecords([](Extent key, Extent chunkBase) { return key < chunkBase; }, base);
-      const Chunk* chunk = ChunkOf(number);
+      takeRecords(true, base);
+      const Chunk* chunk = directory.Find(number);
       for (unsigned from = 0; from < kChunkExtents;) {
         n += extentmap::CollectFromChunk(chunk, from, base, extents + n, records + n, kBatch - n);
         if (n < kBatch) break;
@@ -359,19 +291,13 @@ struct ExtentMap::Impl {
         from = static_cast<unsigned>(extents[kBatch - 1] - base) + 1;
       }
     }
-    takeRecords([](Extent, Extent) { return true; }, 0);
+    takeRecords(false, 0);
     if (n != 0) batchVisit(visit, extents, records, n);
   }
 
   void Clear() {
-    for (Chunk* chunk : flat) {
-      if (chunk != nullptr) extentmap::FreeChunk(chunk);
-    }
-    for (const auto& entry : far) extentmap::FreeChunk(entry.second);
     sparse.clear();
-    chunkNumbers.clear();
-    FarChunks(0, far.hash_function(), far.key_eq(), far.get_allocator()).swap(far);
-    FlatChunks(flat.get_allocator()).swap(flat);
+    directory.Clear();
     region.Clear();
   }
 };
@@ -403,11 +329,6 @@ void ExtentMap::Clear() {
 }
 
 std::size_t ExtentMap::HeapBytes() const {
-  std::size_t bytes =
-      extentmap::HeapCost(sizeof(Impl)) + impl_->containerBytes + impl_->region.HeapBytes();
-  for (const Chunk* chunk : impl_->flat) {
-    if (chunk != nullptr) bytes += extentmap::ChunkHeapBytes(chunk);
-  }
-  for (const auto& entry : impl_->far) bytes += extentmap::ChunkHeapBytes(entry.second);
-  return bytes;
+  return extentmap::HeapCost(sizeof(Impl)) + impl_->containerBytes + impl_->directory.ChunkBytes() +
+         impl_->region.HeapBytes();
 }
