@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <random>
@@ -242,104 +243,82 @@ double HeapInUse() {
   return static_cast<double>(info.uordblks + info.hblkhd);
 }
 
-// The orders that try the map: 1M inserts each (the first, the 2^20
-// extents of a layout; the others as named).
-enum Order {
-  kRunsAscending,
-  kDenseAscending,
-  kSparseAscending,
-  kAlternatingFiles,
-  kEveryOther,
-  kEveryThird,
-  kRunsDescending,
-  kDenseDescending,
-  kRunsShuffled,
-  kDenseShuffled,
-  kSparseShuffled,
-  kOneExtentReplaced,
-  kBrokenAndHealed,
-  kNearTop,
-  kTwelveAChunk,
-};
-const char* const kOrderNames[] = {
-    "runs",          "dense",          "sparse",          "alternating files",
-    "every other",   "every third",    "runs desc",       "dense desc",
-    "runs shuffled", "dense shuffled", "sparse shuffled", "one replaced",
-    "broken+healed", "near 2^64",      "12 a chunk",
-};
-
-Inserts InsertsOf(Order order) {
-  constexpr Extent kCount = 1 << 20;
+// The orders that try the map, about 1M inserts each.
+Inserts LayoutInserts(Layout layout, Extent count = 1 << 20) {
   Inserts inserts;
-  const auto layout = [&inserts](Layout layout, Extent count) {
-    for (Extent i = 0; i < count; ++i)
-      inserts.emplace_back(ExtentOf(layout, i), RecordOf(layout, i));
-  };
-  std::mt19937_64 random(30);
-  switch (order) {
-    case kRunsAscending:
-    case kRunsDescending:
-    case kRunsShuffled:
-      layout(kRuns, kCount);
-      break;
-    case kDenseAscending:
-    case kDenseDescending:
-    case kDenseShuffled:
-      layout(kDense, kCount);
-      break;
-    case kSparseAscending:
-    case kSparseShuffled:
-      layout(kSparse, kCount);
-      break;
-    case kAlternatingFiles:
-      for (Extent e = 0; e < kCount; ++e) inserts.emplace_back(e, MakeRecord(e % 2, e));
-      break;
-    case kEveryOther:
-    case kEveryThird:
-      for (Extent e = 0; e < kCount; ++e) {
-        const Extent stride = order == kEveryOther ? 2 : 3;
-        inserts.emplace_back(e * stride, RecordOf(kRuns, e * stride));
-      }
-      break;
-    case kOneExtentReplaced:  // 64k runs, then one extent a million times
-      layout(kRuns, 1 << 16);
-      while (inserts.size() < kCount) inserts.emplace_back(40000, RecordOf(kDense, inserts.size()));
-      inserts.emplace_back(40000, RecordOf(kRuns, 40000));
-      break;
-    case kBrokenAndHealed: {  // every seventh extent broken, then healed at random
-      layout(kRuns, kCount);
-      Inserts healed;
-      for (Extent e = 3; e < kCount; e += 7) {
-        inserts.emplace_back(e, RecordOf(kDense, e));
-        healed.emplace_back(e, RecordOf(kRuns, e));
-      }
-      std::shuffle(healed.begin(), healed.end(), random);
-      inserts.insert(inserts.end(), healed.begin(), healed.end());
-      break;
-    }
-    case kNearTop:
-      for (Extent i = 0; i < kCount; ++i) inserts.emplace_back(~0ull - i, RecordOf(kDense, i));
-      std::shuffle(inserts.begin(), inserts.end(), random);
-      break;
-    case kTwelveAChunk:
-      for (Extent i = 0; i < kCount; ++i) {
-        const Extent e = i / 12 * 256 + i % 12 * 21;
-        inserts.emplace_back(e, RecordOf(kDense, e));
-      }
-      break;
-  }
-  if (order == kRunsDescending || order == kDenseDescending) {
-    std::reverse(inserts.begin(), inserts.end());
-  }
-  if (order == kRunsShuffled || order == kDenseShuffled || order == kSparseShuffled) {
-    std::shuffle(inserts.begin(), inserts.end(), random);
+  for (Extent i = 0; i < count; ++i) inserts.emplace_back(ExtentOf(layout, i), RecordOf(layout, i));
+  return inserts;
+}
+Inserts Shuffled(Inserts inserts) {
+  std::shuffle(inserts.begin(), inserts.end(), std::mt19937_64(30));
+  return inserts;
+}
+Inserts Descending(Inserts inserts) { return Inserts(inserts.rbegin(), inserts.rend()); }
+// Extents i * stride + shift of the runs layout, or of random values.
+Inserts Strided(Extent stride, Extent shift = 0, bool random = false) {
+  Inserts inserts;
+  for (Extent i = 0; i < (1 << 20); ++i) {
+    const Extent e = i * stride + shift;
+    inserts.emplace_back(e, RecordOf(random ? kDense : kRuns, e));
   }
   return inserts;
 }
 
+const struct Order {
+  const char* name;
+  Inserts (*make)();
+} kOrders[] = {
+    {"runs", [] { return LayoutInserts(kRuns); }},
+    {"dense", [] { return LayoutInserts(kDense); }},
+    {"sparse", [] { return LayoutInserts(kSparse); }},
+    {"alternating files",
+     [] {
+       Inserts inserts;
+       for (Extent e = 0; e < (1 << 20); ++e) inserts.emplace_back(e, MakeRecord(e % 2, e));
+       return inserts;
+     }},
+    {"every other", [] { return Strided(2); }},
+    {"every third", [] { return Strided(3); }},
+    {"runs desc", [] { return Descending(LayoutInserts(kRuns)); }},
+    {"dense desc", [] { return Descending(LayoutInserts(kDense)); }},
+    {"runs shuffled", [] { return Shuffled(LayoutInserts(kRuns)); }},
+    {"dense shuffled", [] { return Shuffled(LayoutInserts(kDense)); }},
+    {"sparse shuffled", [] { return Shuffled(LayoutInserts(kSparse)); }},
+    {"one replaced",  // 64k runs, then one extent a million times, then put back
+     [] {
+       Inserts inserts = LayoutInserts(kRuns, 1 << 16);
+       for (Extent i = 0; i < (1 << 20); ++i) inserts.emplace_back(40000, RecordOf(kDense, i));
+       inserts.emplace_back(40000, RecordOf(kRuns, 40000));
+       return inserts;
+     }},
+    {"broken+healed",  // every seventh extent broken, then healed at random
+     [] {
+       Inserts inserts = LayoutInserts(kRuns), healed;
+       for (Extent e = 3; e < (1 << 20); e += 7) {
+         inserts.emplace_back(e, RecordOf(kDense, e));
+         healed.emplace_back(e, RecordOf(kRuns, e));
+       }
+       healed = Shuffled(healed);
+       inserts.insert(inserts.end(), healed.begin(), healed.end());
+       return inserts;
+     }},
+    {"near 2^64", [] { return Shuffled(Strided(1, ~0ull - (1 << 20) + 1, true)); }},
+    {"12 a chunk",  // 12 records in every chunk, the fewest that make one
+     [] {
+       Inserts inserts;
+       for (Extent i = 0; i < (1 << 20); ++i) {
+         const Extent e = i / 12 * 256 + i % 12 * 21;
+         inserts.emplace_back(e, RecordOf(kDense, e));
+       }
+       return inserts;
+     }},
+};
+
 void Orders(benchmark::internal::Benchmark* benchmark) {
   benchmark->ArgName("order");
-  for (long long order = kRunsAscending; order <= kTwelveAChunk; ++order) benchmark->Arg(order);
+  for (long long order = 0; order < static_cast<long long>(std::size(kOrders)); ++order) {
+    benchmark->Arg(order);
+  }
 }
 
 // The inserts of one order into an empty structure: time per insert, and
@@ -347,9 +326,9 @@ void Orders(benchmark::internal::Benchmark* benchmark) {
 // malloc says).
 template <class Structure>
 void Insert(benchmark::State& state) {
-  const Order order = static_cast<Order>(state.range(0));
-  state.SetLabel(kOrderNames[order]);
-  const Inserts inserts = InsertsOf(order);
+  const Order& order = kOrders[state.range(0)];
+  state.SetLabel(order.name);
+  const Inserts inserts = order.make();
   double bytes = 0, records = 0, counted = 0;
   for (auto _ : state) {
     const double before = HeapInUse();

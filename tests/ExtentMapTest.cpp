@@ -163,6 +163,7 @@ const struct Case {
        return Shuffled(Then(Layout(kLast - 2999, 3000, 1, Runs), {{0, Runs(0)}}));
      }},
     {"far from 0, dense", [] { return Shuffled(Layout(1ull << 40, 20000, 1, Random)); }},
+    {"dense segments, and the next begun", [] { return Layout(0, 4 * 4096 + 12, 1, Random); }},
     {"dense in far pieces",
      [] { return Then(Layout(1ull << 32, 5000, 1, Runs), Layout(0, 5000, 1, Random)); }},
 };

@@ -164,12 +164,13 @@ struct ExtentMap::Impl {
       record.afileValue = last->second.afileValue;
       record.isEmpty = last->second.isEmpty;
     }
-    // A chunk filled in order from its first extent, next to a region that
-    // has begun, is built where the region will want it. The region's
-    // first segment is always copied, so a small map keeps no segment
-    // room it does not use.
+    // A chunk filled in order from its first extent, next to a region of
+    // four segments or more, is built where the region will want it. The
+    // first four are copied, so that the room of a segment begun and never
+    // filled is at most a quarter of the region's.
+    constexpr unsigned kChunks = extentmap::DenseRegion::kSegmentChunks;
     void* place = nullptr;
-    if (region.chunks() != 0 && number - region.chunks() < extentmap::DenseRegion::kSegmentChunks &&
+    if (region.chunks() >= 4 * kChunks && number - region.chunks() < kChunks &&
         records.offsets[records.count - 1] == records.count - 1) {
       place = region.PlaceFor(number);
     }

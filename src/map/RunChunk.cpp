@@ -69,6 +69,7 @@ void RunChunk::Set(unsigned at, const Run& run) {
 }
 
 void RunChunk::Open(unsigned at, unsigned by) {
+  if (by == 0) return;
   const unsigned moved = runs_ - at;
   for (unsigned array = 0; array < 3; ++array) {
     std::uint8_t* bytes = Bytes() + array * capacity_ + at;
@@ -91,6 +92,11 @@ void RunChunk::Close(unsigned at) {
 }
 
 void RunChunk::TryJoin(unsigned at) {
+  // Most neighbours differ in what is cheapest to compare.
+  if (Lasts()[at] + 1u != Firsts()[at + 1] || Empties()[at] != Empties()[at + 1] ||
+      Bodies()[at].afileId != Bodies()[at + 1].afileId) {
+    return;
+  }
   Run run = Get(at);
   Extent step = 0;
   if (!Joinable(run, Get(at + 1), step)) return;
