@@ -15,7 +15,7 @@ void* DenseRegion::PlaceFor(Extent number) {
 void DenseRegion::Append(const PackedChunk* const* chunks) {
   std::unique_ptr<Segment> made(next_ == nullptr ? new Segment : nullptr);
   Segment* segment = next_ != nullptr ? next_ : made.get();
-  segments_.reserve(segments_.size() + 1);
+  if (segments_.size() == segments_.capacity()) segments_.reserve(2 * segments_.size() + 1);
   for (unsigned at = 0; at < kSegmentChunks; ++at) {
     if (chunks[at] != static_cast<const void*>(segment->chunks[at])) {
       std::memcpy(segment->chunks[at], chunks[at], kChunkBlock);
