@@ -6,7 +6,7 @@
 // alone, then inside the map lock as the lookup takes it, then with the
 // map-search counter's start/stop pair. The gap from the top rung to the
 // hit is the rest of GetAFInfo. The ladder is climbed on the library's own
-// map and on a std::map.
+// map, on a B-tree (the map it replaced) and on a std::map.
 #include <benchmark/benchmark.h>
 
 #include <map>
@@ -16,10 +16,11 @@
 #include "BrowseMessages.h"
 #include "ExtentNameConverter.h"
 #include "ThrdPerfCounter.h"
+#include "absl/container/btree_map.h"
 #include "browser/PerfCounters.h"
+#include "common/VolumeCtxt.h"
 #include "ebindex/IndexService.h"
 #include "extentbrowse/EBPerfCounters.h"
-#include "common/VolumeCtxt.h"
 #include "extentbrowse/ZelSync.h"
 
 namespace {
@@ -28,8 +29,27 @@ constexpr unsigned long long kSeededExtents = 100000;
 
 // The map's own record, so the baselines search maps of the same shape.
 using Record = AFileInfoInternal;
-using BTree = ExtentMap;
+using BTree = absl::btree_map<unsigned long long, Record>;
 using StdMap = std::map<unsigned long long, Record>;
+
+// The same search on the library's map and on the standard-shaped ones.
+bool Search(const ExtentMap& map, unsigned long long extent, Record& record) {
+  return map.Find(extent, record);
+}
+template <typename Map>
+bool Search(const Map& map, unsigned long long extent, Record& record) {
+  const typename Map::const_iterator found = map.find(extent);
+  if (found == map.end()) return false;
+  record = found->second;
+  return true;
+}
+void Fill(ExtentMap& map, unsigned long long extent, const Record& record) {
+  map.Assign(extent, record);
+}
+template <typename Map>
+void Fill(Map& map, unsigned long long extent, const Record& record) {
+  map.emplace_hint(map.end(), extent, record);
+}
 
 // One browser for every thread count: building it seeds 100k records, which
 // must not be timed, and threads of one run must share it.
@@ -61,14 +81,12 @@ BENCHMARK(BM_LookupHit)->ArgName("counters")->Arg(1)->Arg(0)->Threads(1)->Thread
 // The same records as the browser's, filled the way a cache block seeds it.
 template <typename Map>
 const Map& SeededMap() {
-  static const Map map = [] {
-    Map filled;
-    for (unsigned long long e = 0; e < kSeededExtents; ++e) {
-      filled.emplace_hint(filled.end(), e, ebbench::RecordOf(e));
-    }
+  static const Map* const map = [] {
+    Map* filled = new Map();
+    for (unsigned long long e = 0; e < kSeededExtents; ++e) Fill(*filled, e, ebbench::RecordOf(e));
     return filled;
   }();
-  return map;
+  return *map;
 }
 
 // The rungs of the ladder, each adding to the one before.
@@ -86,11 +104,12 @@ void BM_BaselineLookupHit(benchmark::State& state) {
   const auto extents = ebbench::ScatteredExtents(4096, kSeededExtents);
   unsigned long long afileId = 0, afileValue = 0;
   const auto search = [&map, &afileId, &afileValue](unsigned long long extent) {
+    Record record;
     if constexpr (rung == PlusCounterPair) StartCounter(kCounterFindInExtentMap);
-    const typename Map::const_iterator found = map.find(extent);
+    Search(map, extent, record);
     if constexpr (rung == PlusCounterPair) StopCounter(kCounterFindInExtentMap);
-    afileId = found->second.afileId;
-    afileValue = found->second.afileValue;
+    afileId = record.afileId;
+    afileValue = record.afileValue;
   };
   std::size_t next = 0;
   for (auto _ : state) {
@@ -104,6 +123,9 @@ void BM_BaselineLookupHit(benchmark::State& state) {
     benchmark::DoNotOptimize(afileValue);
   }
 }
+BENCHMARK_TEMPLATE(BM_BaselineLookupHit, ExtentMap, SearchOnly)->Threads(1)->Threads(2);
+BENCHMARK_TEMPLATE(BM_BaselineLookupHit, ExtentMap, PlusLock)->Threads(1)->Threads(2);
+BENCHMARK_TEMPLATE(BM_BaselineLookupHit, ExtentMap, PlusCounterPair)->Threads(1)->Threads(2);
 BENCHMARK_TEMPLATE(BM_BaselineLookupHit, BTree, SearchOnly)->Threads(1)->Threads(2);
 BENCHMARK_TEMPLATE(BM_BaselineLookupHit, BTree, PlusLock)->Threads(1)->Threads(2);
 BENCHMARK_TEMPLATE(BM_BaselineLookupHit, BTree, PlusCounterPair)->Threads(1)->Threads(2);

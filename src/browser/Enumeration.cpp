@@ -52,17 +52,18 @@ void* ExtentBrowseImpl::OpenEnum() try {
 bool ExtentBrowseImpl::EnumExtent(void*, unsigned long long& extentNumber, bool& isEmpty) {
   State& s = *state;
   if (s.enumEnded) return false;
-  const ExtentMap::const_iterator next = s.volumeCtxt.extentMap.lower_bound(s.enumCursor);
-  if (next == s.volumeCtxt.extentMap.end()) {
+  unsigned long long next = 0;
+  AFileInfoInternal record;
+  if (!s.volumeCtxt.extentMap.NextAtOrAfter(s.enumCursor, next, record)) {
     s.enumEnded = true;
     return false;
   }
-  extentNumber = next->first;
-  isEmpty = next->second.isEmpty;
-  if (next->first == kLastExtent) {
+  extentNumber = next;
+  isEmpty = record.isEmpty;
+  if (next == kLastExtent) {
     s.enumEnded = true;
   } else {
-    s.enumCursor = next->first + 1;
+    s.enumCursor = next + 1;
   }
   return true;
 }

@@ -111,12 +111,7 @@ class BlockLines {
     // A damaged line ends the block as cut short, rather than storing a
     // record made of whatever could be read from it.
     if (!ParseRecordLine(line, length, extentNumber_, record_)) return Cut(kDamagedLine);
-    // Blocks are written in ascending order, so the end is the usual place.
-    if (map_.empty() || map_.rbegin()->first < extentNumber_) {
-      map_.emplace_hint(map_.end(), extentNumber_, record_);
-    } else {
-      map_[extentNumber_] = record_;
-    }
+    map_.Assign(extentNumber_, record_);
     lastScanned_ = extentNumber_;
     return kMore;
   }
@@ -269,13 +264,14 @@ bool ExtentBrowseImpl::SaveExtentInfo(std::iostream* stream) try {
     std::string chunk;
     chunk.reserve(kWriteChunk + kLongestRecordLine);
     char lineBuffer[kLongestRecordLine];
-    for (const ExtentMap::value_type& entry : volumeCtxt.extentMap) {
-      chunk.append(lineBuffer, WriteRecordLine(lineBuffer, entry.first, entry.second));
-      if (chunk.size() >= kWriteChunk) {
-        stream->write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-        chunk.clear();
-      }
-    }
+    volumeCtxt.extentMap.ForEach(
+        [&](unsigned long long extentNumber, const AFileInfoInternal& record) {
+          chunk.append(lineBuffer, WriteRecordLine(lineBuffer, extentNumber, record));
+          if (chunk.size() >= kWriteChunk) {
+            stream->write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+            chunk.clear();
+          }
+        });
     stream->write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
     *stream << kEndMarker << std::endl;
     written = !stream->fail();

@@ -43,7 +43,7 @@ ExtentBrowseImpl::ExtentBrowseImpl(SCParams& scParams, const std::string& browse
   // Only the records of a complete cache block survive construction.
   if (!state->cacheComplete) {
     CSecWrapper guard(state->volumeCtxt.extentMapLock);
-    state->volumeCtxt.extentMap.clear();
+    state->volumeCtxt.extentMap.Clear();
   }
 }
 

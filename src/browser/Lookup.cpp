@@ -25,12 +25,13 @@ ExtentBrowseResult ExtentBrowseImpl::GetAFInfo(unsigned long long extentNumber,
   for (bool browsedOnce = false;; browsedOnce = true) {
     {
       CSecWrapper guard(volume.extentMapLock);
+      AFileInfoInternal record;
       StartCounter(kCounterFindInExtentMap);
-      const ExtentMap::const_iterator found = volume.extentMap.find(extentNumber);
+      const bool found = volume.extentMap.Find(extentNumber, record);
       StopCounter(kCounterFindInExtentMap);
-      if (found != volume.extentMap.end()) {
-        afileId = found->second.afileId;
-        afileValue = found->second.afileValue;
+      if (found) {
+        afileId = record.afileId;
+        afileValue = record.afileValue;
         return EB_EXTENT_FOUND;
       }
       EB_LOG(4, "ioExtNum: [%llu] not found in extentMap.", extentNumber);
@@ -79,8 +80,8 @@ ExtentBrowseResult ExtentBrowseImpl::GetAFInfo(unsigned long long extentNumber,
 bool ExtentBrowseImpl::IsExtentEmpty(unsigned long extentNumber) {
   VolumeCtxt& volume = state->volumeCtxt;
   CSecWrapper guard(volume.extentMapLock);
-  const ExtentMap::const_iterator found = volume.extentMap.find(extentNumber);
-  return found != volume.extentMap.end() && found->second.isEmpty;
+  AFileInfoInternal record;
+  return volume.extentMap.Find(extentNumber, record) && record.isEmpty;
 }
 
 bool ExtentBrowseImpl::StartBrowse(const std::string& pageName, unsigned int pagingOffset,

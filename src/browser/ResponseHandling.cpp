@@ -130,7 +130,7 @@ bool PageBrowse::Process(const LogSite& site, databrowse::BrowseResponse* respon
       const unsigned long long extentNumber = converter_.ExtentNameToNum(name);
       {
         CSecWrapper guard(volume_.extentMapLock);
-        volume_.extentMap.insert_or_assign(extentNumber, record);
+        volume_.extentMap.Assign(extentNumber, record);
       }
       if (!browse_.itemsReceived && processed == 0) browse_.firstItem = extentNumber;
       ++processed;

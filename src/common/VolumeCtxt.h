@@ -7,17 +7,10 @@
 #include <atomic>
 #include <string>
 
-#include "absl/container/btree_map.h"
 #include "extentbrowse/AFileInfoInternal.h"
 #include "extentbrowse/Export.h"
 #include "extentbrowse/ZelSync.h"
-
-// The extent map: records by extent number, in ascending order.
-//
-// A B-tree holds a record in about 38 bytes where a node-per-entry map takes
-// 80, and finds faster at millions of extents. Its iterators do not survive
-// an insertion, so none is kept across calls.
-typedef absl::btree_map<unsigned long long, AFileInfoInternal> ExtentMap;
+#include "map/ExtentMap.h"
 
 // What outlives one browse: the browse path, the extent map and its lock,
 // and the browse flags. Owned by its browser.
