@@ -70,6 +70,7 @@ TEST_F(ExtentInfoCacheTest, IncompleteOrMalformedBlocksLeaveTheMapEmptyAndTheStr
        "3: the line is not three unsigned decimal numbers separated by single "
        "blanks."},
       {"\n" + std::string(1024, '7') + "\n" + kEnd, "4: the line is longer than 1023 characters."},
+      {std::string(1030, '0') + "5 1 2\n" + kEnd, "3: the line is longer than 1023 characters."},
   };
   for (const auto& c : cases) {
     const std::string text = kStart + "1 2 3\n" + c.rest;
