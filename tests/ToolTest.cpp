@@ -7,6 +7,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -30,6 +31,7 @@ using Args = std::vector<std::string>;
 struct Outcome {
   int status;  // the exit status, or -signal when a signal ended it
   std::string out, err;
+  long peakKb = 0;  // the most memory it held
 };
 
 std::string Slurp(const std::string& file) {
@@ -97,12 +99,14 @@ pid_t Spawn(const Args& arguments, const int (&fds)[3], bool asNobody = false,
 }
 
 // The exit status; a tool still running after a minute is hung, and killed.
-int Wait(pid_t pid) {
+int Wait(pid_t pid, long* peakKb = nullptr) {
   int raw = 0;
-  for (int waited = 0; waitpid(pid, &raw, WNOHANG) == 0; ++waited) {
+  rusage usage{};
+  for (int waited = 0; wait4(pid, &raw, WNOHANG, &usage) == 0; ++waited) {
     if (waited == 30000) kill(pid, SIGKILL);
     usleep(2000);
   }
+  if (peakKb != nullptr) *peakKb = usage.ru_maxrss;
   return WIFEXITED(raw) ? WEXITSTATUS(raw) : -WTERMSIG(raw);
 }
 
@@ -168,8 +172,9 @@ class ToolTest : public ::testing::Test {
                         OpenForWriting(outFile), OpenForWriting(File("stderr"))};
     const pid_t pid = Spawn(arguments, fds, asNobody, tool);
     for (int fd : fds) close(fd);
-    const int status = Wait(pid);
-    return Outcome{status, out.empty() ? Slurp(outFile) : "", Slurp(File("stderr"))};
+    long peakKb = 0;
+    const int status = Wait(pid, &peakKb);
+    return Outcome{status, out.empty() ? Slurp(outFile) : "", Slurp(File("stderr")), peakKb};
   }
 
   std::string dir_;
@@ -178,7 +183,7 @@ class ToolTest : public ::testing::Test {
 // One run per rule. A failure (status 1 or 2) says why in one short line on
 // standard error; answers leave standard error empty.
 TEST_F(ToolTest, EachRuleAnswersAsTheManualSays) {
-  const char* const catalogues[] = {
+  const std::string catalogues[] = {
       "/a\t0\t1\t0\t0\n/a\tx\t1\t0\t0\n",
       "/a\t0\t1\t0\t0\n# again\n/a\t0\t2\t0\t0\tExtent0\n",
       "/a\t5\t1\t0\t0\t0000000000006\n",
@@ -186,9 +191,12 @@ TEST_F(ToolTest, EachRuleAnswersAsTheManualSays) {
       "/a\t10\t1\t0\t0\tExt_0000000A\n",
       "/a\t1\t1\t0\t0\tExtent1\n/a\t2\t1\t0\t0\tExt_00000002\n",
       "\xEF\xBB\xBF/a\t0\t1\t5\t0\n",  // editors that write a byte order mark
+      "/a\t" + std::string(1000, 'x') + "\t1\t5\t0\n", std::string(70000, 'x') + "\n",
+      std::string("/a\0b\t0\t1\t5\t0\n/a\t1\t1\t5\t0\n", 24),  // the browse would ask for /a
   };
+  ASSERT_EQ(mkfifo(File("fifo").c_str(), 0644), 0);
   std::vector<Args> on;
-  for (const char* catalogue : catalogues) {
+  for (const std::string& catalogue : catalogues) {
     const std::string name = "catalogue" + std::to_string(on.size());
     WriteFile(name, catalogue);
     on.push_back({"--index", File(name), "lookup", "0"});
@@ -271,6 +279,14 @@ TEST_F(ToolTest, EachRuleAnswersAsTheManualSays) {
       {on[3], "", 2, "", ":1: NAME 'Extent05' is not the Extent<decimal> name of extent 5"},
       {on[4], "", 2, "", ":1: NAME 'Ext_0000000A' is not the Ext_<hex> name of extent 10"},
       {on[5], "", 2, "", ":2: /a mixes Extent<decimal> and Ext_<hex>"},
+      // Whatever a file holds, what is quoted of it is short, and reading
+      // stops once a line is too long to be one.
+      {on[7], "", 2, "", ":1: EXTENT '" + std::string(100, 'x') + "... (1000 bytes)' is not"},
+      {on[8], "", 2, "", ":1: the line is longer than the 65536 bytes a catalogue line may hold"},
+      {{"--index", "/dev/zero", "lookup", "0"}, "", 2, "", "/dev/zero:1: the line is longer"},
+      {on[9], "", 2, "", ":1: the line holds a NUL byte\n"},
+      {{"--index", File("fifo"), "lookup", "0"}, "", 2, "", "cannot read " + File("fifo") +
+       ": it is a FIFO that no process opened for writing within 3 s\n"},
   };
   for (const auto& c : cases) {
     const Outcome run = Tool(c.arguments, c.input);
@@ -300,6 +316,8 @@ TEST_F(ToolTest, ACacheSeedsTheNextRunOfItsOwnBackupOnlyAndADamagedOneIsReplaced
     bool knowsEmpty = true;
   } cases[] = {
       {bound, "", kFromOne},
+      // What follows the end marker's line (an in-place save's tail) is never read.
+      {bound + "9 9 9\nEND_EXTENT_INFO\n", "", kFromOne},
       // Without the binding (release 1.0's, or a host's bare block) it seeds
       // too, and is bound when saved; it has no empty flags to give.
       {"# extent-browse cache for application type 0, item /f/item\n" + block, "names no backup",
@@ -479,6 +497,50 @@ TEST_F(ToolTest, EveryWayASessionEndsSavesTheCacheFirst) {
   EXPECT_EQ(run.err, "extent-browse: cannot write to standard output: No space left on device\n");
   EXPECT_EQ(Tool({"--help"}, "", "/dev/full").status, 2);
   EXPECT_EQ(Stored(File("cache")), CacheOf("6 12 600\n7 12 700\n", "7"));
+
+  // A signal while the catalogue loads ends the tool as any other does,
+  // once its handlers are in place (the process's caught signals say so).
+  LiveTool loading({"--index", "-", "lookup", "0"}, File("stderr"));
+  loading.Send("/a\t0\t1\t5\t0\n");
+  const auto Catches = [&loading](int signal) {
+    const std::string status = Slurp("/proc/" + std::to_string(loading.pid) + "/status");
+    const std::size_t caught = status.find("SigCgt:\t");
+    return caught != std::string::npos &&
+           (std::stoull(status.substr(caught + 8, 16), nullptr, 16) >> (signal - 1) & 1) != 0;
+  };
+  for (int tries = 0; tries < 5000 && !Catches(SIGINT); ++tries) usleep(1000);
+  kill(loading.pid, SIGINT);
+  EXPECT_EQ(Wait(loading.pid), 130);
+}
+
+// Whatever a file holds, the tool holds little more than the records it
+// keeps: a line too long for its kind is refused once it passes that
+// length, and a cache is judged before any of it is kept.
+TEST_F(ToolTest, HostileFilesCostLittleMemory) {
+  const long baseline = Tool(OnItem({"lookup", "1"})).peakKb;
+  const std::string item = "# extent-browse cache for application type 0, item /f/item\n";
+  const std::pair<std::string, bool> files[] = {
+      {item + "START_EXTENT_INFO\n", true},  // sparse from here: one long line of zeros
+      {"START_EXTENT_INFO\n", false},        // 64 MiB of records, and no end marker
+      {item + "# empty extents", true},
+      {"/f/item\t0\t10\t0\t0\n/f/item\t", true},  // a catalogue
+  };
+  for (const auto& [start, sparse] : files) {
+    WriteFile("hostile", start);
+    // Written a line at a time: a child of a process holding it would count it.
+    std::ofstream tail(File("hostile"), std::ios::app);
+    for (int line = 0; !sparse && line < 10 << 20; ++line) tail << "1 2 3\n";
+    tail.close();
+    if (sparse) {
+      ASSERT_EQ(truncate(File("hostile").c_str(), 64 << 20), 0);
+    }
+    const bool catalogue = start[0] == '/';
+    const Outcome run = Tool(catalogue ? Args{"--index", File("hostile"), "lookup", "0"}
+                                       : OnItem({"--cache", File("hostile"), "lookup", "1"}));
+    EXPECT_EQ(run.status, catalogue ? 2 : 0) << start;
+    EXPECT_NE(run.err.find(catalogue ? ":2: the line is longer" : "damaged"), std::string::npos);
+    EXPECT_LT(run.peakKb, baseline + 16384) << start;
+  }
 }
 
 TEST_F(ToolTest, AKilledSaveLeavesTheOldCacheOrTheNewOneAndNoOtherFile) {

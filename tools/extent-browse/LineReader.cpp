@@ -1,6 +1,5 @@
 #include "LineReader.h"
 
-#include <poll.h>
 #include <unistd.h>
 #include <cerrno>
 #include <clocale>
@@ -15,23 +14,6 @@
 namespace {
 
 constexpr std::size_t kReadChunk = 64 * 1024;
-
-enum class Wait { kInput, kStop, kError };
-
-// Waits until standard input has something or a stop signal arrived; the
-// signal's pipe closes the race between checking for a signal and blocking.
-Wait WaitForInput() {
-  for (;;) {
-    if (StopSignal() != 0) return Wait::kStop;
-    pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {StopSignalFd(), POLLIN, 0}};
-    if (poll(fds, 2, -1) < 0) {
-      if (errno == EINTR) continue;
-      return Wait::kError;
-    }
-    if (fds[1].revents != 0 || StopSignal() != 0) return Wait::kStop;
-    if (fds[0].revents != 0) return Wait::kInput;
-  }
-}
 
 // Scripts: lines exactly as they are in the input, the last one with or
 // without its line feed.
@@ -61,7 +43,7 @@ class ScriptReader : public LineReader {
     buffer_.erase(0, start_);
     start_ = 0;
     for (;;) {
-      const Wait wait = WaitForInput();
+      const Wait wait = WaitToRead(STDIN_FILENO, -1);
       if (wait == Wait::kStop) return false;
       if (wait == Wait::kError) {
         error_ = errno;
@@ -96,8 +78,8 @@ const char* Prompt(EditLine*) { return "extent-browse> "; }
 int ReadCharacter(EditLine*, wchar_t* character) {
   std::mbstate_t state{};
   for (;;) {
-    const Wait wait = WaitForInput();
-    if (wait != Wait::kInput) {
+    const Wait wait = WaitToRead(STDIN_FILENO, -1);
+    if (wait != Wait::kReady) {
       if (wait == Wait::kStop) errno = EINTR;
       return -1;
     }

@@ -1,6 +1,7 @@
 #include "Signals.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <pthread.h>
 #include <unistd.h>
 #include <cerrno>
@@ -71,3 +72,17 @@ void IgnoreBrokenPipe() {
 int StopSignal() { return gSignal; }
 
 int StopSignalFd() { return gWake[0]; }
+
+Wait WaitToRead(int fd, int timeoutMs) {
+  for (;;) {
+    // The signal's pipe closes the race between this test and the wait.
+    if (StopSignal() != 0) return Wait::kStop;
+    pollfd fds[2] = {{fd, POLLIN, 0}, {gWake[0], POLLIN, 0}};
+    const int ready = poll(fds, gWake[0] >= 0 ? 2 : 1, timeoutMs);
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready < 0) return Wait::kError;
+    if (ready == 0) return Wait::kTimeout;
+    if (fds[1].revents != 0 || StopSignal() != 0) return Wait::kStop;
+    return Wait::kReady;
+  }
+}

@@ -7,7 +7,8 @@
 #ifndef EXTENTBROWSE_TOOLS_SIGNALS_H
 #define EXTENTBROWSE_TOOLS_SIGNALS_H
 
-// Installs the handlers; call once, when there is something to save.
+// Installs the handlers; call once, before anything that may wait (the
+// catalogue may be read from a pipe).
 void InstallStopSignals();
 
 // Makes SIGINT an interrupt that the session takes back (TakeInterrupt)
@@ -29,5 +30,12 @@ int StopSignal();
 // A descriptor that becomes readable once a stop signal has arrived, for
 // readers that wait on standard input; -1 before InstallStopSignals.
 int StopSignalFd();
+
+enum class Wait { kReady, kStop, kTimeout, kError };
+
+// Waits until `fd` has something to read (or its writer went away), until a
+// stop signal arrived, or for at most `timeoutMs` (-1: no limit). kError
+// leaves errno set.
+Wait WaitToRead(int fd, int timeoutMs);
 
 #endif  // EXTENTBROWSE_TOOLS_SIGNALS_H

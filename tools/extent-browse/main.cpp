@@ -56,9 +56,11 @@ int RunOnItem(const char* argv0, Options& options, std::ostream& out) {
   }
   ebindex::Catalogue catalogue;
   std::string path;
-  if (!LoadCatalogueFile(indexFile, static_cast<unsigned int>(options.nameLength), catalogue,
-                         error) ||
-      !ChooseItem(catalogue, indexFile, options.path, path, error)) {
+  const bool loaded =
+      LoadCatalogueFile(indexFile, static_cast<unsigned int>(options.nameLength), catalogue, error);
+  // Nothing has been learnt yet, so there is nothing to save.
+  if (StopSignal() != 0) return kExitSignalBase + StopSignal();
+  if (!loaded || !ChooseItem(catalogue, indexFile, options.path, path, error)) {
     ReportError(error);
     return kExitUsage;
   }
@@ -96,7 +98,6 @@ int RunOnItem(const char* argv0, Options& options, std::ostream& out) {
   if (!options.backupSetGuid.empty()) browser.SetBackupSetGuid(options.backupSetGuid);
 
   // From here on the browser learns, and a signal must not lose it.
-  InstallStopSignals();
   Session session(browser, options, binding, seed.emptyExtents, out);
   if (options.command.empty()) {
     const bool interactive = isatty(STDIN_FILENO) != 0;
@@ -151,10 +152,16 @@ int Run(int argc, char** argv, std::ostream& out) {
 int main(int argc, char** argv) {
   OpenClosedStandardFds();
   IgnoreBrokenPipe();
+  // Early, so that a signal while the catalogue loads ends the tool as any
+  // other does.
+  InstallStopSignals();
   FdOutput output(STDOUT_FILENO);
   std::ostream out(&output);
   int status = Run(argc, argv, out);
   out << std::flush;
+  // A signal that came while the manual or the demo was written ends the
+  // tool as a signal, once they are done.
+  if (StopSignal() != 0) status = kExitSignalBase + StopSignal();
   if (output.error() == EPIPE) {
     // The reader went away (`| head`): nothing to say, but not a success.
     if (StopSignal() == 0) status = kExitBrokenPipe;
