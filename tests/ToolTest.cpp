@@ -7,12 +7,14 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -498,6 +500,41 @@ TEST_F(ToolTest, EveryWayASessionEndsSavesTheCacheFirst) {
   EXPECT_EQ(Tool({"--help"}, "", "/dev/full").status, 2);
   EXPECT_EQ(Stored(File("cache")), CacheOf("6 12 600\n7 12 700\n", "7"));
 
+  // A reader that stopped reading holds no signal off: the tool ends at
+  // once, the answers it could not write lost, what it learnt saved.
+  std::ostringstream big, lookups;
+  for (int extent = 0; extent < 20000; ++extent) {
+    big << "/big\t" << extent << "\t1\t0\t0\n";
+    lookups << (extent == 0 ? "lookup " : " ") << extent;
+  }
+  WriteFile("big.tsv", big.str());
+  const Args bigCache{"--index", File("big.tsv"), "--cache", File("cache"), "--page-size", "20000"};
+  fs::remove(File("cache"));
+  LiveTool stalled(bigCache, File("stderr"));
+  stalled.Send(lookups.str() + "\n");
+  int queued = 0;
+  for (int tries = 0; tries < 5000 && queued < fcntl(stalled.output, F_GETPIPE_SZ); ++tries) {
+    usleep(1000);
+    ioctl(stalled.output, FIONREAD, &queued);
+  }
+  kill(stalled.pid, SIGTERM);
+  const auto sent = std::chrono::steady_clock::now();
+  EXPECT_EQ(Wait(stalled.pid), 143);
+  EXPECT_LT(std::chrono::steady_clock::now() - sent, std::chrono::seconds(5));
+  EXPECT_NE(RecordsIn(File("cache")).find("\n19999 1 0\nEND_EXTENT_INFO\n"), std::string::npos);
+
+  // Past the file size limit (ulimit -f) a save fails as on a full disk.
+  const std::string saved = Slurp(File("cache"));
+  rlimit limit{};
+  getrlimit(RLIMIT_FSIZE, &limit);
+  const rlimit small{4096, limit.rlim_max};
+  setrlimit(RLIMIT_FSIZE, &small);
+  const Outcome capped = Tool(bigCache, "lookup 0\n");
+  setrlimit(RLIMIT_FSIZE, &limit);
+  EXPECT_EQ(capped.status, 2);
+  EXPECT_EQ(capped.err, "extent-browse: cannot save to " + File("cache") + ": File too large\n");
+  EXPECT_EQ(Slurp(File("cache")), saved);
+
   // A signal while the catalogue loads ends the tool as any other does,
   // once its handlers are in place (the process's caught signals say so).
   LiveTool loading({"--index", "-", "lookup", "0"}, File("stderr"));
@@ -582,11 +619,15 @@ TEST_F(ToolTest, AKilledSaveLeavesTheOldCacheOrTheNewOneAndNoOtherFile) {
     }
     EXPECT_EQ(left, files) << delay << " us";
   }
-  WriteFile(".cache.0123456789ab", "left by a save killed before its rename");
-  WriteFile(".cache.notours", "");
+  // A leftover carries the save's mark in its name and starts as a cache;
+  // a file that is only named like one is someone else's, and stays.
+  const std::string leftover = ".cache.extent-browse-save.0123456789ab";
+  const std::string others[] = {".cache.0123456789ab", ".cache.extent-browse-save.0123456789ac"};
+  WriteFile(leftover, old);
+  for (const std::string& other : others) WriteFile(other, "a user's notes");
   ASSERT_EQ(Tool(arguments, "lookup 0\n").status, 0);
-  EXPECT_EQ((std::set<fs::path>{fs::directory_iterator(dir_), {}}).size(), files.size() + 1);
-  EXPECT_FALSE(fs::exists(File(".cache.0123456789ab")));
+  EXPECT_FALSE(fs::exists(File(leftover)));
+  for (const std::string& other : others) EXPECT_EQ(Slurp(File(other)), "a user's notes");
 }
 
 // Sessions that share a cache each save what they learnt, whichever ends

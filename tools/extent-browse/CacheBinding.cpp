@@ -81,6 +81,8 @@ CacheBinding BindingOf(const ebindex::Catalogue& catalogue, const std::string& p
   return binding;
 }
 
+std::string CacheFileMark() { return kItemPrefix; }
+
 std::string ItemLine(const CacheBinding& binding) {
   return kItemPrefix + std::to_string(binding.appType) + kItemMiddle + binding.path + "\n";
 }

@@ -181,7 +181,7 @@ bool SaveCacheFile(ExtentBrowse& browser, const std::string& file, const CacheBi
   }
   int failure = 0;
   if (ok) {
-    RemoveLeftovers(folder, target.base);
+    RemoveLeftovers(folder, target.base, CacheFileMark());
     ok =
         ReplaceAtomically(folder, target.base, target.exists ? &target.st : nullptr, text, failure);
     if (!ok) error = saving + std::strerror(failure);

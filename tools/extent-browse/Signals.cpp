@@ -62,11 +62,11 @@ bool TakeInterrupt() {
   return taken;
 }
 
-void IgnoreBrokenPipe() {
+void IgnoreWriteSignals() {
   struct sigaction ignore {};
   ignore.sa_handler = SIG_IGN;
   sigemptyset(&ignore.sa_mask);
-  sigaction(SIGPIPE, &ignore, nullptr);
+  for (const int signal : {SIGPIPE, SIGXFSZ}) sigaction(signal, &ignore, nullptr);
 }
 
 int StopSignal() { return gSignal; }

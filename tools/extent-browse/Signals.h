@@ -20,9 +20,11 @@ void InterruptKeepsSession();
 // forgets it, so that StopSignal() is 0 again, and returns true.
 bool TakeInterrupt();
 
-// Makes a write to a closed pipe fail with EPIPE instead of killing the
-// process; call before anything is written.
-void IgnoreBrokenPipe();
+// Makes a write to a closed pipe fail with EPIPE, and one past the file
+// size limit (ulimit -f) with EFBIG, instead of killing the process: the
+// tool says what failed, and a save keeps the old file. Call before
+// anything is written.
+void IgnoreWriteSignals();
 
 // The first stop signal received, or 0.
 int StopSignal();

@@ -151,7 +151,7 @@ int Run(int argc, char** argv, std::ostream& out) {
 
 int main(int argc, char** argv) {
   OpenClosedStandardFds();
-  IgnoreBrokenPipe();
+  IgnoreWriteSignals();
   // Early, so that a signal while the catalogue loads ends the tool as any
   // other does.
   InstallStopSignals();
@@ -165,7 +165,7 @@ int main(int argc, char** argv) {
   if (output.error() == EPIPE) {
     // The reader went away (`| head`): nothing to say, but not a success.
     if (StopSignal() == 0) status = kExitBrokenPipe;
-  } else if (output.error() != 0) {
+  } else if (output.error() != 0 && output.error() != FdOutput::kDropped) {
     ReportError(std::string("cannot write to standard output: ") + std::strerror(output.error()));
     status = std::max(status, kExitUsage);
   }
