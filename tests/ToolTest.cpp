@@ -208,7 +208,8 @@ TEST_F(ToolTest, EachRuleAnswersAsTheManualSays) {
     std::string input;
     int status;
     std::string out;
-    std::string err = "";  // a part of standard error
+    std::string err = "";     // a part of standard error
+    std::string absent = "";  // what standard error must not hold
   } cases[] = {
       {OnItem({"lookup", "1", "4", "7"}), "", 0, "1 found 10 100\n4 not-found\n7 found 12 700\n"},
       {OnItem({"enum"}), "", 0, "0 not-empty\n1 not-empty\n2 not-empty\n6 not-empty\n7 empty\n"},
@@ -230,8 +231,9 @@ TEST_F(ToolTest, EachRuleAnswersAsTheManualSays) {
        "extent-browse: line 2: lookup: x is not an extent number\n"},
       {{"--version"}, "", 0, "extent-browse " + std::string(EXTENT_BROWSE_VERSION) + "\n", ""},
       {on[6], "", 0, "0 found 1 5\n", ""},
-      {OnItem({"--log-level", "4", "lookup", "0", "2"}), "", 0, "0 found 10 0\n2 found 11 200\n",
-       "[4] Going to create browseThread\n"},
+      // One browser in the log: a save's merge of records browses nothing.
+      {OnItem({"--log-level", "4", "--cache", File("logged"), "lookup", "0", "2"}), "", 0,
+       "0 found 10 0\n2 found 11 200\n", "[4] Going to create browseThread\n", "browsePath: ,"},
       {On({"--path", "/vm/disk", "--app-type", "0", "lookup", "4"}), "", 0, "4 not-found\n",
        "warning: the index holds /vm/disk under Extent<decimal> names"},
       // A failed browse says why, once, in the tool's words.
@@ -253,8 +255,23 @@ TEST_F(ToolTest, EachRuleAnswersAsTheManualSays) {
       {{"--index", "/dev/null", "lookup", "0"}, "", 2, "", "the index /dev/null holds no items"},
       {OnItem({"--cache", ""}), "", 2, "", "--cache needs a file name, not an empty one"},
       {OnItem({"--cache"}), "", 2, "", ": --cache needs a value; see --help\n"},
-      {On({"lookup", "1"}), "", 2, "", "several items, choose one with --path"},
-      {On({"--path", "/nope", "lookup", "1"}), "", 2, "", "no item /nope"},
+      {On({"lookup", "1"}), "", 2, "", "holds 2 items, choose one with --path: /f/item /vm/disk\n"},
+      {On({"--path", "/nope", "lookup", "1"}), "", 2, "", "no item /nope", "did you mean"},
+      {On({"--path", "/f/iten", "lookup", "1"}), "", 2, "", "(did you mean /f/item?)"},
+      {On({"items"}), "", 0, "/f/item: application type 0, 5 extents, base32 names\n/vm/disk: "
+       "application type 106, 2 extents, Extent<decimal> names\n", ""},
+      {On({"--path", "/vm/disk", "--json"}), "items\n", 0, "{\"path\":\"/f/item\",\"app_type\":0,"
+       "\"extents\":5,\"names\":\"base32\"}\n{\"path\":\"/vm/disk\",\"app_type\":106,\"extents\":2,"
+       "\"names\":\"Extent<decimal>\"}\n", ""},
+      // A script may start with a byte order mark; a line without an end
+      // is cut off, not held.
+      {OnItem({}), "\xEF\xBB\xBFlookup 1\n", 0, "1 found 10 100\n", ""},
+      {OnItem({}), std::string(3 << 20, '7') + "\nlookup 1\n", 2, "1 found 10 100\n",
+       "line 1: the line is longer than the 1048576 bytes a command line may hold\n"},
+      {OnItem({"--read-only"}), "lookup 1\nsave " + File("c") + "\n", 2, "1 found 10 100\n",
+       "line 2: save: --read-only: this session writes no file\n"},
+      {OnItem({"--read-only", "--cache", File("none")}), "", 2, "",
+       "cannot read " + File("none") + ": No such file or directory\n"},
       {OnItem({"--bogus"}), "", 2, "", ": unknown option --bogus; see --help\n"},
       {OnItem({"--page-sise", "3"}), "", 2, "",
        "option --page-sise (did you mean --page-size?); see"},
@@ -295,6 +312,7 @@ TEST_F(ToolTest, EachRuleAnswersAsTheManualSays) {
     EXPECT_EQ(run.status, c.status) << c.out << c.err << run.err;
     EXPECT_EQ(run.out, c.out) << c.err;
     EXPECT_NE(run.err.find(c.err), std::string::npos) << run.err;
+    EXPECT_TRUE(c.absent.empty() || run.err.find(c.absent) == std::string::npos) << run.err;
     EXPECT_TRUE(!c.err.empty() || run.err.empty()) << "the library's lines stay off by default";
     if (c.status != 0) {
       EXPECT_EQ(run.err.rfind("extent-browse: ", 0), 0u) << run.err;
@@ -302,6 +320,10 @@ TEST_F(ToolTest, EachRuleAnswersAsTheManualSays) {
       EXPECT_LT(run.err.size(), 300u) << run.err;
     }
   }
+  // The manual as JSON, on the command line as in a session.
+  const Outcome help = Tool({"--json", "help"});
+  EXPECT_EQ(help.out.rfind("{\"manual\":\"extent-browse - look up", 0), 0u) << help.out;
+  EXPECT_EQ(help.out, Tool(OnItem({"--json"}), "help\n").out);
 }
 
 TEST_F(ToolTest, ACacheSeedsTheNextRunOfItsOwnBackupOnlyAndADamagedOneIsReplaced) {
@@ -352,7 +374,7 @@ TEST_F(ToolTest, ACacheSeedsTheNextRunOfItsOwnBackupOnlyAndADamagedOneIsReplaced
       {OnItem({"--copy-precedence", "1"}), "another backup of /f/item (application type 0): its "
                                           "copy precedence is 0, not 1\n"},
       {OnItem({"--backup-set-guid", "g"}), "its backup set GUID is \"\", not \"g\"\n"},
-      {OnItem({"--name-length", "14"}), "; its name length is 13, not 14\n"},
+      {OnItem({"--name-length", "14"}), "type 0): its name length is 13, not 14; its entries digest"},
   };
   for (auto [arguments, message] : others) {
     arguments.insert(arguments.end(), {"--cache", cache, "lookup", "1"});
@@ -461,6 +483,22 @@ TEST_F(ToolTest, SavesKeepTheModeWriteThroughLinksAndReadOnlyWhatTheyMay) {
   EXPECT_EQ(run.err, "extent-browse: cannot read " + File("cache") + ": Permission denied\n");
   chmod(File("cache").c_str(), 0600);
   EXPECT_EQ(Stored(File("cache")), CacheOf(kFromOne, "7"));
+
+  // In a folder one may only read, a cache answers under --read-only and
+  // stays as it was; without it, the cache is refused: it could not be saved.
+  ASSERT_EQ(mkdir(File("shelf").c_str(), 0755), 0);
+  fs::copy_file(File("cache"), File("shelf/cache"));
+  ASSERT_EQ(chmod(File("shelf/cache").c_str(), 0644) | chmod(File("shelf").c_str(), 0555), 0);
+  EXPECT_EQ(Tool(OnItem({"--cache", File("shelf/cache"), "lookup", "6"}), "", "", root).err,
+            "extent-browse: cannot save to " + File("shelf/cache") + ": cannot write in " +
+                File("shelf") + ": Permission denied\n");
+  const Outcome shelf = Tool(OnItem({"--read-only", "--cache", File("shelf/cache")}),
+                             "stats\nlookup 6 0\n", "", root);
+  chmod(File("shelf").c_str(), 0755);
+  EXPECT_EQ(shelf.status, 0) << shelf.err;
+  EXPECT_NE(shelf.out.find("browse requests: 0\n6 found 12 600\n0 found 10 0\n"),
+            std::string::npos) << shelf.out;
+  EXPECT_EQ(Stored(File("shelf/cache")), CacheOf(kFromOne, "7"));
 }
 
 // However a session ends, the cache holds what it learnt.

@@ -78,15 +78,16 @@ bool LoadCatalogueFile(const std::string& file, unsigned int nameLength,
 bool ChooseItem(const ebindex::Catalogue& catalogue, const std::string& file,
                 const std::string& requested, std::string& path, std::string& error) {
   const std::string name = file == "-" ? "standard input" : Echo(file);
+  const std::vector<std::string> paths = catalogue.paths();
   if (!requested.empty()) {
     if (catalogue.find(requested) == nullptr) {
-      error = "no item " + Echo(requested) + " in the index " + name;
+      error = "no item " + Echo(requested) + " in the index " + name +
+              Suggestion(requested, paths) + "; the items command lists them";
       return false;
     }
     path = requested;
     return true;
   }
-  const std::vector<std::string> paths = catalogue.paths();
   if (paths.size() == 1) {
     path = paths.front();
     return true;
@@ -95,8 +96,11 @@ bool ChooseItem(const ebindex::Catalogue& catalogue, const std::string& file,
     error = "the index " + name + " holds no items";
     return false;
   }
-  error = "the index holds several items, choose one with --path:";
-  for (const std::string& item : paths) error += " " + Echo(item);
+  // A few name the choice; the items command lists a catalogue of many.
+  constexpr std::size_t kNamed = 4;
+  error = "the index holds " + std::to_string(paths.size()) + " items, choose one with --path:";
+  for (std::size_t i = 0; i < paths.size() && i < kNamed; ++i) error += " " + Echo(paths[i]);
+  if (paths.size() > kNamed) error += " ...; the items command lists them";
   return false;
 }
 

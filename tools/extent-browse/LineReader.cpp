@@ -20,15 +20,22 @@ constexpr std::size_t kReadChunk = 64 * 1024;
 class ScriptReader : public LineReader {
  public:
   bool Next(std::string& line) override {
+    tooLong_ = false;
+    line.clear();
     for (;;) {
       const std::string::size_type newline = buffer_.find('\n', start_);
       if (newline != std::string::npos) {
-        line.assign(buffer_, start_, newline - start_);
+        if (!tooLong_) line.assign(buffer_, start_, newline - start_);
         start_ = newline + 1;
         return true;
       }
+      // Past the longest line, the rest of it is passed over unread.
+      if (buffer_.size() - start_ > kLongestLine) {
+        tooLong_ = true;
+        start_ = buffer_.size();
+      }
       if (end_) {
-        if (start_ >= buffer_.size()) return false;
+        if (start_ >= buffer_.size()) return tooLong_;
         line.assign(buffer_, start_, std::string::npos);
         start_ = buffer_.size();
         return true;
@@ -37,6 +44,7 @@ class ScriptReader : public LineReader {
     }
   }
   int error() const override { return error_; }
+  bool tooLong() const override { return tooLong_; }
 
  private:
   bool Fill() {
@@ -67,6 +75,7 @@ class ScriptReader : public LineReader {
   std::string buffer_;
   std::string::size_type start_ = 0;
   bool end_ = false;
+  bool tooLong_ = false;
   int error_ = 0;
 };
 

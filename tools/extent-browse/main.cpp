@@ -15,6 +15,7 @@
 #include "CacheFile.h"
 #include "Demo.h"
 #include "IndexSetup.h"
+#include "Items.h"
 #include "LineReader.h"
 #include "Manual.h"
 #include "Messages.h"
@@ -60,7 +61,22 @@ int RunOnItem(const char* argv0, Options& options, std::ostream& out) {
       LoadCatalogueFile(indexFile, static_cast<unsigned int>(options.nameLength), catalogue, error);
   // Nothing has been learnt yet, so there is nothing to save.
   if (StopSignal() != 0) return kExitSignalBase + StopSignal();
-  if (!loaded || !ChooseItem(catalogue, indexFile, options.path, path, error)) {
+  if (!loaded) {
+    ReportError(error);
+    return kExitUsage;
+  }
+  // The items are listed before one is chosen: they are what to choose from.
+  std::vector<ItemSummary> items = SummariseItems(catalogue);
+  const bool listItems = !options.command.empty() && options.command.front() == "items";
+  if (listItems && options.command.size() > 1) {
+    ReportError("items takes no arguments");
+    return kExitUsage;
+  }
+  if (listItems) {
+    PrintItems(out, items, options.json);
+    return kExitOk;
+  }
+  if (!ChooseItem(catalogue, indexFile, options.path, path, error)) {
     ReportError(error);
     return kExitUsage;
   }
@@ -70,8 +86,8 @@ int RunOnItem(const char* argv0, Options& options, std::ostream& out) {
   if (!options.hasAppType) {
     options.appType = namesAppType;
   } else if (!ReadsNamesOf(options.appType, namesAppType)) {
-    ReportWarning("the index holds " + path + " under " + NamesOf(namesAppType) + "; --app-type " +
-                  std::to_string(options.appType) + " will not find its extents");
+    ReportWarning("the index holds " + Echo(path) + " under " + NamesOf(namesAppType) +
+                  "; --app-type " + std::to_string(options.appType) + " will not find its extents");
   }
 
   const CacheBinding binding = BindingOf(catalogue, path, options.appType, options.nameLength,
@@ -79,7 +95,7 @@ int RunOnItem(const char* argv0, Options& options, std::ostream& out) {
   CacheSeed seed;
   if (!options.cacheFile.empty()) {
     std::string warning;
-    if (!ReadCacheFile(options.cacheFile, binding, seed, warning, error)) {
+    if (!ReadCacheFile(options.cacheFile, binding, options.readOnly, seed, warning, error)) {
       ReportError(error);
       return kExitUsage;
     }
@@ -98,7 +114,7 @@ int RunOnItem(const char* argv0, Options& options, std::ostream& out) {
   if (!options.backupSetGuid.empty()) browser.SetBackupSetGuid(options.backupSetGuid);
 
   // From here on the browser learns, and a signal must not lose it.
-  Session session(browser, options, binding, seed.emptyExtents, out);
+  Session session(browser, options, binding, seed.emptyExtents, items, out);
   if (options.command.empty()) {
     const bool interactive = isatty(STDIN_FILENO) != 0;
     if (interactive) InterruptKeepsSession();
@@ -110,7 +126,7 @@ int RunOnItem(const char* argv0, Options& options, std::ostream& out) {
   out << std::flush;
 
   int status = session.ExitStatus();
-  if (!options.cacheFile.empty()) {
+  if (!options.cacheFile.empty() && !options.readOnly) {
     std::size_t records = 0;
     if (!SaveCacheFile(browser, options.cacheFile, binding, seed.emptyExtents, records, error)) {
       ReportError(error);
@@ -125,7 +141,7 @@ int Run(int argc, char** argv, std::ostream& out) {
   Options options;
   if (!ParseOptions(argc, argv, options)) return kExitUsage;
   if (options.help || (options.command.size() == 1 && options.command.front() == "help")) {
-    out << kManual;
+    PrintManual(out, options.json);
     return kExitOk;
   }
   if (options.version) {
