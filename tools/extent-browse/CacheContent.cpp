@@ -1,7 +1,10 @@
 #include "CacheContent.h"
 
+#include <xxhash.h>
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
+#include <new>
 
 #include "FileLines.h"
 
@@ -10,6 +13,8 @@ namespace {
 constexpr char kStartMarker[] = "START_EXTENT_INFO";
 constexpr char kEndMarker[] = "END_EXTENT_INFO";
 constexpr char kEmptyPrefix[] = "# empty extents";
+constexpr char kDigestPrefix[] = "# block digest ";
+constexpr std::size_t kDigestLength = 16;
 // The library reads lines of at most 1023 characters; a longer one cuts
 // its block short.
 constexpr std::size_t kLongestBlockLine = 1023;
@@ -73,6 +78,43 @@ bool ParseEmptyLine(const std::string& line, ExtentRanges* ranges, std::size_t& 
   return true;
 }
 
+std::string HexOf(XXH64_hash_t hash) {
+  char text[kDigestLength + 1];
+  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+  return text;
+}
+
+// XXH3-64 of a block's bytes, taken a line at a time as they are read. The
+// block has no checksum of its own; this catches a record changed in place
+// after the tool wrote it, which would otherwise be an answer from nowhere.
+class BlockDigest {
+ public:
+  BlockDigest() : state_(XXH3_createState()) {
+    if (state_ == nullptr) throw std::bad_alloc();
+    XXH3_64bits_reset(state_);
+  }
+  ~BlockDigest() { XXH3_freeState(state_); }
+  BlockDigest(const BlockDigest&) = delete;
+  BlockDigest& operator=(const BlockDigest&) = delete;
+
+  void Add(const std::string& line, bool lineFeed) {
+    XXH3_64bits_update(state_, line.data(), line.size());
+    if (lineFeed) XXH3_64bits_update(state_, "\n", 1);
+  }
+  std::string Text() const { return HexOf(XXH3_64bits_digest(state_)); }
+
+ private:
+  XXH3_state_t* state_;
+};
+
+// "# block digest 0123456789abcdef" into its digits; false for any other line.
+bool ParseDigestLine(const std::string& line, std::string& digest) {
+  if (line.rfind(kDigestPrefix, 0) != 0) return false;
+  digest = line.substr(sizeof kDigestPrefix - 1);
+  return digest.size() == kDigestLength &&
+         digest.find_first_not_of("0123456789abcdef") == std::string::npos;
+}
+
 std::string LineIsNot(std::size_t number, const char* what) {
   return "line " + std::to_string(number) + " is not " + what;
 }
@@ -134,10 +176,12 @@ class CacheScan {
       const FileLines::Read read = in_.Next(line, kLongestOwnLine);
       if (read == FileLines::Read::kError) return false;
       const bool binding = first && IsBindingLine(line);
+      const bool digest = line.rfind(kDigestPrefix, 0) == 0 && writtenDigest_.empty();
       ExtentRanges* const ranges = most_ != nullptr ? &content_.emptyExtents : nullptr;
       if (read == FileLines::Read::kTooLong ||
-          (binding ? !ParseBindingLine(line, content_.owner)
-                   : !ParseEmptyLine(line, ranges, counts_.emptyRanges))) {
+          (binding  ? !ParseBindingLine(line, content_.owner)
+           : digest ? !ParseDigestLine(line, writtenDigest_)
+                    : !ParseEmptyLine(line, ranges, counts_.emptyRanges))) {
         Damaged(LineIsNot(number, binding ? "a binding line" : "one the tool writes"));
         return false;
       }
@@ -163,6 +207,7 @@ class CacheScan {
       return;
     }
     if (line.size() != kMarker) return Damaged(LineIsNot(number, "a record line"));
+    digest_.Add(line, read == FileLines::Read::kLine);
     const bool collect = most_ != nullptr;
     if (collect) content_.block = std::string(kStartMarker) + "\n";
     CacheRecord record;
@@ -175,6 +220,7 @@ class CacheScan {
                        " is longer than the 1023 characters the library reads");
       }
       if (read == FileLines::Read::kEnd) break;
+      digest_.Add(line, read == FileLines::Read::kLine);
       if (line == kEndMarker) return EndBlock();
       if (line.empty()) continue;
       if (!ParseRecordLine(line.data(), line.data() + line.size(), record)) {
@@ -194,6 +240,10 @@ class CacheScan {
     if (counts_.emptyRanges > counts_.records) {
       return Damaged("its empty-extents lines list more extents than its block holds");
     }
+    if (!writtenDigest_.empty() && digest_.Text() != writtenDigest_) {
+      return Damaged("its block changed after the tool wrote it: its digest is " + digest_.Text() +
+                     ", not " + writtenDigest_);
+    }
     content_.kind = CacheKind::kCache;
     if (most_ == nullptr) return;
     content_.block.append(kEndMarker).push_back('\n');
@@ -204,6 +254,8 @@ class CacheScan {
   CacheContent& content_;
   const Counts* most_;
   Counts counts_;
+  std::string writtenDigest_;  // what the file's digest line says, if it has one
+  BlockDigest digest_;
 };
 
 void AppendNumber(std::string& text, unsigned long long value) {
@@ -274,5 +326,5 @@ std::string ComposeCache(const CacheBinding& binding, const std::string& block,
     AppendNumber(text, range.second);
   }
   if (lineStart != std::string::npos) text += '\n';
-  return text + block;
+  return text + kDigestPrefix + HexOf(XXH3_64bits(block.data(), block.size())) + "\n" + block;
 }
