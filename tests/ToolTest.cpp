@@ -63,11 +63,11 @@ std::string CacheOf(const std::string& records, const std::string& empty = "") {
 }
 
 // A cache file as CacheOf writes it: the digests of the catalogue's entries
-// and of the block are the hash's business, and only their changes are.
+// and of the records are the hash's business, and only their changes are.
 std::string Stored(const std::string& file) {
   std::string text = Slurp(file);
-  const std::size_t block = text.find("# block digest ");
-  if (block != std::string::npos) text.erase(block, 32);
+  const std::size_t records = text.find("# records digest ");
+  if (records != std::string::npos) text.erase(records, 34);
   const std::size_t digest = text.find("entries digest ");
   return digest == std::string::npos ? text : text.replace(digest + 15, 16, "D");
 }
@@ -344,8 +344,10 @@ TEST_F(ToolTest, ACacheSeedsTheNextRunOfItsOwnBackupOnlyAndADamagedOneIsReplaced
       {bound, "", kFromOne},
       // What follows the end marker's line (an in-place save's tail) is never read.
       {bound + "9 9 9\nEND_EXTENT_INFO\n", "", kFromOne},
-      // A record changed after the tool wrote it answers nothing.
-      {std::string(bound).replace(bound.find("2 11 200"), 8, "2 11 201"), "block changed", browsed},
+      // A record or a flag changed after the tool wrote it answers nothing.
+      {std::string(bound).replace(bound.find("2 11 200"), 8, "2 11 201"), "records changed", browsed},
+      {std::string(bound).replace(bound.find("extents 7"), 9, "extents 6-7"), "records changed",
+       browsed},
       // Without the binding (release 1.0's, or a host's bare block) it seeds
       // too, and is bound when saved; it has no empty flags to give.
       {"# extent-browse cache for application type 0, item /f/item\n" + block, "names no backup",

@@ -13,7 +13,7 @@ namespace {
 constexpr char kStartMarker[] = "START_EXTENT_INFO";
 constexpr char kEndMarker[] = "END_EXTENT_INFO";
 constexpr char kEmptyPrefix[] = "# empty extents";
-constexpr char kDigestPrefix[] = "# block digest ";
+constexpr char kDigestPrefix[] = "# records digest ";
 constexpr std::size_t kDigestLength = 16;
 // The library reads lines of at most 1023 characters; a longer one cuts
 // its block short.
@@ -84,18 +84,19 @@ std::string HexOf(XXH64_hash_t hash) {
   return text;
 }
 
-// XXH3-64 of a block's bytes, taken a line at a time as they are read. The
-// block has no checksum of its own; this catches a record changed in place
-// after the tool wrote it, which would otherwise be an answer from nowhere.
-class BlockDigest {
+// XXH3-64 of what the records say, the empty-extents lines and the block,
+// taken a line at a time as they are read. The block has no checksum of its
+// own; this catches a record or a flag changed in place after the tool
+// wrote it, which would otherwise be an answer from nowhere.
+class RecordsDigest {
  public:
-  BlockDigest() : state_(XXH3_createState()) {
+  RecordsDigest() : state_(XXH3_createState()) {
     if (state_ == nullptr) throw std::bad_alloc();
     XXH3_64bits_reset(state_);
   }
-  ~BlockDigest() { XXH3_freeState(state_); }
-  BlockDigest(const BlockDigest&) = delete;
-  BlockDigest& operator=(const BlockDigest&) = delete;
+  ~RecordsDigest() { XXH3_freeState(state_); }
+  RecordsDigest(const RecordsDigest&) = delete;
+  RecordsDigest& operator=(const RecordsDigest&) = delete;
 
   void Add(const std::string& line, bool lineFeed) {
     XXH3_64bits_update(state_, line.data(), line.size());
@@ -107,7 +108,7 @@ class BlockDigest {
   XXH3_state_t* state_;
 };
 
-// "# block digest 0123456789abcdef" into its digits; false for any other line.
+// "# records digest 0123456789abcdef" into its digits; false for any other line.
 bool ParseDigestLine(const std::string& line, std::string& digest) {
   if (line.rfind(kDigestPrefix, 0) != 0) return false;
   digest = line.substr(sizeof kDigestPrefix - 1);
@@ -185,6 +186,7 @@ class CacheScan {
         Damaged(LineIsNot(number, binding ? "a binding line" : "one the tool writes"));
         return false;
       }
+      if (!binding && !digest) digest_.Add(line, read == FileLines::Read::kLine);
       if (!binding && most_ != nullptr && Beyond(counts_.emptyRanges, most_->emptyRanges)) {
         return false;
       }
@@ -241,8 +243,8 @@ class CacheScan {
       return Damaged("its empty-extents lines list more extents than its block holds");
     }
     if (!writtenDigest_.empty() && digest_.Text() != writtenDigest_) {
-      return Damaged("its block changed after the tool wrote it: its digest is " + digest_.Text() +
-                     ", not " + writtenDigest_);
+      return Damaged("its records changed after the tool wrote them: their digest is " +
+                     digest_.Text() + ", not " + writtenDigest_);
     }
     content_.kind = CacheKind::kCache;
     if (most_ == nullptr) return;
@@ -255,7 +257,7 @@ class CacheScan {
   const Counts* most_;
   Counts counts_;
   std::string writtenDigest_;  // what the file's digest line says, if it has one
-  BlockDigest digest_;
+  RecordsDigest digest_;
 };
 
 void AppendNumber(std::string& text, unsigned long long value) {
@@ -311,7 +313,7 @@ std::string RecordLinesOf(const std::string& block) {
 
 std::string ComposeCache(const CacheBinding& binding, const std::string& block,
                          const ExtentRanges& emptyExtents) {
-  std::string text = ItemLine(binding) + BindingLine(binding);
+  std::string text;
   std::size_t lineStart = std::string::npos;
   for (const auto& range : emptyExtents) {
     if (lineStart == std::string::npos || text.size() - lineStart > kEmptyLineLength) {
@@ -326,5 +328,7 @@ std::string ComposeCache(const CacheBinding& binding, const std::string& block,
     AppendNumber(text, range.second);
   }
   if (lineStart != std::string::npos) text += '\n';
-  return text + kDigestPrefix + HexOf(XXH3_64bits(block.data(), block.size())) + "\n" + block;
+  const std::string records = text + block;
+  return ItemLine(binding) + BindingLine(binding) + text + kDigestPrefix +
+         HexOf(XXH3_64bits(records.data(), records.size())) + "\n" + block;
 }
