@@ -730,6 +730,31 @@ TEST_F(ToolTest, AtATerminalCtrlCAndTyposLeaveTheSessionGoing) {
   EXPECT_EQ(Wait(pid), 0);
   EXPECT_EQ(seen.find("1 found"), std::string::npos) << seen;
   close(terminal);
+
+  // Its answers going to a pager that stopped reading, Ctrl-C cuts the
+  // listing short, and what is left waits for the pager, however long.
+  std::ostringstream big;
+  for (int extent = 0; extent < 20000; ++extent) big << "/big\t" << extent << "\t1\t0\t0\n";
+  WriteFile("big.tsv", big.str());
+  int pager[2];
+  ASSERT_EQ(pipe2(pager, O_CLOEXEC), 0);
+  const pid_t paged = forkpty(&terminal, nullptr, nullptr, nullptr);
+  if (paged == 0) dup2(pager[1], STDOUT_FILENO), Exec({"--index", File("big.tsv")});
+  close(pager[1]);
+  Type("enum\n", "enum");
+  for (int queued = 0, tries = 0; tries < 5000 && queued < fcntl(pager[0], F_GETPIPE_SZ); ++tries) {
+    usleep(1000);
+    ioctl(pager[0], FIONREAD, &queued);
+  }
+  Type("\x03", "^C");
+  usleep(600000);
+  std::string paging;
+  EXPECT_TRUE(ReadUntil(pager[0], paging, "enum cut-short\n"));
+  Type("lookup 1\nquit\n", "quit");
+  EXPECT_TRUE(ReadUntil(pager[0], paging, "enum cut-short\n1 found 1 0\n"));
+  EXPECT_EQ(Wait(paged), 0);
+  close(terminal);
+  close(pager[0]);
 }
 
 TEST_F(ToolTest, TheDemoSaysWhatHappenedAndAToolWithoutItsSampleSaysWhereItLooked) {

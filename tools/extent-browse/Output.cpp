@@ -30,18 +30,24 @@ FdOutput::int_type FdOutput::overflow(int_type c) {
 
 bool FdOutput::Writable() {
   for (;;) {
-    const bool stopping = StopSignal() != 0;
-    // At a terminal an interrupt may be taken back; the grace is per signal.
-    if (!stopping) stopDeadlineMs_ = -1;
-    if (stopping && stopDeadlineMs_ < 0) stopDeadlineMs_ = NowMs() + kStopGraceMs;
-    const int wake = stopping ? -1 : StopSignalFd();
+    // At a terminal an interrupt is taken back and the session goes on: the
+    // output waits for its reader (a pager, say), and the grace is per end.
+    const bool ending = StopEndsSession();
+    if (!ending) stopDeadlineMs_ = -1;
+    if (ending && stopDeadlineMs_ < 0) stopDeadlineMs_ = NowMs() + kStopGraceMs;
+    // Once a signal came the wake pipe stays readable; then the end is
+    // looked for between short waits instead.
+    const bool signalled = StopSignal() != 0;
+    const int wake = signalled ? -1 : StopSignalFd();
     pollfd fds[2] = {{fd_, POLLOUT, 0}, {wake, POLLIN, 0}};
-    const int timeout = stopping ? static_cast<int>(std::max(0LL, stopDeadlineMs_ - NowMs())) : -1;
+    const int timeout = ending      ? static_cast<int>(std::max(0LL, stopDeadlineMs_ - NowMs()))
+                        : signalled ? kTakenBackPollMs
+                                    : -1;
     const int ready = poll(fds, wake >= 0 ? 2 : 1, timeout);
     if (ready < 0 && errno == EINTR) continue;
     // A descriptor poll cannot wait on is written as it is.
     if (ready < 0 || fds[0].revents != 0) return true;
-    if (ready == 0) return false;
+    if (ready == 0 && ending) return false;
   }
 }
 

@@ -17,7 +17,8 @@ class FdOutput : public std::streambuf {
   // error() of output dropped because a stop signal came while it could
   // not be written.
   static constexpr int kDropped = -1;
-  static constexpr int kStopGraceMs = 250;
+  static constexpr int kStopGraceMs = 200;
+  static constexpr int kTakenBackPollMs = 50;
 
   explicit FdOutput(int fd) : fd_(fd) { setp(buffer_, buffer_ + sizeof buffer_); }
   ~FdOutput() override { Flush(); }

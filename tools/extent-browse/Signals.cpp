@@ -71,6 +71,11 @@ void IgnoreWriteSignals() {
 
 int StopSignal() { return gSignal; }
 
+bool StopEndsSession() {
+  const int signal = gSignal;
+  return signal != 0 && !(gInterruptKeepsSession && signal == SIGINT);
+}
+
 int StopSignalFd() { return gWake[0]; }
 
 Wait WaitToRead(int fd, int timeoutMs) {

@@ -29,6 +29,10 @@ void IgnoreWriteSignals();
 // The first stop signal received, or 0.
 int StopSignal();
 
+// Whether a stop signal ends the session: one came, and it is not an
+// interrupt that the session takes back (see InterruptKeepsSession).
+bool StopEndsSession();
+
 // A descriptor that becomes readable once a stop signal has arrived, for
 // readers that wait on standard input; -1 before InstallStopSignals.
 int StopSignalFd();
