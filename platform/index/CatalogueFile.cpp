@@ -24,24 +24,18 @@ constexpr std::size_t kLongestQuote = 100;
 
 enum class LineRead { kLine, kEnd, kTooLong };
 
-// The next line without its line feed, read no further than kLongestLine.
-LineRead ReadLine(std::istream& in, std::string& line) {
+// The next line without its line feed, read no further than kLongestLine
+// into `buffer` (of kLongestLine + 1 characters), then into `line`.
+LineRead ReadLine(std::istream& in, std::vector<char>& buffer, std::string& line) {
   line.clear();
-  std::streambuf* const buffer = in.rdbuf();
-  if (buffer == nullptr) {
-    in.setstate(std::ios::badbit);
-    return LineRead::kEnd;
-  }
-  for (;;) {
-    const int c = buffer->sbumpc();
-    if (c == std::char_traits<char>::eof()) {
-      in.setstate(std::ios::eofbit);
-      return line.empty() ? LineRead::kEnd : LineRead::kLine;
-    }
-    if (c == '\n') return LineRead::kLine;
-    if (line.size() == kLongestLine) return LineRead::kTooLong;
-    line.push_back(static_cast<char>(c));
-  }
+  // istream::getline stores at most size - 1 characters, and fails only
+  // when more follow before the line feed, or when nothing is left.
+  in.getline(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+  const std::size_t got = static_cast<std::size_t>(in.gcount());
+  if (in.bad() || (in.fail() && got == 0)) return LineRead::kEnd;
+  if (in.fail()) return LineRead::kTooLong;
+  line.assign(buffer.data(), in.eof() ? got : got - 1);
+  return LineRead::kLine;
 }
 
 // A field as a message quotes it: a long one by its start and its length.
@@ -98,8 +92,9 @@ bool LoadCatalogue(std::istream& in, const std::string& fileName, unsigned int n
   static const char* const kColumns[] = {"EXTENT", "AFILEID", "AFILEVALUE"};
   std::unordered_map<std::string, ItemSeen> seen;
   std::string line;
+  std::vector<char> buffer(kLongestLine + 1);
   for (int lineNumber = 1;; ++lineNumber) {
-    const LineRead read = ReadLine(in, line);
+    const LineRead read = ReadLine(in, buffer, line);
     if (read == LineRead::kEnd) break;
     // Editors on some systems start a UTF-8 file with a byte order mark.
     if (lineNumber == 1 && line.compare(0, sizeof kByteOrderMark - 1, kByteOrderMark) == 0) {
