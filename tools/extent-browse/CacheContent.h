@@ -7,6 +7,9 @@
 //   the tool's own lines of empty extents, "# empty extents 7 12-15", when
 //     any record is of an empty extent (the block has no room for the
 //     flag), as many as the list needs, so that no line grows with it;
+//   "# records digest 0123456789abcdef", XXH3-64 of those lines and the
+//     block, so that a record or flag changed in place is damage (a file
+//     without it is read as before);
 //   the extent-info block, exactly as the library reads and writes it.
 #ifndef EXTENTBROWSE_TOOLS_CACHECONTENT_H
 #define EXTENTBROWSE_TOOLS_CACHECONTENT_H
