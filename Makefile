@@ -15,7 +15,7 @@ PACKAGE_DIR := $(BUILD)/package
 # Seconds each fuzz target runs for in `make fuzz`.
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build test test-release asan asan-clang tsan consumer package package-check demo \
+.PHONY: all deps build test test-release asan asan-clang tsan consumer package package-check demo campaign \
         bench fuzz stress sweep clean
 
 all: build
@@ -103,6 +103,14 @@ SWEEP_SECONDS  ?= 0
 sweep: build
 	SWEEP_SESSIONS=$(SWEEP_SESSIONS) SWEEP_SECONDS=$(SWEEP_SECONDS) $(if $(SWEEP_SEED),SWEEP_SEED=$(SWEEP_SEED)) \
 	  $(RELEASE_DIR)/tests/sweep/eb_sweep
+
+# The tool's fault campaign: killed saves, full disks, damaged and hostile
+# files, signals and stalled pipes, judged from the outside (a few
+# minutes; CAMPAIGN_ARGS=--quick for a short one). The disk cases need root.
+CAMPAIGN_ARGS ?=
+campaign: deps $(RELEASE_DIR)/CMakeCache.txt
+	$(CMAKE) --build $(RELEASE_DIR) --target extent-browse -j $(JOBS)
+	./scripts/fault-campaign.py --tool $(RELEASE_DIR)/tools/extent-browse/extent-browse $(CAMPAIGN_ARGS)
 
 bench: deps
 	$(CMAKE) -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DEB_BUILD_BENCH=ON -DEB_BUILD_TESTS=OFF

@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/random.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
 #include <cstdint>
@@ -27,6 +28,11 @@ bool WriteAll(int fd, const std::string& text) {
 }
 
 constexpr std::size_t kRandomBytes = 6;
+// In every temporary name, so that a leftover is told from a file someone
+// else named like it.
+constexpr char kNameMark[] = ".extent-browse-save.";
+
+std::string TemporaryPrefix(const std::string& base) { return "." + base + kNameMark; }
 
 // A name for the moment between linking the new file in and renaming it
 // over the old one; random, so that two saves to one folder never meet.
@@ -41,7 +47,7 @@ std::string TemporaryName(const std::string& base) {
   for (std::size_t i = 0; i < sizeof bytes; ++i) {
     std::snprintf(suffix + 2 * i, 3, "%02x", bytes[i]);
   }
-  return "." + base + "." + suffix;
+  return TemporaryPrefix(base) + suffix;
 }
 
 // Gives the new file the old one's owner and mode.
@@ -107,19 +113,35 @@ bool ReplaceAtomically(int folder, const std::string& base, const struct stat* o
   return ok;
 }
 
-void RemoveLeftovers(int folder, const std::string& base) {
+void RemoveLeftovers(int folder, const std::string& base, const std::string& contentMark) {
   const int listed = dup(folder);
   DIR* const entries = listed >= 0 ? fdopendir(listed) : nullptr;
   if (entries == nullptr) {
     if (listed >= 0) close(listed);
     return;
   }
-  const std::string prefix = "." + base + ".";
+  const std::string prefix = TemporaryPrefix(base);
+  std::string start(contentMark.size(), '\0');
   while (const dirent* entry = readdir(entries)) {
     const std::string name = entry->d_name;
-    if (name.size() == prefix.size() + 2 * kRandomBytes &&
-        name.compare(0, prefix.size(), prefix) == 0 &&
-        name.find_first_not_of("0123456789abcdef", prefix.size()) == std::string::npos) {
+    if (name.size() != prefix.size() + 2 * kRandomBytes ||
+        name.compare(0, prefix.size(), prefix) != 0 ||
+        name.find_first_not_of("0123456789abcdef", prefix.size()) != std::string::npos) {
+      continue;
+    }
+    // A save links its file in only once it is whole: a leftover is this
+    // process's user's regular file, and starts as every file it writes.
+    const int fd = openat(folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) continue;
+    struct stat st {};
+    const bool ours = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() &&
+                      pread(fd, &start[0], start.size(), 0) == static_cast<ssize_t>(start.size()) &&
+                      start == contentMark;
+    close(fd);
+    struct stat now {};
+    // Unlinked only when the name still holds the file just read.
+    if (ours && fstatat(folder, name.c_str(), &now, AT_SYMLINK_NOFOLLOW) == 0 &&
+        now.st_ino == st.st_ino && now.st_dev == st.st_dev) {
       unlinkat(folder, name.c_str(), 0);
     }
   }

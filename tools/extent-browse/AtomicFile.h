@@ -19,9 +19,12 @@ bool ReplaceAtomically(int folder, const std::string& base, const struct stat* o
                        const std::string& content, int& error);
 
 // Removes the temporary names ReplaceAtomically gives `base` in `folder`,
-// which only a save killed between its link and its rename leaves. Call it
-// only while every save to the folder is held off (the cache's folder
-// lock), or it would take a save in progress's file from under it.
-void RemoveLeftovers(int folder, const std::string& base);
+// which only a save killed between its link and its rename leaves: files
+// whose names carry the save's mark, that this process's user owns, and
+// whose content starts with `contentMark`, as everything saved does. Any
+// other file is left alone, whatever its name. Call it only while every
+// save to the folder is held off (the cache's folder lock), or it would
+// take a save in progress's file from under it.
+void RemoveLeftovers(int folder, const std::string& base, const std::string& contentMark);
 
 #endif  // EXTENTBROWSE_TOOLS_ATOMICFILE_H

@@ -81,6 +81,8 @@ CacheBinding BindingOf(const ebindex::Catalogue& catalogue, const std::string& p
   return binding;
 }
 
+std::string CacheFileMark() { return kItemPrefix; }
+
 std::string ItemLine(const CacheBinding& binding) {
   return kItemPrefix + std::to_string(binding.appType) + kItemMiddle + binding.path + "\n";
 }
@@ -142,11 +144,13 @@ std::string BindingDifferences(const CacheBinding& found, const CacheBinding& wa
     const char* what;
     std::string found, wanted;
   } fields[] = {
-      {"entries digest", found.entriesDigest, wanted.entriesDigest},
-      {"backup set GUID", Echo(found.backupSetGuid), Echo(wanted.backupSetGuid)},
+      // A wrong name length changes every default name, and so the digest:
+      // the cause comes first.
+      {"name length", std::to_string(found.nameLength), std::to_string(wanted.nameLength)},
       {"copy precedence", std::to_string(found.copyPrecedence),
        std::to_string(wanted.copyPrecedence)},
-      {"name length", std::to_string(found.nameLength), std::to_string(wanted.nameLength)},
+      {"backup set GUID", Echo(found.backupSetGuid), Echo(wanted.backupSetGuid)},
+      {"entries digest", found.entriesDigest, wanted.entriesDigest},
   };
   std::string differences;
   for (const auto& field : fields) {

@@ -33,6 +33,9 @@ CacheBinding BindingOf(const ebindex::Catalogue& catalogue, const std::string& p
                        int nameLength, unsigned int copyPrecedence,
                        const std::string& backupSetGuid);
 
+// The bytes every cache file the tool writes starts with.
+std::string CacheFileMark();
+
 // The two lines, each with its line feed.
 std::string ItemLine(const CacheBinding& binding);
 std::string BindingLine(const CacheBinding& binding);

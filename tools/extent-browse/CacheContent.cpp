@@ -1,22 +1,30 @@
 #include "CacheContent.h"
 
-#include <unistd.h>
+#include <xxhash.h>
 #include <algorithm>
-#include <cerrno>
 #include <charconv>
+#include <cstdio>
+#include <new>
+
+#include "FileLines.h"
 
 namespace {
 
 constexpr char kStartMarker[] = "START_EXTENT_INFO";
 constexpr char kEndMarker[] = "END_EXTENT_INFO";
 constexpr char kEmptyPrefix[] = "# empty extents";
+constexpr char kDigestPrefix[] = "# records digest ";
+constexpr std::size_t kDigestLength = 16;
 // The library reads lines of at most 1023 characters; a longer one cuts
 // its block short.
 constexpr std::size_t kLongestBlockLine = 1023;
-constexpr std::size_t kReadChunk = 64 * 1024;
-// Longer than any item line we write for a sane path; a longer first line
-// is not ours.
-constexpr std::size_t kLongestItemLine = 8192;
+// The tool's own lines name a catalogue path, which a catalogue line of at
+// most 64 KiB holds, and a backup set GUID written as JSON; a longer line
+// is none of ours.
+constexpr std::size_t kLongestOwnLine = 1 << 20;
+// The empty extents are written over as many lines as they need, each of
+// about this length, so that no line of ours grows with the cache.
+constexpr std::size_t kEmptyLineLength = 4000;
 
 struct CacheRecord {
   unsigned long long extent = 0;
@@ -24,56 +32,19 @@ struct CacheRecord {
   unsigned long long afileValue = 0;
 };
 
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
-
-// Reads a file a chunk at a time, only as far as a decision needs: a large
-// file that is not a cache is judged by its first chunk.
-class ChunkReader {
- public:
-  explicit ChunkReader(int fd) : fd_(fd) {}
-
-  // Reads until the text holds more than `size` bytes or the file ends.
-  bool Want(std::size_t size) {
-    while (!end_ && text_.size() <= size) {
-      const std::size_t had = text_.size();
-      text_.resize(had + kReadChunk);
-      const ssize_t got = read(fd_, &text_[had], kReadChunk);
-      text_.resize(had + (got > 0 ? static_cast<std::size_t>(got) : 0));
-      if (got < 0 && errno == EINTR) continue;
-      if (got < 0) {
-        error_ = errno;
-        return false;
-      }
-      end_ = got == 0;
-    }
-    return true;
-  }
-  bool ReadAll() { return Want(static_cast<std::size_t>(-2)); }
-  const std::string& text() const { return text_; }
-  int error() const { return error_; }
-
- private:
-  int fd_;
-  std::string text_;
-  bool end_ = false;
-  int error_ = 0;
+// What one reading of a file found, so that a second reading can tell
+// whether the file changed in between.
+struct Counts {
+  std::size_t records = 0;      // record lines of the block
+  std::size_t emptyRanges = 0;  // extents and runs of the empty-extents lines
 };
-
-std::size_t LineAt(const std::string& text, std::size_t offset) {
-  return 1 + static_cast<std::size_t>(std::count(text.begin(), text.begin() + offset, '\n'));
-}
-
-std::string LineIsNot(const std::string& text, std::size_t offset, const char* what) {
-  return "line " + std::to_string(LineAt(text, offset)) + " is not " + what;
-}
 
 // Reads one unsigned 64-bit decimal at `at` of [at, end); false for none,
 // or one past 64 bits.
 bool ReadNumber(const char*& at, const char* end, unsigned long long& value) {
+  if (at == end || *at < '0' || *at > '9') return false;
   const std::from_chars_result read = std::from_chars(at, end, value);
-  if (read.ec != std::errc() || *at < '0' || *at > '9') return false;
+  if (read.ec != std::errc()) return false;
   at = read.ptr;
   return true;
 }
@@ -83,38 +54,15 @@ bool ReadNumber(const char*& at, const char* end, unsigned long long& value) {
 bool ParseRecordLine(const char* at, const char* end, CacheRecord& record) {
   unsigned long long* const fields[] = {&record.extent, &record.afileId, &record.afileValue};
   for (int field = 0; field < 3; ++field) {
-    if (at == end || !ReadNumber(at, end, *fields[field])) return false;
+    if (!ReadNumber(at, end, *fields[field])) return false;
     if (field < 2 && (at == end || *at++ != ' ')) return false;
   }
   return at == end;
 }
 
-// Whether the block at `start` of `text` would seed a browser: empty when
-// it would, else what is wrong with it. The rules are the library's reader's
-// (docs/cache-format.md), so that a block we call whole is one it uses.
-std::string DamageOf(const std::string& text, std::size_t start) {
-  std::size_t at = text.find('\n', start);
-  if (at == std::string::npos) return "it has no " + std::string(kEndMarker) + " line";
-  if (at != start + sizeof kStartMarker - 1) return LineIsNot(text, start, "a record line");
-  CacheRecord record;
-  for (++at; at < text.size();) {
-    std::size_t end = text.find('\n', at);
-    if (end == std::string::npos) end = text.size();
-    if (end - at > kLongestBlockLine) {
-      return "line " + std::to_string(LineAt(text, at)) + " is longer than the 1023 characters " +
-             "the library reads";
-    }
-    if (text.compare(at, end - at, kEndMarker) == 0) return std::string();
-    if (end > at && !ParseRecordLine(&text[at], &text[0] + end, record)) {
-      return LineIsNot(text, at, "a record line");
-    }
-    at = end + 1;
-  }
-  return "it has no " + std::string(kEndMarker) + " line";
-}
-
-// "# empty extents 7 12-15" into ranges; false for anything else.
-bool ParseEmptyLine(const std::string& line, ExtentRanges& ranges) {
+// "# empty extents 7 12-15": its extents and runs counted, and kept in
+// `ranges` when given; false for any other line.
+bool ParseEmptyLine(const std::string& line, ExtentRanges* ranges, std::size_t& count) {
   if (line.rfind(kEmptyPrefix, 0) != 0) return false;
   const char* at = line.data() + sizeof kEmptyPrefix - 1;
   const char* const end = line.data() + line.size();
@@ -124,30 +72,193 @@ bool ParseEmptyLine(const std::string& line, ExtentRanges& ranges) {
     if (*at++ != ' ' || !ReadNumber(at, end, first)) return false;
     last = first;
     if (at != end && *at == '-' && (!ReadNumber(++at, end, last) || last < first)) return false;
-    ranges.emplace_back(first, last);
+    if (ranges != nullptr) ranges->emplace_back(first, last);
+    ++count;
   }
-  std::sort(ranges.begin(), ranges.end());
   return true;
 }
 
-// The tool's lines between the item line and the block, from `at` on:
-// false, with `damage`, for a line it did not write.
-bool ReadOwnLines(const std::string& text, std::size_t& at, CacheContent& content) {
-  for (bool first = true; at < text.size() && text[at] == '#'; first = false) {
-    std::size_t end = text.find('\n', at);
-    if (end == std::string::npos) end = text.size();
-    const std::string line = text.substr(at, end - at);
-    const bool binding = first && IsBindingLine(line);
-    if (binding ? !ParseBindingLine(line, content.owner)
-                : !ParseEmptyLine(line, content.emptyExtents)) {
-      content.damage = LineIsNot(text, at, binding ? "a binding line" : "one the tool writes");
+std::string HexOf(XXH64_hash_t hash) {
+  char text[kDigestLength + 1];
+  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+  return text;
+}
+
+// XXH3-64 of what the records say, the empty-extents lines and the block,
+// taken a line at a time as they are read. The block has no checksum of its
+// own; this catches a record or a flag changed in place after the tool
+// wrote it, which would otherwise be an answer from nowhere.
+class RecordsDigest {
+ public:
+  RecordsDigest() : state_(XXH3_createState()) {
+    if (state_ == nullptr) throw std::bad_alloc();
+    XXH3_64bits_reset(state_);
+  }
+  ~RecordsDigest() { XXH3_freeState(state_); }
+  RecordsDigest(const RecordsDigest&) = delete;
+  RecordsDigest& operator=(const RecordsDigest&) = delete;
+
+  void Add(const std::string& line, bool lineFeed) {
+    XXH3_64bits_update(state_, line.data(), line.size());
+    if (lineFeed) XXH3_64bits_update(state_, "\n", 1);
+  }
+  std::string Text() const { return HexOf(XXH3_64bits_digest(state_)); }
+
+ private:
+  XXH3_state_t* state_;
+};
+
+// "# records digest 0123456789abcdef" into its digits; false for any other line.
+bool ParseDigestLine(const std::string& line, std::string& digest) {
+  if (line.rfind(kDigestPrefix, 0) != 0) return false;
+  digest = line.substr(sizeof kDigestPrefix - 1);
+  return digest.size() == kDigestLength &&
+         digest.find_first_not_of("0123456789abcdef") == std::string::npos;
+}
+
+std::string LineIsNot(std::size_t number, const char* what) {
+  return "line " + std::to_string(number) + " is not " + what;
+}
+
+// One reading of the file. With `collect` it keeps the block and the empty
+// extents, and `most` (the first reading's counts) bounds what it keeps: a
+// file that grew in between is judged changed rather than held whole.
+class CacheScan {
+ public:
+  CacheScan(int fd, CacheContent& content, const Counts* most)
+      : in_(fd), content_(content), most_(most) {}
+
+  // False, with `readError`, when a read fails; otherwise `content` holds
+  // the verdict.
+  bool Run(Counts& counts, int& readError) {
+    content_ = CacheContent();
+    Judge();
+    counts = counts_;
+    readError = in_.error();
+    return readError == 0;
+  }
+
+ private:
+  void Damaged(const std::string& damage) {
+    content_.kind = CacheKind::kDamaged;
+    content_.damage = damage;
+  }
+  bool Failed() const { return in_.error() != 0; }
+  bool Beyond(std::size_t counted, std::size_t most) {
+    if (most_ == nullptr || counted <= most) return false;
+    Damaged("it changed while it was read");
+    return true;
+  }
+
+  void Judge() {
+    if (in_.Peek() == '#' && !ReadOwnLines()) return;
+    if (!in_.SkipBlanks()) {
+      if (Failed()) return;
+      // Nothing to lose: an empty file (say, one just made by touch) is an
+      // empty cache. Our lines without a block are a torn save.
+      if (content_.hasItemLine) Damaged("it holds no extent-info block");
+      return;
+    }
+    ReadBlock();
+  }
+
+  // The item line and the tool's lines after it: false, with the verdict,
+  // for a first line that is not ours or a later line we did not write.
+  bool ReadOwnLines() {
+    std::string line;
+    if (in_.Next(line, kLongestOwnLine) != FileLines::Read::kLine ||
+        !ParseItemLine(line, content_.owner)) {
+      if (!Failed()) content_.kind = CacheKind::kNotACache;
       return false;
     }
-    content.bound |= binding;
-    at = end + 1;
+    content_.hasItemLine = true;
+    for (bool first = true; in_.Peek() == '#'; first = false) {
+      const std::size_t number = in_.lineNumber();
+      const FileLines::Read read = in_.Next(line, kLongestOwnLine);
+      if (read == FileLines::Read::kError) return false;
+      const bool binding = first && IsBindingLine(line);
+      const bool digest = line.rfind(kDigestPrefix, 0) == 0 && writtenDigest_.empty();
+      ExtentRanges* const ranges = most_ != nullptr ? &content_.emptyExtents : nullptr;
+      if (read == FileLines::Read::kTooLong ||
+          (binding  ? !ParseBindingLine(line, content_.owner)
+           : digest ? !ParseDigestLine(line, writtenDigest_)
+                    : !ParseEmptyLine(line, ranges, counts_.emptyRanges))) {
+        Damaged(LineIsNot(number, binding ? "a binding line" : "one the tool writes"));
+        return false;
+      }
+      if (!binding && !digest) digest_.Add(line, read == FileLines::Read::kLine);
+      if (!binding && most_ != nullptr && Beyond(counts_.emptyRanges, most_->emptyRanges)) {
+        return false;
+      }
+      content_.bound |= binding;
+    }
+    return !Failed();
   }
-  return true;
-}
+
+  // From the first word on, by the library's reading rules
+  // (docs/cache-format.md), so that a block we call whole is one it uses.
+  void ReadBlock() {
+    std::string line;
+    std::size_t number = in_.lineNumber();
+    FileLines::Read read = in_.Next(line, kLongestBlockLine);
+    constexpr std::size_t kMarker = sizeof kStartMarker - 1;
+    if (read == FileLines::Read::kError) return;
+    if (line.compare(0, kMarker, kStartMarker) != 0 ||
+        (line.size() > kMarker && !IsBlank(line[kMarker]))) {
+      content_.kind = CacheKind::kNotACache;
+      return;
+    }
+    if (line.size() != kMarker) return Damaged(LineIsNot(number, "a record line"));
+    digest_.Add(line, read == FileLines::Read::kLine);
+    const bool collect = most_ != nullptr;
+    if (collect) content_.block = std::string(kStartMarker) + "\n";
+    CacheRecord record;
+    while (read == FileLines::Read::kLine) {
+      number = in_.lineNumber();
+      read = in_.Next(line, kLongestBlockLine);
+      if (read == FileLines::Read::kError) return;
+      if (read == FileLines::Read::kTooLong) {
+        return Damaged("line " + std::to_string(number) +
+                       " is longer than the 1023 characters the library reads");
+      }
+      if (read == FileLines::Read::kEnd) break;
+      digest_.Add(line, read == FileLines::Read::kLine);
+      if (line == kEndMarker) return EndBlock();
+      if (line.empty()) continue;
+      if (!ParseRecordLine(line.data(), line.data() + line.size(), record)) {
+        return Damaged(LineIsNot(number, "a record line"));
+      }
+      ++counts_.records;
+      if (most_ != nullptr && Beyond(counts_.records, most_->records)) return;
+      if (collect) content_.block.append(line).push_back('\n');
+    }
+    Damaged("it has no " + std::string(kEndMarker) + " line");
+  }
+
+  // Whatever follows the end marker's line the library never reads: an
+  // in-place save of a shorter block leaves the old one's tail there.
+  void EndBlock() {
+    // Each extent or run the tool lists is of at least one record.
+    if (counts_.emptyRanges > counts_.records) {
+      return Damaged("its empty-extents lines list more extents than its block holds");
+    }
+    if (!writtenDigest_.empty() && digest_.Text() != writtenDigest_) {
+      return Damaged("its records changed after the tool wrote them: their digest is " +
+                     digest_.Text() + ", not " + writtenDigest_);
+    }
+    content_.kind = CacheKind::kCache;
+    if (most_ == nullptr) return;
+    content_.block.append(kEndMarker).push_back('\n');
+    std::sort(content_.emptyExtents.begin(), content_.emptyExtents.end());
+  }
+
+  FileLines in_;
+  CacheContent& content_;
+  const Counts* most_;
+  Counts counts_;
+  std::string writtenDigest_;  // what the file's digest line says, if it has one
+  RecordsDigest digest_;
+};
 
 void AppendNumber(std::string& text, unsigned long long value) {
   char digits[24];
@@ -162,53 +273,18 @@ bool InRanges(const ExtentRanges& ranges, unsigned long long extent) {
 }
 
 bool ReadCacheContent(int fd, CacheContent& content, int& readError) {
-  content = CacheContent();
-  ChunkReader reader(fd);
-  const std::string& text = reader.text();
-  const auto failed = [&]() {
-    readError = reader.error();
-    return false;
-  };
-  if (!reader.Want(0)) return failed();
-  std::size_t at = 0;
-  if (!text.empty() && text[0] == '#') {
-    if (!reader.Want(kLongestItemLine)) return failed();
-    const std::size_t newline = text.find('\n');
-    if (newline >= kLongestItemLine || !ParseItemLine(text.substr(0, newline), content.owner)) {
-      content.kind = CacheKind::kNotACache;
-      return true;
-    }
-    // Ours: read whole, however large.
-    content.hasItemLine = true;
-    if (!reader.ReadAll()) return failed();
-    at = newline + 1;
-    if (!ReadOwnLines(text, at, content)) {
-      content.kind = CacheKind::kDamaged;
-      return true;
-    }
+  // Judged first without keeping anything, so that only a whole block is
+  // ever held; then read again for what it gives.
+  Counts first;
+  if (!CacheScan(fd, content, nullptr).Run(first, readError)) return false;
+  if (content.kind != CacheKind::kCache) return true;
+  Counts second;
+  if (!CacheScan(fd, content, &first).Run(second, readError)) return false;
+  if (content.kind == CacheKind::kCache &&
+      (second.records != first.records || second.emptyRanges != first.emptyRanges)) {
+    content.kind = CacheKind::kDamaged;
+    content.damage = "it changed while it was read";
   }
-  for (;; ++at) {
-    if (at >= text.size() && !reader.Want(at)) return failed();
-    if (at >= text.size() || !IsBlank(text[at])) break;
-  }
-  if (at >= text.size()) {
-    // Nothing to lose: an empty file (say, one just made by touch) is an
-    // empty cache. Our lines without a block are a torn save.
-    content.kind = content.hasItemLine ? CacheKind::kDamaged : CacheKind::kEmpty;
-    if (content.hasItemLine) content.damage = "it holds no extent-info block";
-    return true;
-  }
-  if (!reader.Want(at + sizeof kStartMarker)) return failed();
-  const std::size_t wordEnd = at + sizeof kStartMarker - 1;
-  if (text.compare(at, sizeof kStartMarker - 1, kStartMarker) != 0 ||
-      (wordEnd < text.size() && !IsBlank(text[wordEnd]))) {
-    content.kind = CacheKind::kNotACache;
-    return true;
-  }
-  if (!reader.ReadAll()) return failed();
-  content.damage = DamageOf(text, at);
-  content.kind = content.damage.empty() ? CacheKind::kCache : CacheKind::kDamaged;
-  if (content.kind == CacheKind::kCache) content.block.assign(text, at, std::string::npos);
   return true;
 }
 
@@ -228,24 +304,31 @@ std::vector<unsigned long long> ExtentsOf(const std::string& block) {
 
 std::string RecordLinesOf(const std::string& block) {
   const std::size_t first = block.find('\n');
-  const std::size_t end = block.rfind(kEndMarker);
-  if (first == std::string::npos || end == std::string::npos || end <= first) return std::string();
-  return block.substr(first + 1, end - first - 1);
+  if (first == std::string::npos) return std::string();
+  // The first end marker's line ends the block, whatever follows it.
+  const std::size_t end = block.find(std::string("\n") + kEndMarker, first);
+  if (end == std::string::npos) return std::string();
+  return block.substr(first + 1, end - first);
 }
 
 std::string ComposeCache(const CacheBinding& binding, const std::string& block,
                          const ExtentRanges& emptyExtents) {
-  std::string text = ItemLine(binding) + BindingLine(binding);
-  if (!emptyExtents.empty()) {
-    text += kEmptyPrefix;
-    for (const auto& range : emptyExtents) {
-      text += ' ';
-      AppendNumber(text, range.first);
-      if (range.second == range.first) continue;
-      text += '-';
-      AppendNumber(text, range.second);
+  std::string text;
+  std::size_t lineStart = std::string::npos;
+  for (const auto& range : emptyExtents) {
+    if (lineStart == std::string::npos || text.size() - lineStart > kEmptyLineLength) {
+      if (lineStart != std::string::npos) text += '\n';
+      lineStart = text.size();
+      text += kEmptyPrefix;
     }
-    text += '\n';
+    text += ' ';
+    AppendNumber(text, range.first);
+    if (range.second == range.first) continue;
+    text += '-';
+    AppendNumber(text, range.second);
   }
-  return text + block;
+  if (lineStart != std::string::npos) text += '\n';
+  const std::string records = text + block;
+  return ItemLine(binding) + BindingLine(binding) + text + kDigestPrefix +
+         HexOf(XXH3_64bits(records.data(), records.size())) + "\n" + block;
 }

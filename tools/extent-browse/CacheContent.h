@@ -4,8 +4,12 @@
 // A cache file is, in order (docs/cache-format.md):
 //   the item line and the binding line (see CacheBinding.h); a cache of
 //     release 1.0 has no binding line, a host's bare block neither line;
-//   the tool's own line of empty extents, "# empty extents 7 12-15", when
-//     any record is of an empty extent: the block has no room for the flag;
+//   the tool's own lines of empty extents, "# empty extents 7 12-15", when
+//     any record is of an empty extent (the block has no room for the
+//     flag), as many as the list needs, so that no line grows with it;
+//   "# records digest 0123456789abcdef", XXH3-64 of those lines and the
+//     block, so that a record or flag changed in place is damage (a file
+//     without it is read as before);
 //   the extent-info block, exactly as the library reads and writes it.
 #ifndef EXTENTBROWSE_TOOLS_CACHECONTENT_H
 #define EXTENTBROWSE_TOOLS_CACHECONTENT_H
@@ -33,13 +37,16 @@ struct CacheContent {
   bool bound = false;  // it has a binding line
   CacheBinding owner;  // what its item and binding lines say
   std::string damage;  // kDamaged: what is wrong, as "line 4 is not a record line"
-  std::string block;   // kCache: from START_EXTENT_INFO to the end of the file
+  std::string block;   // kCache: from START_EXTENT_INFO to its END_EXTENT_INFO line
   ExtentRanges emptyExtents;
 };
 
-// Reads from `fd` what decides the kind of the file: a file that is not a
-// cache is judged by its first bytes; one of ours or a block is read whole.
-// False, with `readError` (an errno), when a read fails.
+// Reads the regular file `fd` from its start and judges it as it reads:
+// a file that is not a cache by its first bytes, a line longer than its
+// kind allows once it passes that length. Nothing is held but a whole
+// block's records and empty extents, which a second reading takes once the
+// first has found the block whole. False, with `readError` (an errno),
+// when a read fails.
 bool ReadCacheContent(int fd, CacheContent& content, int& readError);
 
 // The extents of a block the library wrote, which lists its map one

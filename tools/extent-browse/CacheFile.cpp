@@ -19,7 +19,7 @@ namespace {
 
 // Whether what `file` holds may be used and replaced as `binding`'s cache.
 bool Admit(const std::string& file, const CacheContent& content, const CacheBinding& binding,
-           std::string& warning, std::string& error) {
+           bool readOnly, std::string& warning, std::string& error) {
   if (content.kind == CacheKind::kNotACache) {
     error = Echo(file) +
             " is not an extent-info cache (it does not start with START_EXTENT_INFO); it was left "
@@ -40,19 +40,24 @@ bool Admit(const std::string& file, const CacheContent& content, const CacheBind
   }
   if (content.kind == CacheKind::kDamaged) {
     warning = Echo(file) + " is a damaged extent-info cache (" + content.damage +
-              "); it was not used and will be replaced";
+              (readOnly ? "); it was not used" : "); it was not used and will be replaced");
   } else if (content.kind == CacheKind::kCache && !content.bound) {
     warning = Echo(file) +
               " names no backup (an earlier release or a host wrote it); it is taken as this "
-              "backup's and will name it once saved";
+              "backup's" +
+              (readOnly ? "" : " and will name it once saved");
   }
   return true;
 }
 
 // Reads and admits the target, when it exists.
 bool ReadTarget(const std::string& file, CacheTarget& target, const CacheBinding& binding,
-                CacheContent& content, std::string& warning, std::string& error) {
+                bool readOnly, CacheContent& content, std::string& warning, std::string& error) {
   content = CacheContent();
+  if (!target.exists && readOnly) {
+    error = "cannot read " + Echo(file) + ": " + std::strerror(ENOENT);
+    return false;
+  }
   if (!target.exists) return true;
   const int fd = OpenCacheTarget(file, target, error);
   if (fd < 0) return false;
@@ -63,7 +68,8 @@ bool ReadTarget(const std::string& file, CacheTarget& target, const CacheBinding
     error = "cannot read " + Echo(file) + ": " + std::strerror(readError);
     return false;
   }
-  return Admit(file, content, binding, warning, error) && MayReplace(file, target, error);
+  return Admit(file, content, binding, readOnly, warning, error) &&
+         (readOnly || MayReplace(file, target, error));
 }
 
 // Extents in ascending order as ranges of consecutive numbers.
@@ -129,14 +135,14 @@ bool LockFolder(int folder) {
 
 }  // namespace
 
-bool ReadCacheFile(const std::string& file, const CacheBinding& binding, CacheSeed& seed,
-                   std::string& warning, std::string& error) {
+bool ReadCacheFile(const std::string& file, const CacheBinding& binding, bool readOnly,
+                   CacheSeed& seed, std::string& warning, std::string& error) {
   seed = CacheSeed();
   warning.clear();
   CacheTarget target;
   CacheContent content;
-  if (!FindCacheTarget(file, target, error) ||
-      !ReadTarget(file, target, binding, content, warning, error)) {
+  if (!FindCacheTarget(file, !readOnly, target, error) ||
+      !ReadTarget(file, target, binding, readOnly, content, warning, error)) {
     return false;
   }
   if (content.kind == CacheKind::kCache) {
@@ -149,7 +155,7 @@ bool ReadCacheFile(const std::string& file, const CacheBinding& binding, CacheSe
 bool SaveCacheFile(ExtentBrowse& browser, const std::string& file, const CacheBinding& binding,
                    const ExtentRanges& seededEmpty, std::size_t& records, std::string& error) {
   CacheTarget target;
-  if (!FindCacheTarget(file, target, error)) return false;
+  if (!FindCacheTarget(file, true, target, error)) return false;
   const std::string saving = "cannot save to " + Echo(file) + ": ";
   const int folder = open(target.folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (folder < 0) {
@@ -168,8 +174,8 @@ bool SaveCacheFile(ExtentBrowse& browser, const std::string& file, const CacheBi
   CacheContent content;
   std::string warning;
   std::stringstream block;
-  bool ok = FindCacheTarget(file, target, error) &&
-            ReadTarget(file, target, binding, content, warning, error);
+  bool ok = FindCacheTarget(file, true, target, error) &&
+            ReadTarget(file, target, binding, false, content, warning, error);
   if (ok && !WriteExtentInfo(browser, block)) {
     error = saving + "the browser could not write its extent-info block";
     ok = false;
@@ -181,7 +187,7 @@ bool SaveCacheFile(ExtentBrowse& browser, const std::string& file, const CacheBi
   }
   int failure = 0;
   if (ok) {
-    RemoveLeftovers(folder, target.base);
+    RemoveLeftovers(folder, target.base, CacheFileMark());
     ok =
         ReplaceAtomically(folder, target.base, target.exists ? &target.st : nullptr, text, failure);
     if (!ok) error = saving + std::strerror(failure);

@@ -26,11 +26,13 @@ struct CacheSeed {
 // Checks `file` before a session uses it. False, with `error`, when the
 // file must not be used: it is not a regular file, cannot be read, is not a
 // cache, is another item's or another backup's cache, or could not be
-// replaced at the end. Otherwise `seed` receives what to seed a browser
-// with, and `warning` says why a damaged cache is not used, or that an
-// unbound one is.
-bool ReadCacheFile(const std::string& file, const CacheBinding& binding, CacheSeed& seed,
-                   std::string& warning, std::string& error);
+// replaced at the end. `readOnly` is for a session that never writes it:
+// the file must then exist, and whether it could be replaced does not
+// count. Otherwise `seed` receives what to seed a browser with, and
+// `warning` says why a damaged cache is not used, or that an unbound one
+// is.
+bool ReadCacheFile(const std::string& file, const CacheBinding& binding, bool readOnly,
+                   CacheSeed& seed, std::string& warning, std::string& error);
 
 // Writes what `browser` knows, as `binding`'s cache, over `file`, after the
 // checks of ReadCacheFile. Saves to one folder take turns under an advisory

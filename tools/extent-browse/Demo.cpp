@@ -202,7 +202,7 @@ int RunDemo(const char* argv0, const Options& options, std::ostream& out) {
   {
     CacheSeed seed;
     std::string warning;
-    ReadCacheFile(folder.File(), binding, seed, warning, error);
+    ReadCacheFile(folder.File(), binding, false, seed, warning, error);
     std::stringstream cache(seed.block);
     std::unique_ptr<ExtentBrowse> seeded = MakeBrowser(kFileItem, 0, &cache);
     const Step first = ShowLookup(*seeded, 9, out);

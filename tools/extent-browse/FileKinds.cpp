@@ -56,12 +56,13 @@ const char* KindOf(mode_t mode) {
 
 }  // namespace
 
-bool FindCacheTarget(const std::string& file, CacheTarget& target, std::string& error) {
+bool FindCacheTarget(const std::string& file, bool forWriting, CacheTarget& target,
+                     std::string& error) {
   target = CacheTarget();
   if (!ResolveLinks(file, target.target, error)) return false;
   target.folder = FolderOf(target.target);
   target.base = BaseOf(target.target);
-  const std::string saving = "cannot save to " + Echo(file) + ": ";
+  const std::string saving = (forWriting ? "cannot save to " : "cannot read ") + Echo(file) + ": ";
   struct stat folder;
   if (stat(target.folder.c_str(), &folder) != 0) {
     error = saving + Echo(target.folder) + ": " + Errno(errno);
@@ -83,7 +84,7 @@ bool FindCacheTarget(const std::string& file, CacheTarget& target, std::string& 
     error = "cannot use " + Echo(file) + ": " + Errno(errno);
     return false;
   }
-  if (access(target.folder.c_str(), W_OK | X_OK) != 0) {
+  if (forWriting && access(target.folder.c_str(), W_OK | X_OK) != 0) {
     error = saving + "cannot write in " + Echo(target.folder) + ": " + Errno(errno);
     return false;
   }

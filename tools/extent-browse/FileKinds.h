@@ -16,10 +16,11 @@ struct CacheTarget {
 };
 
 // Follows the symlinks of `file` and checks that it can be a cache file:
-// its folder exists and may be written in, and the file, when it exists, is
-// a regular file. False, with a message naming `file` and the system's
-// reason, otherwise.
-bool FindCacheTarget(const std::string& file, CacheTarget& target, std::string& error);
+// its folder exists and, when `forWriting`, may be written in, and the
+// file, when it exists, is a regular file. False, with a message naming
+// `file` and the system's reason, otherwise.
+bool FindCacheTarget(const std::string& file, bool forWriting, CacheTarget& target,
+                     std::string& error);
 
 // Whether the target, when it exists, may be written; false, with `error`,
 // for a read-only file.

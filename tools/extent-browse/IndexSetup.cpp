@@ -1,13 +1,15 @@
 #include "IndexSetup.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <sstream>
+#include <istream>
 #include <utility>
 
+#include "FdInput.h"
 #include "Messages.h"
 #include "ebindex/CatalogueFile.h"
 #include "extentbrowse/ExtentBrowse.h"
@@ -24,19 +26,6 @@ std::string DirectoryOfExecutable(const char* argv0) {
 }
 
 bool Readable(const std::string& file) { return std::ifstream(file).good(); }
-
-// All of `fd`; false, with errno set, when a read fails (EISDIR for a
-// folder).
-bool ReadAll(int fd, std::string& text) {
-  char chunk[64 * 1024];
-  for (;;) {
-    const ssize_t got = read(fd, chunk, sizeof chunk);
-    if (got == 0) return true;
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return false;
-    text.append(chunk, static_cast<std::size_t>(got));
-  }
-}
 
 }  // namespace
 
@@ -59,31 +48,46 @@ bool LoadCatalogueFile(const std::string& file, unsigned int nameLength,
                        ebindex::Catalogue& catalogue, std::string& error) {
   const bool standardInput = file == "-";
   const std::string name = standardInput ? "standard input" : Echo(file);
-  const int fd = standardInput ? STDIN_FILENO : open(file.c_str(), O_RDONLY | O_CLOEXEC);
-  std::string text;
-  const bool read = fd >= 0 && ReadAll(fd, text);
-  const int failure = errno;
-  if (fd >= 0 && !standardInput) close(fd);
-  if (!read) {
-    error = "cannot read " + name + ": " + std::strerror(failure);
+  // Not blocking, so that a FIFO without a writer does not hold the open.
+  const int fd = standardInput ? STDIN_FILENO
+                               : open(file.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  struct stat st {};
+  if (fd < 0 || fstat(fd, &st) != 0) {
+    error = "cannot read " + name + ": " + std::strerror(errno);
     return false;
   }
-  std::istringstream in(std::move(text));
-  return ebindex::LoadCatalogue(in, name, nameLength, catalogue, error);
+  // Read as it is parsed: the catalogue costs its entries, whatever else
+  // the file holds.
+  FdInput input(fd, !standardInput && S_ISFIFO(st.st_mode));
+  std::istream in(&input);
+  bool loaded = ebindex::LoadCatalogue(in, name, nameLength, catalogue, error);
+  if (input.error() != 0) {
+    error =
+        "cannot read " + name + ": " +
+        (input.error() == ETIMEDOUT ? "it is a FIFO that no process opened for writing within " +
+                                          std::to_string(FdInput::kWriterWaitMs / 1000) + " s"
+                                    : std::string(std::strerror(input.error())));
+    loaded = false;
+  }
+  // A stop signal: the caller ends the tool, with nothing to say.
+  if (input.stopped()) loaded = false;
+  if (!standardInput) close(fd);
+  return loaded;
 }
 
 bool ChooseItem(const ebindex::Catalogue& catalogue, const std::string& file,
                 const std::string& requested, std::string& path, std::string& error) {
   const std::string name = file == "-" ? "standard input" : Echo(file);
+  const std::vector<std::string> paths = catalogue.paths();
   if (!requested.empty()) {
     if (catalogue.find(requested) == nullptr) {
-      error = "no item " + Echo(requested) + " in the index " + name;
+      error = "no item " + Echo(requested) + " in the index " + name +
+              Suggestion(requested, paths) + "; the items command lists them";
       return false;
     }
     path = requested;
     return true;
   }
-  const std::vector<std::string> paths = catalogue.paths();
   if (paths.size() == 1) {
     path = paths.front();
     return true;
@@ -92,8 +96,11 @@ bool ChooseItem(const ebindex::Catalogue& catalogue, const std::string& file,
     error = "the index " + name + " holds no items";
     return false;
   }
-  error = "the index holds several items, choose one with --path:";
-  for (const std::string& item : paths) error += " " + Echo(item);
+  // A few name the choice; the items command lists a catalogue of many.
+  constexpr std::size_t kNamed = 4;
+  error = "the index holds " + std::to_string(paths.size()) + " items, choose one with --path:";
+  for (std::size_t i = 0; i < paths.size() && i < kNamed; ++i) error += " " + Echo(paths[i]);
+  if (paths.size() > kNamed) error += " ...; the items command lists them";
   return false;
 }
 

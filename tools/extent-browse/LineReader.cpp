@@ -1,6 +1,5 @@
 #include "LineReader.h"
 
-#include <poll.h>
 #include <unistd.h>
 #include <cerrno>
 #include <clocale>
@@ -16,37 +15,27 @@ namespace {
 
 constexpr std::size_t kReadChunk = 64 * 1024;
 
-enum class Wait { kInput, kStop, kError };
-
-// Waits until standard input has something or a stop signal arrived; the
-// signal's pipe closes the race between checking for a signal and blocking.
-Wait WaitForInput() {
-  for (;;) {
-    if (StopSignal() != 0) return Wait::kStop;
-    pollfd fds[2] = {{STDIN_FILENO, POLLIN, 0}, {StopSignalFd(), POLLIN, 0}};
-    if (poll(fds, 2, -1) < 0) {
-      if (errno == EINTR) continue;
-      return Wait::kError;
-    }
-    if (fds[1].revents != 0 || StopSignal() != 0) return Wait::kStop;
-    if (fds[0].revents != 0) return Wait::kInput;
-  }
-}
-
 // Scripts: lines exactly as they are in the input, the last one with or
 // without its line feed.
 class ScriptReader : public LineReader {
  public:
   bool Next(std::string& line) override {
+    tooLong_ = false;
+    line.clear();
     for (;;) {
       const std::string::size_type newline = buffer_.find('\n', start_);
       if (newline != std::string::npos) {
-        line.assign(buffer_, start_, newline - start_);
+        if (!tooLong_) line.assign(buffer_, start_, newline - start_);
         start_ = newline + 1;
         return true;
       }
+      // Past the longest line, the rest of it is passed over unread.
+      if (buffer_.size() - start_ > kLongestLine) {
+        tooLong_ = true;
+        start_ = buffer_.size();
+      }
       if (end_) {
-        if (start_ >= buffer_.size()) return false;
+        if (start_ >= buffer_.size()) return tooLong_;
         line.assign(buffer_, start_, std::string::npos);
         start_ = buffer_.size();
         return true;
@@ -55,13 +44,14 @@ class ScriptReader : public LineReader {
     }
   }
   int error() const override { return error_; }
+  bool tooLong() const override { return tooLong_; }
 
  private:
   bool Fill() {
     buffer_.erase(0, start_);
     start_ = 0;
     for (;;) {
-      const Wait wait = WaitForInput();
+      const Wait wait = WaitToRead(STDIN_FILENO, -1);
       if (wait == Wait::kStop) return false;
       if (wait == Wait::kError) {
         error_ = errno;
@@ -85,6 +75,7 @@ class ScriptReader : public LineReader {
   std::string buffer_;
   std::string::size_type start_ = 0;
   bool end_ = false;
+  bool tooLong_ = false;
   int error_ = 0;
 };
 
@@ -96,8 +87,8 @@ const char* Prompt(EditLine*) { return "extent-browse> "; }
 int ReadCharacter(EditLine*, wchar_t* character) {
   std::mbstate_t state{};
   for (;;) {
-    const Wait wait = WaitForInput();
-    if (wait != Wait::kInput) {
+    const Wait wait = WaitToRead(STDIN_FILENO, -1);
+    if (wait != Wait::kReady) {
       if (wait == Wait::kStop) errno = EINTR;
       return -1;
     }

@@ -3,6 +3,7 @@
 #ifndef EXTENTBROWSE_TOOLS_LINEREADER_H
 #define EXTENTBROWSE_TOOLS_LINEREADER_H
 
+#include <cstddef>
 #include <iosfwd>
 #include <memory>
 #include <string>
@@ -15,6 +16,13 @@ class LineReader {
   virtual bool Next(std::string& line) = 0;
   // errno of a failed read of standard input, or 0.
   virtual int error() const = 0;
+  // Whether the line Next gave was longer than kLongestLine: it is then
+  // empty, and the rest of it was passed over.
+  virtual bool tooLong() const { return false; }
+
+  // A command line holds a command and its numbers; this is far more than
+  // any needs, and bounds what a line without an end costs.
+  static constexpr std::size_t kLongestLine = 1 << 20;
 };
 
 // Standard input, edited through libedit when it is a terminal. `out` is

@@ -69,6 +69,8 @@ void ReportWarning(const std::string& message) {
   std::cerr << "extent-browse: warning: " << Bounded(message) << "\n";
 }
 
+std::string Printable(const std::string& text) { return EscapeControls(text); }
+
 std::string Echo(const std::string& text) {
   if (text.size() <= kLongestEcho) return EscapeControls(text);
   return EscapeControls(text.substr(0, CharacterStart(text, kLongestEcho))) + "... (" +
@@ -76,11 +78,16 @@ std::string Echo(const std::string& text) {
 }
 
 std::string Suggestion(const std::string& word, const std::vector<std::string>& names) {
-  // Anything longer than every name by this much is no typo of one.
-  if (word.size() > 40) return std::string();
+  // Item paths are names too; a word longer than any sane path is no typo.
+  if (word.size() > 1024) return std::string();
   std::string nearest;
   std::size_t best = 0;
   for (const std::string& name : names) {
+    // Names that differ in length by more than the allowed edits cannot be
+    // meant, and cost nothing to pass over.
+    const std::size_t apart =
+        word.size() > name.size() ? word.size() - name.size() : name.size() - word.size();
+    if (apart > 3 || name.size() > 1024) continue;
     const std::size_t distance = Distance(word, name);
     if (nearest.empty() || distance < best) {
       nearest = name;
@@ -90,5 +97,6 @@ std::string Suggestion(const std::string& word, const std::vector<std::string>& 
   // A third of the name may be wrong, but at least one letter and at most three.
   const std::size_t allowed =
       std::min<std::size_t>(3, std::max<std::size_t>(1, nearest.size() / 3));
-  return !nearest.empty() && best <= allowed ? " (did you mean " + nearest + "?)" : std::string();
+  return !nearest.empty() && best <= allowed ? " (did you mean " + Echo(nearest) + "?)"
+                                             : std::string();
 }

@@ -19,6 +19,9 @@ void ReportWarning(const std::string& message);
 // is cut, saying how long it was), control bytes written as \xNN.
 std::string Echo(const std::string& text);
 
+// `text` whole, its control bytes written as \xNN.
+std::string Printable(const std::string& text);
+
 // " (did you mean NAME?)" for the name of `names` nearest to `word`, or ""
 // when none is near enough to be what was meant.
 std::string Suggestion(const std::string& word, const std::vector<std::string>& names);

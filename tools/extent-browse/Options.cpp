@@ -118,6 +118,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
   app.add_option("--backup-set-guid", options.backupSetGuid);
   app.add_option("--range-start", rangeStart);
   app.add_option("--cache", options.cacheFile);
+  app.add_flag("--read-only", options.readOnly);
   app.add_option("--log-level", logLevel);
   app.add_flag("--json", options.json);
 
@@ -185,7 +186,7 @@ bool ParseOptions(int argc, char** argv, Options& options) {
   options.v1 = protocol == "v1";
   for (const char* option :
        {"--index", "--path", "--app-type", "--page-size", "--name-length", "--copy-precedence",
-        "--ma", "--backup-set-guid", "--range-start", "--cache"}) {
+        "--ma", "--backup-set-guid", "--range-start", "--cache", "--read-only"}) {
     if (numbers.Given(option)) options.itemOptionsGiven.push_back(option);
   }
 

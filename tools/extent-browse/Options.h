@@ -18,6 +18,7 @@ struct Options {
   bool hasRangeStart = false;  // lookups ask for an extent range starting here
   unsigned long long rangeStart = 0;
   std::string cacheFile;
+  bool readOnly = false;     // answer from the cache, never write a file
   bool hasLogLevel = false;  // without it the library's lines are not shown
   int logLevel = 0;
   bool json = false;

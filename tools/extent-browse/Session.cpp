@@ -7,6 +7,7 @@
 #include "BrowseFailure.h"
 #include "BrowserAccess.h"
 #include "CacheFile.h"
+#include "Items.h"
 #include "JsonLine.h"
 #include "LineReader.h"
 #include "Manual.h"
@@ -20,16 +21,20 @@
 namespace {
 
 const std::vector<std::string> kCommands = {"lookup", "empty", "enum", "save", "name", "number",
-                                            "stats",  "help",  "quit", "exit", "demo"};
+                                            "stats",  "items", "help", "quit", "exit", "demo"};
+
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 
 }  // namespace
 
 Session::Session(ExtentBrowse& browser, const Options& options, const CacheBinding& binding,
-                 const ExtentRanges& seededEmpty, std::ostream& out)
+                 const ExtentRanges& seededEmpty, const std::vector<ItemSummary>& items,
+                 std::ostream& out)
     : browser_(browser),
       options_(options),
       binding_(binding),
       seededEmpty_(seededEmpty),
+      items_(items),
       out_(out) {}
 
 int Session::ExitStatus() const {
@@ -71,6 +76,15 @@ void Session::RunLines(LineReader& in, bool interactive) {
     if (interactive) TakeInterrupt();
     if (!Going() || !in.Next(line)) break;
     ++lineNumber_;
+    if (in.tooLong()) {
+      UsageError("the line is longer than the " + std::to_string(LineReader::kLongestLine) +
+                 " bytes a command line may hold");
+      continue;
+    }
+    // Editors on some systems start a script with a byte order mark.
+    if (lineNumber_ == 1 && line.rfind(kByteOrderMark, 0) == 0) {
+      line.erase(0, sizeof kByteOrderMark - 1);
+    }
     if (!SplitWords(line, words, error)) {
       UsageError(error);
       continue;
@@ -109,11 +123,9 @@ bool Session::Run(const std::vector<std::string>& words) {
   } else if (command == "stats" && arguments.empty()) {
     PrintStats(out_, options_.json);
   } else if (command == "help" && arguments.empty()) {
-    if (options_.json) {
-      EmitJson(out_, {{"manual", std::string(kManual)}});
-    } else {
-      out_ << kManual;
-    }
+    PrintManual(out_, options_.json);
+  } else if (command == "items" && arguments.empty()) {
+    PrintItems(out_, items_, options_.json);
   } else if ((command == "quit" || command == "exit") && arguments.empty()) {
     return false;
   } else if (command == "demo") {
@@ -270,6 +282,10 @@ void Session::Enumerate() {
 }
 
 void Session::Save(const std::vector<std::string>& arguments) {
+  if (options_.readOnly) {
+    UsageError("save: --read-only: this session writes no file");
+    return;
+  }
   const std::string file = arguments.empty() ? options_.cacheFile : arguments.front();
   if (file.empty()) {
     UsageError(arguments.empty() ? "save needs a FILE, or --cache FILE"

@@ -9,6 +9,7 @@
 
 #include "CacheBinding.h"
 #include "CacheContent.h"
+#include "Items.h"
 #include "Options.h"
 
 class ExtentBrowse;
@@ -19,9 +20,11 @@ class Session {
   // `browser` and `out` are not owned and must outlive the session.
   // `options.appType` is the browser's application type; `binding` is what
   // a `save` binds the cache to; `seededEmpty` are the empty extents of the
-  // browser's seed, which the browser itself cannot tell.
+  // browser's seed, which the browser itself cannot tell; `items` are the
+  // catalogue's, which `items` lists.
   Session(ExtentBrowse& browser, const Options& options, const CacheBinding& binding,
-          const ExtentRanges& seededEmpty, std::ostream& out);
+          const ExtentRanges& seededEmpty, const std::vector<ItemSummary>& items,
+          std::ostream& out);
 
   // Runs one command and its arguments. A bad command or argument is
   // reported on stderr and counts as a usage error. False once the session
@@ -70,6 +73,7 @@ class Session {
   const Options& options_;
   CacheBinding binding_;
   const ExtentRanges& seededEmpty_;
+  const std::vector<ItemSummary>& items_;
   std::ostream& out_;
   bool browseFailed_ = false;
   bool usageError_ = false;

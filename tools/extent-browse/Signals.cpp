@@ -1,6 +1,7 @@
 #include "Signals.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <pthread.h>
 #include <unistd.h>
 #include <cerrno>
@@ -61,13 +62,32 @@ bool TakeInterrupt() {
   return taken;
 }
 
-void IgnoreBrokenPipe() {
+void IgnoreWriteSignals() {
   struct sigaction ignore {};
   ignore.sa_handler = SIG_IGN;
   sigemptyset(&ignore.sa_mask);
-  sigaction(SIGPIPE, &ignore, nullptr);
+  for (const int signal : {SIGPIPE, SIGXFSZ}) sigaction(signal, &ignore, nullptr);
 }
 
 int StopSignal() { return gSignal; }
 
+bool StopEndsSession() {
+  const int signal = gSignal;
+  return signal != 0 && !(gInterruptKeepsSession && signal == SIGINT);
+}
+
 int StopSignalFd() { return gWake[0]; }
+
+Wait WaitToRead(int fd, int timeoutMs) {
+  for (;;) {
+    // The signal's pipe closes the race between this test and the wait.
+    if (StopSignal() != 0) return Wait::kStop;
+    pollfd fds[2] = {{fd, POLLIN, 0}, {gWake[0], POLLIN, 0}};
+    const int ready = poll(fds, gWake[0] >= 0 ? 2 : 1, timeoutMs);
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready < 0) return Wait::kError;
+    if (ready == 0) return Wait::kTimeout;
+    if (fds[1].revents != 0 || StopSignal() != 0) return Wait::kStop;
+    return Wait::kReady;
+  }
+}

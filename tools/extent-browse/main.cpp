@@ -15,6 +15,7 @@
 #include "CacheFile.h"
 #include "Demo.h"
 #include "IndexSetup.h"
+#include "Items.h"
 #include "LineReader.h"
 #include "Manual.h"
 #include "Messages.h"
@@ -56,9 +57,26 @@ int RunOnItem(const char* argv0, Options& options, std::ostream& out) {
   }
   ebindex::Catalogue catalogue;
   std::string path;
-  if (!LoadCatalogueFile(indexFile, static_cast<unsigned int>(options.nameLength), catalogue,
-                         error) ||
-      !ChooseItem(catalogue, indexFile, options.path, path, error)) {
+  const bool loaded =
+      LoadCatalogueFile(indexFile, static_cast<unsigned int>(options.nameLength), catalogue, error);
+  // Nothing has been learnt yet, so there is nothing to save.
+  if (StopSignal() != 0) return kExitSignalBase + StopSignal();
+  if (!loaded) {
+    ReportError(error);
+    return kExitUsage;
+  }
+  // The items are listed before one is chosen: they are what to choose from.
+  std::vector<ItemSummary> items = SummariseItems(catalogue);
+  const bool listItems = !options.command.empty() && options.command.front() == "items";
+  if (listItems && options.command.size() > 1) {
+    ReportError("items takes no arguments");
+    return kExitUsage;
+  }
+  if (listItems) {
+    PrintItems(out, items, options.json);
+    return kExitOk;
+  }
+  if (!ChooseItem(catalogue, indexFile, options.path, path, error)) {
     ReportError(error);
     return kExitUsage;
   }
@@ -68,8 +86,8 @@ int RunOnItem(const char* argv0, Options& options, std::ostream& out) {
   if (!options.hasAppType) {
     options.appType = namesAppType;
   } else if (!ReadsNamesOf(options.appType, namesAppType)) {
-    ReportWarning("the index holds " + path + " under " + NamesOf(namesAppType) + "; --app-type " +
-                  std::to_string(options.appType) + " will not find its extents");
+    ReportWarning("the index holds " + Echo(path) + " under " + NamesOf(namesAppType) +
+                  "; --app-type " + std::to_string(options.appType) + " will not find its extents");
   }
 
   const CacheBinding binding = BindingOf(catalogue, path, options.appType, options.nameLength,
@@ -77,7 +95,7 @@ int RunOnItem(const char* argv0, Options& options, std::ostream& out) {
   CacheSeed seed;
   if (!options.cacheFile.empty()) {
     std::string warning;
-    if (!ReadCacheFile(options.cacheFile, binding, seed, warning, error)) {
+    if (!ReadCacheFile(options.cacheFile, binding, options.readOnly, seed, warning, error)) {
       ReportError(error);
       return kExitUsage;
     }
@@ -96,8 +114,7 @@ int RunOnItem(const char* argv0, Options& options, std::ostream& out) {
   if (!options.backupSetGuid.empty()) browser.SetBackupSetGuid(options.backupSetGuid);
 
   // From here on the browser learns, and a signal must not lose it.
-  InstallStopSignals();
-  Session session(browser, options, binding, seed.emptyExtents, out);
+  Session session(browser, options, binding, seed.emptyExtents, items, out);
   if (options.command.empty()) {
     const bool interactive = isatty(STDIN_FILENO) != 0;
     if (interactive) InterruptKeepsSession();
@@ -109,7 +126,7 @@ int RunOnItem(const char* argv0, Options& options, std::ostream& out) {
   out << std::flush;
 
   int status = session.ExitStatus();
-  if (!options.cacheFile.empty()) {
+  if (!options.cacheFile.empty() && !options.readOnly) {
     std::size_t records = 0;
     if (!SaveCacheFile(browser, options.cacheFile, binding, seed.emptyExtents, records, error)) {
       ReportError(error);
@@ -124,7 +141,7 @@ int Run(int argc, char** argv, std::ostream& out) {
   Options options;
   if (!ParseOptions(argc, argv, options)) return kExitUsage;
   if (options.help || (options.command.size() == 1 && options.command.front() == "help")) {
-    out << kManual;
+    PrintManual(out, options.json);
     return kExitOk;
   }
   if (options.version) {
@@ -150,15 +167,21 @@ int Run(int argc, char** argv, std::ostream& out) {
 
 int main(int argc, char** argv) {
   OpenClosedStandardFds();
-  IgnoreBrokenPipe();
+  IgnoreWriteSignals();
+  // Early, so that a signal while the catalogue loads ends the tool as any
+  // other does.
+  InstallStopSignals();
   FdOutput output(STDOUT_FILENO);
   std::ostream out(&output);
   int status = Run(argc, argv, out);
   out << std::flush;
+  // A signal that came while the manual or the demo was written ends the
+  // tool as a signal, once they are done.
+  if (StopSignal() != 0) status = kExitSignalBase + StopSignal();
   if (output.error() == EPIPE) {
     // The reader went away (`| head`): nothing to say, but not a success.
     if (StopSignal() == 0) status = kExitBrokenPipe;
-  } else if (output.error() != 0) {
+  } else if (output.error() != 0 && output.error() != FdOutput::kDropped) {
     ReportError(std::string("cannot write to standard output: ") + std::strerror(output.error()));
     status = std::max(status, kExitUsage);
   }

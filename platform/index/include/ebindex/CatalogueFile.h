@@ -10,10 +10,13 @@
 /// is 0 or 1, NAME is the entry's index name (by default the base32 name of
 /// EXTENT at the given name length).
 ///
-/// A file is refused, at the first line that shows it, when a NAME is not the
-/// name a browser writes for its EXTENT, when an item holds an extent twice
-/// (under one name or two), or when an item mixes `Extent<decimal>` and
-/// `Ext_<hex>` names (no browser reads both).
+/// A file is refused, at the first line that shows it, when a line is longer
+/// than 65536 bytes (known once they have passed, so a file of any size
+/// costs no more than its entries) or holds a NUL byte, when a NAME is not
+/// the name a browser writes for its EXTENT, when an item holds an extent
+/// twice (under one name or two), or when an item mixes `Extent<decimal>`
+/// and `Ext_<hex>` names (no browser reads both). A message quotes at most
+/// about 100 bytes of a field.
 #ifndef EBINDEX_CATALOGUEFILE_H
 #define EBINDEX_CATALOGUEFILE_H
 
