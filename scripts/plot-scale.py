@@ -5,7 +5,7 @@ Google Benchmark writes.
 
 Usage:
   EB_BENCH_LARGE=1 build/bench/bench/eb_bench \\
-      --benchmark_filter='BM_MemoryPerExtent|BM_Hit/|BM_BaselineHit' \\
+      --benchmark_filter='BM_MemoryPerExtent/|BM_Hit/|BM_BaselineHit(Vector|Btree)/' \\
       --benchmark_repetitions=3 --benchmark_out=scale.json
   scripts/plot-scale.py scale.json docs/scale.svg
 
@@ -29,23 +29,21 @@ def read(path):
         if run.get("run_type") == "aggregate":
             continue
         name = run["name"]
-        if name.startswith("BM_MemoryPerExtent/"):
-            extents = int(name.split("/")[1])
-            for counter, series in (("browser_B", "browser (B-tree)"),
-                                    ("btree_B", "absl::btree_map"),
-                                    ("std_map_B", "std::map (the old map)")):
-                memory[series][extents] = run[counter]
-            continue
-        if not name.endswith("threads:1"):
-            continue
-        match = re.match(r"BM_Hit/extents:(\d+)/counters:1/", name)
+        match = re.match(r"BM_MemoryPerExtent/(\w+)/(\d+)", name)
         if match:
-            hits["browser, counters on"][int(match.group(1))].append(run["cpu_time"])
+            layout, extents = match.group(1), int(match.group(2))
+            memory[f"browser, {layout}"][extents] = run["browser_B"]
+            if layout == "dense":  # the B-tree costs the same whatever the layout
+                memory["absl::btree_map"][extents] = run["btree_B"]
             continue
-        match = re.match(r"BM_BaselineHit<(.*?)<.*>/(\d+)/", name)
+        match = re.match(r"BM_Hit/(\w+)/(\d+)/counters:1", name)
         if match:
-            series = "mutex + " + ("absl::btree_map" if "btree" in match.group(1)
-                                   else "std::map (the old map)")
+            hits[f"browser, {match.group(1)}, counters on"][int(match.group(2))].append(run["cpu_time"])
+            continue
+        match = re.match(r"BM_BaselineHit(Vector|Btree)/dense/(\d+)", name)
+        if match:
+            series = "mutex + " + ("std::vector index" if match.group(1) == "Vector"
+                                   else "absl::btree_map")
             hits[series][int(match.group(2))].append(run["cpu_time"])
     return memory, {s: {e: statistics.median(v) for e, v in byExtents.items()}
                     for s, byExtents in hits.items()}
@@ -70,10 +68,13 @@ def main():
             tempfile.NamedTemporaryFile("w", suffix=".dat", delete=False) as hit:
         mem.write(data_block(memory))
         hit.write(data_block(hits))
-    # The same colour for the same map in both panels: the browser first,
-    # then the bare B-tree, then the old map.
+    # The same colour for the same thing in both panels: each layout of the
+    # browser, the bare B-tree, the bare array.
     def colour(title):
-        return 1 if title.startswith("browser") else 2 if "btree" in title else 3
+        for number, word in enumerate(("runs", "dense", "sparse", "btree", "vector")):
+            if word in title:
+                return number + 1
+        return 6
 
     plots = []
     for name, data in (("memory", mem.name), ("hit", hit.name)):
@@ -89,11 +90,12 @@ set logscale x
 set xrange [50000:30000000]
 set xlabel 'extents in the map'
 set grid
-set yrange [0:120]
+set yrange [0:45]
 set key top left opaque
 set title 'Heap bytes per extent'
 plot {plots[0]}
-set yrange [0:*]
+set logscale y
+set yrange [5:*]
 set title 'Hit lookup, one thread (ns, CPU time)'
 plot {plots[1]}
 unset multiplot
