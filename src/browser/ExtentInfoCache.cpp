@@ -83,14 +83,14 @@ const char* ReadNumber(const char* p, const char* end, char next, unsigned long 
   return p != end && *p == next ? p + 1 : nullptr;
 }
 
-// A record line: exactly three numbers separated by single blanks.
-bool ParseRecordLine(const char* line, std::size_t length, unsigned long long& extentNumber,
-                     AFileInfoInternal& record) {
-  const char* const end = line + length;
+// A record: exactly three numbers separated by single blanks, the last
+// followed by `last` (as for ReadNumber). Past the record, or null.
+const char* ReadRecord(const char* line, const char* end, char last,
+                       unsigned long long& extentNumber, AFileInfoInternal& record) {
   const char* p = ReadNumber(line, end, ' ', extentNumber);
   if (p != nullptr) p = ReadNumber(p, end, ' ', record.afileId);
-  if (p != nullptr) p = ReadNumber(p, end, '\0', record.afileValue);
-  return p != nullptr;
+  if (p != nullptr) p = ReadNumber(p, end, last, record.afileValue);
+  return p;
 }
 
 char* WriteRecordLine(char* out, unsigned long long extentNumber, const AFileInfoInternal& record) {
@@ -126,9 +126,10 @@ class BlockLines {
     }
     // A damaged line ends the block as cut short, rather than storing a
     // record made of whatever could be read from it.
-    if (!ParseRecordLine(line, length, extentNumber_, record_)) return Cut(kDamagedLine);
-    map_.Assign(extentNumber_, record_);
-    lastScanned_ = extentNumber_;
+    if (ReadRecord(line, line + length, '\0', extentNumber_, record_) == nullptr) {
+      return Cut(kDamagedLine);
+    }
+    Store();
     return kMore;
   }
 
@@ -136,15 +137,12 @@ class BlockLines {
   // taken, with `begin` moved past it. False, with nothing taken, for any
   // other line or one cut by the end of what has been read.
   bool TakeRecord(const char* line, const char* end, std::size_t& begin) {
-    const char* p = ReadNumber(line, end, ' ', extentNumber_);
-    if (p != nullptr) p = ReadNumber(p, end, ' ', record_.afileId);
-    if (p != nullptr) p = ReadNumber(p, end, '\n', record_.afileValue);
+    const char* const p = ReadRecord(line, end, '\n', extentNumber_, record_);
     // Leading zeros can make a record too long for a line: that is the
     // other reader's to refuse.
     if (p == nullptr || p - line > static_cast<std::ptrdiff_t>(kLineBufferSize)) return false;
     ++lineNumber_;
-    map_.Assign(extentNumber_, record_);
-    lastScanned_ = extentNumber_;
+    Store();
     begin += static_cast<std::size_t>(p - line);
     return true;
   }
@@ -166,6 +164,11 @@ class BlockLines {
   Verdict Cut(const char* why) {
     why_ = why;
     return kCut;
+  }
+
+  void Store() {
+    map_.Assign(extentNumber_, record_);
+    lastScanned_ = extentNumber_;
   }
 
   ExtentMap& map_;

@@ -100,11 +100,10 @@ bool ExtentBrowseImpl::StartBrowse(const std::string& pageName, unsigned int pag
     const BrowserSettings& settings = state->settings;
     const PageStart start = pages.StartAt(pageName, rangeStart);
     const unsigned int pageSize = requestmessages::SaturatedPageSize(settings.pageSize);
+    // Browse hands an extent range on to BrowseFSExtent.
     const bool answered = pages.Run(EB_HERE, start, [&] {
-      return start.IsRange() ? BrowseFSExtent(start.requestName, settings.copyPrecedence, pageSize,
-                                              pagingOffset, start.rangeStart, settings.maName)
-                             : Browse(start.requestName, settings.copyPrecedence, pageSize,
-                                      pagingOffset, kNoRangeStart, settings.maName);
+      return Browse(start.requestName, settings.copyPrecedence, pageSize, pagingOffset,
+                    start.rangeStart, settings.maName);
     });
     OnBrowseCompletionCallBack(pageName, answered ? EB_BROWSE_COMPLETED : EB_BROWSE_FAILED);
   } catch (...) {

@@ -26,10 +26,6 @@ struct PageStart {
   // that extent or leaves it out, or the whole item for an enumeration.
   enum class Kind { kNames, kRangeHoldingExtent, kRangeMissingExtent, kWholeItem };
 
-  bool IsRange() const {
-    return kind == Kind::kRangeHoldingExtent || kind == Kind::kRangeMissingExtent;
-  }
-
   Kind kind = Kind::kNames;
   unsigned long long extent = 0;  // the page's first extent
   std::string pageName;           // its name in the converter's scheme

@@ -54,11 +54,7 @@ int PageBrowse::Send(OutgoingPage& page) {
   if (v2Request) {
     if (page.startNumberAsOffset) {
       browse_.byRow = true;
-      // The page's own number when this is its browse; a caller's own
-      // request is read from its name.
-      const unsigned long long startNumber = page.startName == browse_.start.requestName
-                                                 ? browse_.start.extent
-                                                 : converter_.ExtentNameToNum(page.startName);
+      const unsigned long long startNumber = NumberOf(page.startName);
       for (databrowse::Query& query : *client.getQueries()) {
         if (IntOf(query, wire::query::kKind) == wire::query::kDataQuery) {
           PointQueryAtPage(query, nullptr, startNumber, page.pageSize);
